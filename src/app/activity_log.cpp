@@ -1,0 +1,31 @@
+#include "app/activity_log.h"
+
+#include "app/files.h"
+#include "app/handles.h"
+#include "app/text.h"
+#include "svc/paths.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+std::string local_timestamp() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u%02u%02u_%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+void log_mode_failure(std::string_view mode, std::string_view text) {
+    (void)create_directories(data_root());
+    UniqueFile file(CreateFileW(widen(activity_log_path()).c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    std::string entry = local_timestamp() + " " + std::string(mode) + " failed: " +
+                        std::string(text) + "\n";
+    DWORD written = 0;
+    WriteFile(file.get(), entry.data(), static_cast<DWORD>(entry.size()), &written, nullptr);
+}

@@ -1,0 +1,11 @@
+#pragma once
+// tray.log: one line per failed command-line mode, for installers and the Task Scheduler,
+// where a message box may reach nobody.
+#include <string>
+#include <string_view>
+
+// Local time as YYYYMMDD_HHMMSS.
+std::string local_timestamp();
+
+// Appends "<timestamp> <mode> failed: <text>\n"; never fails towards its caller.
+void log_mode_failure(std::string_view mode, std::string_view text);

@@ -1,0 +1,151 @@
+#include "app/files.h"
+
+#include "app/handles.h"
+#include "app/text.h"
+
+#include <windows.h>
+
+namespace {
+
+std::string path_error(const std::string& path) { return path + ": " + last_error_text(); }
+
+UniqueFile open_for_write(const std::string& path, DWORD flags) {
+    return UniqueFile(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | flags, nullptr));
+}
+
+bool write_all(HANDLE file, std::string_view content) {
+    while (!content.empty()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, content.data(), chunk, &written, nullptr)) return false;
+        content.remove_prefix(written);
+    }
+    return true;
+}
+
+} // namespace
+
+Result<std::string> read_file(const std::string& path) {
+    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return fail(path_error(path));
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return fail(path_error(path));
+        if (got == 0) break;
+        content.append(buffer, got);
+    }
+    return content;
+}
+
+Result<std::string> read_text_file(const std::string& path) {
+    auto content = read_file(path);
+    if (!content) return content;
+    if (!is_valid_utf8(*content)) return fail(path + ": the file is not valid UTF-8 text");
+    return content;
+}
+
+Result<void> write_file(const std::string& path, std::string_view content) {
+    UniqueFile file = open_for_write(path, 0);
+    if (!file || !write_all(file.get(), content)) return fail(path_error(path));
+    return {};
+}
+
+Result<void> replace_file_contents(const std::string& path, std::string_view content,
+                                   const std::function<Result<void>(const std::string&)>& prepare) {
+    const std::string temp = path + ".new";
+    {
+        UniqueFile file = open_for_write(temp, FILE_FLAG_WRITE_THROUGH);
+        if (!file) return fail(path_error(path));
+        if (!write_all(file.get(), content) || !FlushFileBuffers(file.get())) {
+            std::string error = path_error(path);
+            file.reset();
+            delete_file(temp);
+            return fail(error);
+        }
+    }
+    if (prepare) {
+        if (auto prepared = prepare(temp); !prepared) {
+            delete_file(temp);
+            return prepared;
+        }
+    }
+    if (!MoveFileExW(widen(temp).c_str(), widen(path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        std::string error = path_error(path);
+        delete_file(temp);
+        return fail(error);
+    }
+    return {};
+}
+
+Result<void> create_directories(const std::string& path) {
+    if (path.empty() || is_directory(path)) return {};
+    std::string parent = parent_path(path);
+    if (!parent.empty() && parent != path) {
+        if (auto made = create_directories(parent); !made) return made;
+    }
+    if (!CreateDirectoryW(widen(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return fail(last_error_text());
+    return {};
+}
+
+bool path_exists(const std::string& path) {
+    return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool is_directory(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::uint64_t> file_size(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool delete_file(const std::string& path) { return DeleteFileW(widen(path).c_str()) != 0; }
+
+bool move_file(const std::string& from, const std::string& to) {
+    return MoveFileExW(widen(from).c_str(), widen(to).c_str(), 0) != 0;
+}
+
+void delete_tree(const std::string& path) {
+    WIN32_FIND_DATAW entry{};
+    HANDLE search = FindFirstFileW(widen(join_path(path, "*")).c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::string child = join_path(path, narrow(name));
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                delete_tree(child);
+            } else {
+                SetFileAttributesW(widen(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+                delete_file(child);
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(widen(path).c_str());
+}
+
+std::string parent_path(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) return {};
+    std::string parent = path.substr(0, slash);
+    // "C:\" keeps its separator: "C:" alone would mean the current folder of drive C.
+    if (parent.size() == 2 && parent[1] == ':') parent += '\\';
+    return parent;
+}
+
+std::string join_path(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '\\' || folder.back() == '/') return folder + name;
+    return folder + "\\" + name;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Whole-file reads and writes with the error texts the operator sees: "<path>: <reason>".
+#include "app/result.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+Result<std::string> read_file(const std::string& path);
+// As read_file, but the content must be valid UTF-8.
+Result<std::string> read_text_file(const std::string& path);
+
+// Writes the whole content straight over the file (created or truncated).
+Result<void> write_file(const std::string& path, std::string_view content);
+
+// Writes the content to a temporary file in the same folder, flushes it, lets `prepare` act on
+// the temporary file (for instance restrict its access rights), then replaces `path` in one
+// step. On any failure the old file is untouched and the temporary one is removed.
+// Write failures read "<path>: <reason>"; a failure of `prepare` is returned unchanged.
+Result<void> replace_file_contents(const std::string& path, std::string_view content,
+                                   const std::function<Result<void>(const std::string&)>& prepare = {});
+
+// Creates the folder and all missing parents. The error is the system's description alone.
+Result<void> create_directories(const std::string& path);
+
+bool path_exists(const std::string& path);
+bool is_directory(const std::string& path);
+std::optional<std::uint64_t> file_size(const std::string& path);
+bool delete_file(const std::string& path);
+bool move_file(const std::string& from, const std::string& to);
+// Deletes a folder with everything in it; failures are ignored.
+void delete_tree(const std::string& path);
+
+// "<parent folder>" of a path, or empty when it has none.
+std::string parent_path(const std::string& path);
+std::string join_path(const std::string& folder, const std::string& name);

@@ -1,0 +1,93 @@
+#include "app/modes.h"
+
+#include "app/activity_log.h"
+#include "app/cmdline.h"
+#include "app/elevation.h"
+#include "app/files.h"
+#include "app/text.h"
+#include "app/tray_program.h"
+
+#include <windows.h>
+
+namespace {
+
+// A mode's outcome: success, perhaps with a text for an information box, or a failure text.
+using ModeResult = Result<std::string>;
+
+ModeResult pending(const char* operation) {
+    return fail(std::string(operation) + " is not available in this build yet");
+}
+
+ModeResult run_apply(const Arguments& arguments) {
+    auto config = option_value(arguments, "--config");
+    if (!config) return fail("missing --config <file>");
+    return pending("apply");
+}
+
+ModeResult run_backup(const Arguments& arguments) {
+    auto file = file_argument(arguments, "--backup");
+    if (!file) return fail("missing file name");
+    return pending("backup");
+}
+
+ModeResult run_restore(const Arguments& arguments) {
+    auto file = file_argument(arguments, "--restore");
+    if (!file) return fail("missing file name");
+    return pending("restore");
+}
+
+ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
+    if (mode == "--stop") return pending("stop_service");
+    if (mode == "--start") return pending("start_service");
+    if (mode == "--restart") return pending("restart_service");
+    if (mode == "--uninstall") return pending("uninstall");
+    if (mode == "--install") return pending("install");
+    if (mode == "--apply") return run_apply(arguments);
+    if (mode == "--backup") return run_backup(arguments);
+    if (mode == "--restore") return run_restore(arguments);
+    if (mode == "--rotate-logs") return pending("rotate_logs");
+    if (mode == "--lang") return pending("set_language");
+    if (mode == "--autostart") return pending("start at logon");
+    if (mode == "--quit") {
+        quit_running_tray();
+        return std::string();
+    }
+    if (mode == "--setup") return pending("the Setup window");
+    return fail("unknown option " + mode);
+}
+
+bool runs_unelevated(const std::string& mode) {
+    return mode == "--quit" || mode == "--lang" || mode == "--autostart";
+}
+
+} // namespace
+
+ElevationHooks real_elevation() { return {is_elevated, run_elevated}; }
+
+void show_message(const std::string& text, bool is_error) {
+    MessageBoxW(nullptr, widen(text).c_str(), L"KELTA Retail MySQL",
+                MB_OK | MB_SETFOREGROUND | (is_error ? MB_ICONERROR : MB_ICONINFORMATION));
+}
+
+int run_command_line(const Arguments& arguments, const ElevationHooks& elevation) {
+    const bool quiet = is_quiet(arguments);
+    auto mode = find_mode(arguments);
+    if (!mode) {
+        run_tray_program();
+        return 0;
+    }
+    if (!runs_unelevated(*mode) && !elevation.is_elevated()) {
+        auto child = elevation.run_elevated(quote_arguments(arguments), true);
+        if (child) return static_cast<int>(*child);
+        if (!quiet) show_message(child.error(), true);
+        return 1;
+    }
+    ModeResult result = dispatch(*mode, arguments);
+    if (!result) {
+        log_mode_failure(*mode, result.error());
+        if (!quiet) show_message(result.error(), true);
+        return 1;
+    }
+    if (!quiet && !result->empty()) show_message(*result, false);
+    return 0;
+}

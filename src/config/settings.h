@@ -1,0 +1,40 @@
+#pragma once
+// ConnectionSettings: how the managed server is reached and secured, kept in connection.ini.
+#include "app/result.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct ConnectionSettings {
+    std::uint16_t port = 3307;
+    std::string database = "kelta_retail";
+    std::string user = "kelta_retail";
+    std::string password;
+    std::string host = "%";
+    std::string bind = "0.0.0.0";
+    bool firewall = true;
+    std::string root_password;
+
+    bool operator==(const ConnectionSettings&) const = default;
+};
+
+// n characters of the URL-safe Base64 alphabet from the system's cryptographic generator.
+// A failing generator ends the process.
+std::string random_password(std::size_t length);
+
+// The defaults with a fresh 16-character password and a fresh 24-character root password.
+ConnectionSettings default_settings();
+
+// The tolerant reader of the connection.ini format; never fails.
+ConnectionSettings parse_settings(std::string_view text);
+// The file's exact content as save_settings writes it.
+std::string render_settings(const ConnectionSettings& settings);
+
+// The whole file as UTF-8, parsed; errors read "<path>: <reason>".
+Result<ConnectionSettings> read_settings_file(const std::string& path);
+// connection.ini, else the legacy connection.txt, else nothing.
+std::optional<ConnectionSettings> load_settings();
+Result<void> save_settings(const ConnectionSettings& settings);

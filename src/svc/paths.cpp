@@ -1,0 +1,65 @@
+#include "svc/paths.h"
+
+#include "app/files.h"
+#include "app/text.h"
+
+#include <windows.h>
+
+Result<std::string> executable_path() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return fail(last_error_text());
+        if (n < buffer.size()) return narrow(std::wstring_view(buffer.data(), n));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string program_dir() {
+    auto exe = executable_path();
+    return exe ? parent_path(*exe) : std::string();
+}
+
+std::string data_root() {
+    std::string program_data = "C:\\ProgramData";
+    DWORD n = GetEnvironmentVariableW(L"ProgramData", nullptr, 0);
+    if (n > 0) {
+        std::wstring value(n, L'\0');
+        n = GetEnvironmentVariableW(L"ProgramData", value.data(), n);
+        value.resize(n);
+        program_data = narrow(value);
+    }
+    return join_path(join_path(program_data, "KELTA Retail"), "MySQL");
+}
+
+std::string base_dir() {
+    std::string program = program_dir();
+    return program.empty() ? std::string() : join_path(program, "MySQL");
+}
+
+std::string mysql_program_path(std::string_view file_name) {
+    return join_path(join_path(base_dir(), "bin"), std::string(file_name));
+}
+
+std::string data_dir() { return join_path(data_root(), "data"); }
+std::string backups_dir() { return join_path(data_root(), "backups"); }
+std::string my_ini_path() { return join_path(data_root(), "my.ini"); }
+std::string error_log_path() { return join_path(data_root(), "error.log"); }
+std::string init_sql_path() { return join_path(data_root(), "init.sql"); }
+std::string settings_path() { return join_path(data_root(), "connection.ini"); }
+std::string legacy_settings_path() { return join_path(data_root(), "connection.txt"); }
+std::string activity_log_path() { return join_path(data_root(), "tray.log"); }
+
+std::string system_tool_path(std::string_view name) {
+    wchar_t folder[MAX_PATH] = {};
+    UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    std::string system = (n > 0 && n < MAX_PATH) ? narrow(folder) : "C:\\Windows\\System32";
+    return join_path(system, std::string(name) + ".exe");
+}
+
+std::string windows_program_path(std::string_view file_name) {
+    wchar_t folder[MAX_PATH] = {};
+    UINT n = GetWindowsDirectoryW(folder, MAX_PATH);
+    std::string windows = (n > 0 && n < MAX_PATH) ? narrow(folder) : "C:\\Windows";
+    return join_path(windows, std::string(file_name));
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Where the instance lives: the MySQL programs beside the executable, everything the instance
+// writes under ProgramData\KELTA Retail\MySQL. Computed afresh on every call; nothing is created.
+#include "app/result.h"
+
+#include <string>
+#include <string_view>
+
+inline constexpr std::string_view service_name = "KeltaMySQL57";
+// The server's named pipe: the `socket` value of my.ini and the clients' --socket=.
+inline constexpr std::string_view pipe_name = "KELTA_MYSQL57";
+
+// Full path of the running executable, or the system's description of why it is unknown.
+Result<std::string> executable_path();
+
+std::string program_dir(); // empty when unknown
+std::string data_root();
+std::string base_dir(); // empty when program_dir is unknown
+std::string mysql_program_path(std::string_view file_name);
+std::string data_dir();
+std::string backups_dir();
+std::string my_ini_path();
+std::string error_log_path();
+std::string init_sql_path();
+std::string settings_path();
+std::string legacy_settings_path();
+std::string activity_log_path();
+
+// A Windows tool in the system folder (netsh, schtasks, icacls), by its full path: the elevated
+// process must never pick up a program of the same name from the caller's current folder.
+std::string system_tool_path(std::string_view name);
+// notepad.exe from the Windows folder, for the same reason.
+std::string windows_program_path(std::string_view file_name);

@@ -1,0 +1,5 @@
+#pragma once
+// Removes what install registered with Windows; data, configuration and logs stay.
+#include "app/result.h"
+
+Result<void> uninstall();

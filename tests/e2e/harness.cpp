@@ -1,0 +1,287 @@
+#include "harness.h"
+
+#include "app/cmdline.h"
+#include "app/files.h"
+#include "app/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+namespace e2e {
+
+namespace {
+
+std::string environment_variable(const char* name) {
+    DWORD n = GetEnvironmentVariableW(widen(name).c_str(), nullptr, 0);
+    if (n == 0) return {};
+    std::wstring value(n, L'\0');
+    n = GetEnvironmentVariableW(widen(name).c_str(), value.data(), n);
+    value.resize(n);
+    return narrow(value);
+}
+
+std::wstring environment_block(const std::map<std::string, std::string>& extra) {
+    std::map<std::wstring, std::wstring> merged; // sorted, as Windows likes it
+    std::map<std::wstring, std::wstring> upper_to_name;
+    if (wchar_t* current = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = current; *entry; entry += wcslen(entry) + 1) {
+            std::wstring text(entry);
+            size_t eq = text.find(L'=', 1);
+            if (eq == std::wstring::npos) continue;
+            merged[text.substr(0, eq)] = text.substr(eq + 1);
+        }
+        FreeEnvironmentStringsW(current);
+    }
+    merged.erase(L"MYSQL_PWD");
+    for (const auto& [name, value] : extra) {
+        std::wstring wname = widen(name);
+        for (auto it = merged.begin(); it != merged.end();) {
+            it = _wcsicmp(it->first.c_str(), wname.c_str()) == 0 ? merged.erase(it) : std::next(it);
+        }
+        if (!value.empty()) merged[wname] = widen(value);
+    }
+    std::wstring block;
+    for (const auto& [name, value] : merged) block += name + L"=" + value + L'\0';
+    block += L'\0';
+    return block;
+}
+
+HANDLE start(const Launch& launch, DWORD& id) {
+    std::vector<std::string> line{launch.program};
+    line.insert(line.end(), launch.arguments.begin(), launch.arguments.end());
+    std::wstring command = widen(quote_arguments(line));
+    std::wstring environment = environment_block(launch.environment);
+    std::wstring folder = widen(launch.current_folder);
+    STARTUPINFOW startup{.cb = sizeof startup};
+    PROCESS_INFORMATION info{};
+    BOOL ok = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
+                             CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                             folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+    if (!ok) {
+        ADD_FAILURE() << "cannot start " << launch.program << ": " << last_error_text();
+        return nullptr;
+    }
+    CloseHandle(info.hThread);
+    id = info.dwProcessId;
+    return info.hProcess;
+}
+
+std::string bench_root() { return "C:\\kelta-bench"; }
+
+} // namespace
+
+std::string app_dir() {
+    std::string dir = environment_variable("KELTA_APP_DIR");
+    if (dir.empty()) ADD_FAILURE() << "KELTA_APP_DIR is not set: run the tests through bench/up";
+    return dir;
+}
+
+std::string app_exe(const std::string& name) { return join_path(app_dir(), name); }
+
+TestFolder::TestFolder() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = std::string("C:\\kelta-test\\") + info->test_suite_name() + "." + info->name();
+    for (char& c : root_)
+        if (c == '/') c = '_';
+    delete_tree(root_);
+    (void)create_directories(root_);
+}
+
+std::string TestFolder::data_root() const {
+    return join_path(join_path(root_, "KELTA Retail"), "MySQL");
+}
+
+std::string TestFolder::path(const std::string& name) const { return join_path(data_root(), name); }
+
+Finished run(const Launch& launch, std::chrono::seconds limit) {
+    Finished finished;
+    DWORD id = 0;
+    auto begin = std::chrono::steady_clock::now();
+    HANDLE process = start(launch, id);
+    if (!process) return finished;
+    DWORD limit_ms = static_cast<DWORD>(std::chrono::milliseconds(limit).count());
+    if (WaitForSingleObject(process, limit_ms) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << launch.program << " did not end within " << limit.count() << " s";
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 5000);
+    }
+    finished.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - begin);
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    finished.exit_code = code;
+    return finished;
+}
+
+Running::Running(const Launch& launch) { process_ = start(launch, id_); }
+
+Running::~Running() {
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+DWORD Running::process_id() const { return id_; }
+
+std::optional<unsigned long> Running::wait(std::chrono::milliseconds limit) {
+    if (!process_ || WaitForSingleObject(process_, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+namespace {
+
+struct BoxSearch {
+    DWORD process_id;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK find_box(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<BoxSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t class_name[32] = {};
+    GetClassNameW(window, class_name, 32);
+    if (owner == search->process_id && std::wstring(class_name) == L"#32770" && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+enum class IconHue { none, red, blue };
+
+// The message box's icon as it shows on the screen, judged by its colour: the error icon is a
+// red disc and the information icon a blue one. (Wine keeps icons inside their process, so
+// another process cannot read the icon handle itself.)
+IconHue icon_hue(HWND icon_control) {
+    RECT r{};
+    if (!icon_control || !GetWindowRect(icon_control, &r)) return IconHue::none;
+    auto pixels = screen_pixels(r);
+    int red = 0, blue = 0;
+    for (DWORD p : pixels) {
+        int cr = (p >> 16) & 0xFF, cg = (p >> 8) & 0xFF, cb = p & 0xFF;
+        if (cr > cg + 60 && cr > cb + 60) ++red;
+        if (cb > cr + 60) ++blue;
+    }
+    if (red > 100 && red > blue) return IconHue::red;
+    if (blue > 100) return IconHue::blue;
+    return IconHue::none;
+}
+
+std::string window_text(HWND window) {
+    int n = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    n = GetWindowTextW(window, text.data(), n + 1);
+    text.resize(static_cast<size_t>(n));
+    return narrow(text);
+}
+
+} // namespace
+
+std::optional<MessageBoxSeen> take_message_box(DWORD process_id, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        BoxSearch search{process_id};
+        EnumWindows(find_box, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            Sleep(200); // let the box finish laying itself out
+            MessageBoxSeen seen;
+            seen.caption = window_text(search.found);
+            // MessageBoxW puts its text in the static control 0xFFFF and its icon in 0x0014
+            // (Windows) or 1088 (Wine).
+            seen.text = window_text(GetDlgItem(search.found, 0xFFFF));
+            HWND icon = GetDlgItem(search.found, 0x0014);
+            if (!icon) icon = GetDlgItem(search.found, 1088);
+            IconHue hue = icon_hue(icon);
+            seen.error_icon = hue == IconHue::red;
+            seen.information_icon = hue == IconHue::blue;
+            PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+            return seen;
+        }
+        Sleep(100);
+    }
+    return std::nullopt;
+}
+
+std::string read_file(const std::string& path) {
+    auto content = ::read_file(path);
+    return content ? *content : std::string();
+}
+
+bool exists(const std::string& path) { return path_exists(path); }
+
+void write_file(const std::string& path, const std::string& content) {
+    (void)create_directories(parent_path(path));
+    auto written = ::write_file(path, content);
+    if (!written) ADD_FAILURE() << written.error();
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    for (auto line : split_lines(text)) lines.emplace_back(line);
+    return lines;
+}
+
+std::vector<std::vector<std::string>> tool_calls(const std::string& tool) {
+    std::vector<std::vector<std::string>> calls;
+    for (const auto& line : lines_of(read_file(bench_root() + "\\logs\\" + tool + ".log"))) {
+        std::vector<std::string> arguments;
+        size_t start = 0;
+        for (;;) {
+            size_t tab = line.find('\t', start);
+            arguments.push_back(line.substr(start, tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        calls.push_back(arguments);
+    }
+    return calls;
+}
+
+void clear_tool_state() {
+    for (const char* sub : {"logs", "state", "force"}) delete_tree(bench_root() + "\\" + sub);
+}
+
+void force_tool_exit(const std::string& tool, int code, const std::string& verb) {
+    std::string name = verb.empty() ? tool : tool + "." + verb;
+    write_file(bench_root() + "\\force\\" + name + ".exit", std::to_string(code));
+}
+
+std::vector<DWORD> screen_pixels(const RECT& area) {
+    int width = area.right - area.left, height = area.bottom - area.top;
+    std::vector<DWORD> pixels(static_cast<size_t>(std::max(0, width * height)));
+    if (pixels.empty()) return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {.biSize = sizeof(BITMAPINFOHEADER), .biWidth = width, .biHeight = -height,
+                      .biPlanes = 1, .biBitCount = 32, .biCompression = BI_RGB};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    std::copy_n(static_cast<DWORD*>(bits), pixels.size(), pixels.begin());
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+bool is_timestamp(const std::string& text) {
+    if (text.size() != 15 || text[8] != '_') return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (i != 8 && !std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+    return true;
+}
+
+} // namespace e2e

@@ -1,0 +1,86 @@
+#pragma once
+// End-to-end helpers: run the real KeltaMySQL.exe in the bench prefix with a ProgramData folder
+// of the test's own, read what it left behind, drive the bench's tool stand-ins.
+#include <windows.h>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// C:\Program Files\KELTA Retail MySQL (KELTA_APP_DIR, set by bench/up).
+std::string app_dir();
+std::string app_exe(const std::string& name = "KeltaMySQL.exe");
+
+// A fresh folder C:\kelta-test\<suite>.<test> that stands in for ProgramData.
+class TestFolder {
+  public:
+    TestFolder();
+    const std::string& program_data() const { return root_; }
+    std::string data_root() const; // <program_data>\KELTA Retail\MySQL
+    std::string path(const std::string& name) const;
+
+  private:
+    std::string root_;
+};
+
+struct Launch {
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> environment; // added to (or replacing in) ours
+    std::string program = app_exe();
+    std::string current_folder; // empty: ours
+};
+
+struct Finished {
+    unsigned long exit_code = 0;
+    std::chrono::milliseconds elapsed{};
+};
+
+// Runs the program to completion (fails the test after `limit`).
+Finished run(const Launch& launch, std::chrono::seconds limit = std::chrono::seconds(120));
+
+// A program left running while the test looks at its windows.
+class Running {
+  public:
+    explicit Running(const Launch& launch);
+    ~Running();
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+    DWORD process_id() const;
+    // The exit code, or nothing when it has not ended within the limit.
+    std::optional<unsigned long> wait(std::chrono::milliseconds limit);
+
+  private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+struct MessageBoxSeen {
+    std::string caption;
+    std::string text;
+    bool error_icon = false;
+    bool information_icon = false;
+};
+
+// Waits for a message box of the process, reads it and presses its default button.
+std::optional<MessageBoxSeen> take_message_box(DWORD process_id, std::chrono::milliseconds limit);
+
+std::string read_file(const std::string& path);
+bool exists(const std::string& path);
+void write_file(const std::string& path, const std::string& content);
+std::vector<std::string> lines_of(const std::string& text);
+
+// The bench's tool stand-ins (netsh, schtasks, icacls).
+std::vector<std::vector<std::string>> tool_calls(const std::string& tool);
+void clear_tool_state();
+void force_tool_exit(const std::string& tool, int code, const std::string& verb = "");
+
+bool is_timestamp(const std::string& text); // YYYYMMDD_HHMMSS
+
+// What the display shows in a screen rectangle, as 0x00RRGGBB pixels, row by row.
+std::vector<DWORD> screen_pixels(const RECT& area);
+
+} // namespace e2e

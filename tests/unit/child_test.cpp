@@ -1,0 +1,79 @@
+#include "app/files.h"
+#include "svc/child.h"
+#include "svc/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+std::string self() { return *executable_path(); }
+
+TEST(RunHidden, ExitCodesBecomeTexts) {
+    EXPECT_TRUE(run_hidden(self(), {"--child", "spew", "0", "0"}).has_value());
+    auto two = run_hidden(self(), {"--child", "spew", "0", "2"});
+    ASSERT_FALSE(two.has_value());
+    EXPECT_EQ(two.error(), "exit code Some(2)");
+    auto negative = run_hidden(self(), {"--child", "spew", "0", "-1"});
+    ASSERT_FALSE(negative.has_value());
+    EXPECT_EQ(negative.error(), "exit code Some(-1)");
+}
+
+TEST(RunHidden, MissingProgramGivesTheSystemDescription) {
+    auto missing = run_hidden("C:\\no\\such\\program.exe", {});
+    ASSERT_FALSE(missing.has_value());
+    EXPECT_EQ(missing.error().find("exit code"), std::string::npos);
+    EXPECT_FALSE(missing.error().empty());
+}
+
+TEST(RunCaptured, ChildWritingMuchToBothStreamsDoesNotBlock) {
+    // Far more than a pipe buffer on both streams at once.
+    ChildProcess child{self(), {"--child", "spew", "3000000", "3"}, {}};
+    auto outcome = run_captured(child, {}, true);
+    ASSERT_TRUE(outcome.has_value()) << outcome.error();
+    EXPECT_EQ(outcome->exit_code, 3u);
+    EXPECT_GE(outcome->output.size(), 3000000u);
+    EXPECT_EQ(outcome->output.size(), outcome->error.size());
+}
+
+TEST(RunCaptured, TextInputReachesTheChild) {
+    std::string input(200000, 'q');
+    input += "end";
+    ChildProcess child{self(), {"--child", "echo", "0"}, {}};
+    auto outcome = run_captured(child, {.text = input}, true);
+    ASSERT_TRUE(outcome.has_value()) << outcome.error();
+    EXPECT_EQ(outcome->output, input);
+}
+
+TEST(RunCaptured, ExtraEnvironmentReplacesInheritedValue) {
+    SetEnvironmentVariableW(L"MYSQL_PWD", L"inherited");
+    ChildProcess child{self(), {"--child", "env", "MYSQL_PWD"}, {{"MYSQL_PWD", "s3cret-_x"}}};
+    auto outcome = run_captured(child, {}, true);
+    SetEnvironmentVariableW(L"MYSQL_PWD", nullptr);
+    ASSERT_TRUE(outcome.has_value()) << outcome.error();
+    EXPECT_EQ(outcome->output, "s3cret-_x");
+}
+
+TEST(RunCaptured, DiscardedOutputStaysEmpty) {
+    ChildProcess child{self(), {"--child", "spew", "10000", "0"}, {}};
+    auto outcome = run_captured(child, {}, false);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(outcome->output.empty());
+    EXPECT_GE(outcome->error.size(), 10000u);
+}
+
+TEST(StderrSummary, KeepsTheLastFiveMeaningfulLines) {
+    std::string text = "one\r\nmysql: [Warning] Using a password on the command line interface can be "
+                       "insecure.\r\ntwo\nthree\nfour\nfive\nsix\n";
+    EXPECT_EQ(stderr_summary(text), "two\nthree\nfour\nfive\nsix");
+    EXPECT_EQ(stderr_summary(""), "");
+    EXPECT_EQ(stderr_summary("a\nb"), "a\nb");
+    EXPECT_EQ(stderr_summary("only warning: Using a password on the command line\n"), "");
+}
+
+TEST(StderrSummary, InvalidUtf8BecomesReplacementCharacter) {
+    EXPECT_EQ(stderr_summary("bad \xff byte\n"), "bad \xEF\xBF\xBD byte");
+}
+
+} // namespace
