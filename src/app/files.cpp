@@ -4,14 +4,32 @@
 #include "app/text.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 namespace {
 
 std::string path_error(const std::string& path) { return path + ": " + last_error_text(); }
 
-UniqueFile open_for_write(const std::string& path, DWORD flags) {
-    return UniqueFile(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL | flags, nullptr));
+// Full control for SYSTEM and Administrators only, nothing inherited from the folder.
+constexpr wchar_t administrators_only_sddl[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+
+UniqueFile open_for_write(const std::string& path, DWORD flags,
+                          FileRights rights = FileRights::inherited) {
+    SECURITY_ATTRIBUTES attributes{.nLength = sizeof attributes};
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (rights == FileRights::administrators_only) {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                administrators_only_sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            return UniqueFile();
+        attributes.lpSecurityDescriptor = descriptor;
+    }
+    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0,
+                                descriptor ? &attributes : nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | flags, nullptr));
+    DWORD error = GetLastError();
+    if (descriptor) LocalFree(descriptor);
+    SetLastError(error);
+    return file;
 }
 
 bool write_all(HANDLE file, std::string_view content) {
@@ -56,10 +74,13 @@ Result<void> write_file(const std::string& path, std::string_view content) {
 }
 
 Result<void> replace_file_contents(const std::string& path, std::string_view content,
-                                   const std::function<Result<void>(const std::string&)>& prepare) {
+                                   const std::function<Result<void>(const std::string&)>& prepare,
+                                   FileRights rights) {
     const std::string temp = path + ".new";
+    // A leftover from a crash would keep its own access list when written over.
+    delete_file(temp);
     {
-        UniqueFile file = open_for_write(temp, FILE_FLAG_WRITE_THROUGH);
+        UniqueFile file = open_for_write(temp, FILE_FLAG_WRITE_THROUGH, rights);
         if (!file) return fail(path_error(path));
         if (!write_all(file.get(), content) || !FlushFileBuffers(file.get())) {
             std::string error = path_error(path);

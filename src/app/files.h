@@ -11,6 +11,11 @@ Result<std::string> read_file(const std::string& path);
 // As read_file, but the content must be valid UTF-8.
 Result<std::string> read_text_file(const std::string& path);
 
+// Who may open a file the program creates: whatever the folder passes on, or only the local
+// system account and the Administrators group (for files that hold passwords), from the moment
+// the file exists.
+enum class FileRights { inherited, administrators_only };
+
 // Writes the whole content straight over the file (created or truncated).
 Result<void> write_file(const std::string& path, std::string_view content);
 
@@ -19,7 +24,8 @@ Result<void> write_file(const std::string& path, std::string_view content);
 // step. On any failure the old file is untouched and the temporary one is removed.
 // Write failures read "<path>: <reason>"; a failure of `prepare` is returned unchanged.
 Result<void> replace_file_contents(const std::string& path, std::string_view content,
-                                   const std::function<Result<void>(const std::string&)>& prepare = {});
+                                   const std::function<Result<void>(const std::string&)>& prepare = {},
+                                   FileRights rights = FileRights::inherited);
 
 // Creates the folder and all missing parents. The error is the system's description alone.
 Result<void> create_directories(const std::string& path);

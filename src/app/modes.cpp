@@ -6,6 +6,8 @@
 #include "app/files.h"
 #include "app/text.h"
 #include "app/tray_program.h"
+#include "svc/control.h"
+#include "svc/rotate.h"
 
 #include <windows.h>
 
@@ -16,6 +18,11 @@ using ModeResult = Result<std::string>;
 
 ModeResult pending(const char* operation) {
     return fail(std::string(operation) + " is not available in this build yet");
+}
+
+ModeResult done(Result<void> result) {
+    if (!result) return fail(result.error());
+    return std::string();
 }
 
 ModeResult run_apply(const Arguments& arguments) {
@@ -37,15 +44,15 @@ ModeResult run_restore(const Arguments& arguments) {
 }
 
 ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
-    if (mode == "--stop") return pending("stop_service");
-    if (mode == "--start") return pending("start_service");
-    if (mode == "--restart") return pending("restart_service");
+    if (mode == "--stop") return done(stop_service());
+    if (mode == "--start") return done(start_service());
+    if (mode == "--restart") return done(restart_service());
     if (mode == "--uninstall") return pending("uninstall");
     if (mode == "--install") return pending("install");
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
     if (mode == "--restore") return run_restore(arguments);
-    if (mode == "--rotate-logs") return pending("rotate_logs");
+    if (mode == "--rotate-logs") return done(rotate_logs(rotate_limit(arguments)));
     if (mode == "--lang") return pending("set_language");
     if (mode == "--autostart") return pending("start at logon");
     if (mode == "--quit") {

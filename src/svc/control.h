@@ -2,7 +2,16 @@
 // Starting, stopping and restarting the managed server's Windows service.
 #include "app/result.h"
 
-Result<void> stop_service();
+#include <chrono>
+
+// How long each wait may take; tests shorten them.
+struct ServiceTimeouts {
+    std::chrono::seconds stop{180};
+    std::chrono::seconds start{120};
+    std::chrono::seconds port{60};
+};
+
+Result<void> stop_service(const ServiceTimeouts& timeouts = {});
 // A successful start means the service runs and its port accepts connections.
-Result<void> start_service();
-Result<void> restart_service();
+Result<void> start_service(const ServiceTimeouts& timeouts = {});
+Result<void> restart_service(const ServiceTimeouts& timeouts = {});

@@ -1,0 +1,16 @@
+#pragma once
+// The MySQL client programs, logged in as root over the server's named pipe with the password
+// in the environment: the only way the program changes anything inside the server.
+#include "app/result.h"
+#include "svc/child.h"
+
+#include <string>
+#include <string_view>
+
+// Feeds the SQL to mysql.exe; a failure reads "mysql (root): " and the client's last lines.
+Result<void> run_sql_as_root(const std::string& root_password, std::string_view sql);
+
+// mysql.exe or mysqldump.exe prepared with the four fixed arguments and MYSQL_PWD; the caller
+// adds its own arguments and streams. "MySQL is not running" unless the server accepts
+// connections.
+Result<ChildProcess> client_command(std::string_view program_file, const std::string& root_password);

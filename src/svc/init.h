@@ -1,0 +1,20 @@
+#pragma once
+// A fresh data directory, made by mysqld itself with an init file that sets the root password
+// and creates the application database and account.
+#include "app/result.h"
+#include "config/settings.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The statements that create or update the application database and account; with previous
+// settings whose account differs, the old account is dropped.
+std::string account_sql(const ConnectionSettings& settings,
+                        const std::optional<ConnectionSettings>& previous);
+
+// The root password is spliced into SQL and never validated elsewhere: refuse quotes,
+// backticks, backslashes and control characters before anything changes.
+Result<void> check_root_password(std::string_view root_password);
+
+Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSettings& settings);

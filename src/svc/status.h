@@ -1,0 +1,38 @@
+#pragma once
+// Whether the database is usable: the service state combined with whether the configured port
+// really accepts connections.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+enum class ServiceStatus : std::uint8_t {
+    NotInstalled,
+    Stopped,
+    Starting,
+    Stopping,
+    RunningNotAccepting,
+    Running,
+};
+
+// Never fails: a service that cannot be queried counts as not installed.
+ServiceStatus service_status();
+
+// Asks the listener table first; only when it cannot be had, a 200 ms connection attempt.
+bool port_accepts();
+
+using Ipv4 = std::array<std::uint8_t, 4>; // network order, first number first
+
+// The mapping of an installed service's state; `accepts` is asked only for state 4 (running).
+ServiceStatus status_of_state(unsigned long state, bool (*accepts)());
+
+// Where to probe: the bind-address of my.ini unless it is missing, not IPv4 or 0.0.0.0.
+Ipv4 probe_target(const std::optional<std::string>& bind_address);
+
+struct Listener {
+    Ipv4 address;
+    std::uint16_t port;
+};
+// A listener on the port at 0.0.0.0 or at the target address.
+bool listener_accepts(std::span<const Listener> listeners, Ipv4 target, std::uint16_t port);
