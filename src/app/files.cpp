@@ -10,8 +10,10 @@ namespace {
 
 std::string path_error(const std::string& path) { return path + ": " + last_error_text(); }
 
-// Full control for SYSTEM and Administrators only, nothing inherited from the folder.
+// Full control for SYSTEM and Administrators only, nothing inherited from the folder; a folder
+// passes the same on to what is created inside it.
 constexpr wchar_t administrators_only_sddl[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+constexpr wchar_t administrators_only_folder_sddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 UniqueFile open_for_write(const std::string& path, DWORD flags,
                           FileRights rights = FileRights::inherited) {
@@ -104,14 +106,24 @@ Result<void> replace_file_contents(const std::string& path, std::string_view con
     return {};
 }
 
-Result<void> create_directories(const std::string& path) {
+Result<void> create_directories(const std::string& path, FileRights rights) {
     if (path.empty() || is_directory(path)) return {};
     std::string parent = parent_path(path);
     if (!parent.empty() && parent != path) {
         if (auto made = create_directories(parent); !made) return made;
     }
-    if (!CreateDirectoryW(widen(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        return fail(last_error_text());
+    SECURITY_ATTRIBUTES attributes{.nLength = sizeof attributes};
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (rights == FileRights::administrators_only) {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                administrators_only_folder_sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            return fail(last_error_text());
+        attributes.lpSecurityDescriptor = descriptor;
+    }
+    BOOL created = CreateDirectoryW(widen(path).c_str(), descriptor ? &attributes : nullptr);
+    DWORD error = GetLastError();
+    if (descriptor) LocalFree(descriptor);
+    if (!created && error != ERROR_ALREADY_EXISTS) return fail(system_error_text(error));
     return {};
 }
 

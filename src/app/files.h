@@ -28,7 +28,9 @@ Result<void> replace_file_contents(const std::string& path, std::string_view con
                                    FileRights rights = FileRights::inherited);
 
 // Creates the folder and all missing parents. The error is the system's description alone.
-Result<void> create_directories(const std::string& path);
+// `rights` applies to the folder itself when it is created here (and, by inheritance, to what
+// is later created inside it); parents get the usual inherited rights.
+Result<void> create_directories(const std::string& path, FileRights rights = FileRights::inherited);
 
 bool path_exists(const std::string& path);
 bool is_directory(const std::string& path);

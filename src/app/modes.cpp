@@ -6,8 +6,12 @@
 #include "app/files.h"
 #include "app/text.h"
 #include "app/tray_program.h"
+#include "svc/backup.h"
 #include "svc/control.h"
+#include "svc/install.h"
+#include "svc/restore.h"
 #include "svc/rotate.h"
+#include "svc/uninstall.h"
 
 #include <windows.h>
 
@@ -34,21 +38,25 @@ ModeResult run_apply(const Arguments& arguments) {
 ModeResult run_backup(const Arguments& arguments) {
     auto file = file_argument(arguments, "--backup");
     if (!file) return fail("missing file name");
-    return pending("backup");
+    if (auto done = backup(*file); !done) return fail(done.error());
+    return "Backup done:\n" + *file;
 }
 
 ModeResult run_restore(const Arguments& arguments) {
     auto file = file_argument(arguments, "--restore");
     if (!file) return fail("missing file name");
-    return pending("restore");
+    auto safety = restore(*file);
+    if (!safety) return fail(safety.error());
+    return "Restore done. Data before the restore was saved to:\n" + *safety;
 }
 
 ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--stop") return done(stop_service());
     if (mode == "--start") return done(start_service());
     if (mode == "--restart") return done(restart_service());
-    if (mode == "--uninstall") return pending("uninstall");
-    if (mode == "--install") return pending("install");
+    if (mode == "--uninstall") return done(uninstall());
+    if (mode == "--install")
+        return done(install(option_value(arguments, "--config"), firewall_choice(arguments)));
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
     if (mode == "--restore") return run_restore(arguments);

@@ -4,4 +4,10 @@
 
 #include <string>
 
+// The dump goes to a temporary file beside the target and replaces the target in one step only
+// once it is complete, so the old or the new complete dump is there at every moment.
 Result<void> backup(const std::string& target);
+
+// The temporary name: the target with its extension set to "sql.tmp" (backup.sql and backup
+// give backup.sql.tmp, data.dump gives data.sql.tmp).
+std::string dump_temporary_path(const std::string& target);

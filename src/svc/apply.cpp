@@ -1,0 +1,53 @@
+#include "svc/apply.h"
+
+#include "config/validation.h"
+#include "svc/client.h"
+#include "svc/control.h"
+#include "svc/firewall.h"
+#include "svc/init.h"
+#include "svc/myini.h"
+#include "svc/paths.h"
+#include "svc/status.h"
+
+namespace {
+
+// my.ini gets the new port and address, and the server restarts to listen there.
+Result<void> reconfigure_and_restart(const ConnectionSettings& settings) {
+    if (auto written = write_my_ini(base_dir(), settings); !written) return written;
+    return restart_service();
+}
+
+} // namespace
+
+Result<void> apply(const ConnectionSettings& wanted) {
+    if (auto valid = validate_settings(wanted); !valid) return valid;
+    if (auto bind = check_bind_address(wanted.bind); !bind) return bind;
+
+    const auto previous = load_settings();
+    ConnectionSettings settings = wanted;
+    // The root password is never changed here: the stored one is what the server has.
+    if (previous) settings.root_password = previous->root_password;
+    if (auto root = check_root_password(settings.root_password); !root) return root;
+
+    if (service_status() == ServiceStatus::NotInstalled) return save_settings(settings);
+
+    const bool listening_changed =
+        !previous || settings.port != previous->port || settings.bind != previous->bind;
+    if (listening_changed) {
+        if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) return opened;
+        if (auto restarted = reconfigure_and_restart(settings); !restarted) return restarted;
+    } else {
+        const std::uint16_t configured = configured_port();
+        if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) return opened;
+        if (configured != settings.port) {
+            if (auto restarted = reconfigure_and_restart(settings); !restarted) return restarted;
+        } else if (auto started = start_service(); !started) {
+            return started;
+        }
+    }
+
+    if (auto sql = run_sql_as_root(settings.root_password, account_sql(settings, previous)); !sql)
+        return sql;
+    // Saved last, so that connection.ini never describes an account the server does not have.
+    return save_settings(settings);
+}

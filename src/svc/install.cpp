@@ -1,0 +1,98 @@
+#include "svc/install.h"
+
+#include "app/files.h"
+#include "app/text.h"
+#include "config/settings.h"
+#include "config/validation.h"
+#include "svc/client.h"
+#include "svc/control.h"
+#include "svc/firewall.h"
+#include "svc/init.h"
+#include "svc/myini.h"
+#include "svc/paths.h"
+#include "svc/service.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD failure_reset_seconds = 86400;
+constexpr DWORD restart_delay_ms = 60000;
+
+// Creates the service, or points an existing one at this program folder's mysqld.exe and
+// my.ini; description and restart-on-failure actions are (re)set either way.
+Result<void> register_service() {
+    auto manager = open_scm(SC_MANAGER_CREATE_SERVICE);
+    if (!manager) return fail(manager.error());
+    const std::wstring name = widen(service_name);
+    const std::wstring binary_path = widen(service_binary_path());
+
+    UniqueServiceHandle service(OpenServiceW(manager->get(), name.c_str(), SERVICE_CHANGE_CONFIG));
+    if (service) {
+        if (!ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                  SERVICE_NO_CHANGE, binary_path.c_str(), nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr))
+            return fail(win32_error_text("ChangeServiceConfig"));
+    } else {
+        const std::wstring display_name = widen(service_display_name);
+        service.reset(CreateServiceW(manager->get(), name.c_str(), display_name.c_str(),
+                                     SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                     SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, binary_path.c_str(),
+                                     nullptr, nullptr, nullptr, nullptr, nullptr));
+        if (!service) return fail(win32_error_text("CreateService"));
+    }
+
+    std::wstring description = widen(service_description);
+    SERVICE_DESCRIPTIONW described{.lpDescription = description.data()};
+    ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &described);
+    SC_ACTION restart{.Type = SC_ACTION_RESTART, .Delay = restart_delay_ms};
+    SC_ACTION actions[] = {restart, restart, restart};
+    SERVICE_FAILURE_ACTIONSW on_failure{.dwResetPeriod = failure_reset_seconds,
+                                        .lpRebootMsg = nullptr,
+                                        .lpCommand = nullptr,
+                                        .cActions = 3,
+                                        .lpsaActions = actions};
+    ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &on_failure);
+    return {};
+}
+
+Result<ConnectionSettings> choose_settings(const std::optional<std::string>& settings_file,
+                                           const std::optional<ConnectionSettings>& previous) {
+    if (!settings_file) return previous ? *previous : default_settings();
+    auto read = read_settings_file(*settings_file);
+    if (!read) return read;
+    // The file may hold passwords: once read, it has done its job.
+    delete_file(*settings_file);
+    return read;
+}
+
+} // namespace
+
+Result<void> install(const std::optional<std::string>& settings_file, FirewallChoice firewall) {
+    const std::string mysqld = mysql_program_path("mysqld.exe");
+    if (!path_exists(mysqld)) return fail(mysqld + " not found");
+    if (auto made = create_directories(data_root()); !made) return made;
+
+    const auto previous = load_settings();
+    auto chosen = choose_settings(settings_file, previous);
+    if (!chosen) return fail(chosen.error());
+    ConnectionSettings settings = std::move(*chosen);
+    // The root password of an existing server never changes through install.
+    if (previous) settings.root_password = previous->root_password;
+    if (firewall != FirewallChoice::keep) settings.firewall = firewall == FirewallChoice::on;
+
+    if (auto valid = validate_settings(settings); !valid) return valid;
+    if (auto bind = check_bind_address(settings.bind); !bind) return bind;
+    if (auto root = check_root_password(settings.root_password); !root) return root;
+
+    // The server must be stopped while its configuration and data directory change.
+    if (auto stopped = stop_service(); !stopped) return stopped;
+    if (auto written = write_my_ini(base_dir(), settings); !written) return written;
+    if (auto initialized = initialize_data_dir(base_dir(), settings); !initialized) return initialized;
+    if (auto saved = save_settings(settings); !saved) return saved;
+    if (auto registered = register_service(); !registered) return registered;
+    if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) return opened;
+    register_rotation_task();
+    if (auto started = start_service(); !started) return started;
+    return run_sql_as_root(settings.root_password, account_sql(settings, previous));
+}
