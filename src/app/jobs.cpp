@@ -1,0 +1,192 @@
+#include "app/jobs.h"
+
+#include "app/elevation.h"
+#include "app/registry.h"
+#include "app/text.h"
+#include "i18n/translate.h"
+#include "svc/apply.h"
+#include "svc/backup.h"
+#include "svc/control.h"
+#include "svc/firewall.h"
+#include "svc/install.h"
+#include "svc/restore.h"
+#include "svc/service.h"
+#include "svc/uninstall.h"
+
+#include <cstdio>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+std::atomic<std::uint8_t> install_busy{0};
+
+namespace {
+
+std::mutex slot_lock;
+std::optional<JobResult> slot;
+
+std::mutex queue_lock;
+std::vector<TrayNotification> queue;
+
+JobResult outcome(const Result<void>& result, std::string_view success) {
+    if (!result) return {true, result.error()};
+    return {false, std::string(success)};
+}
+
+struct Performer {
+    JobResult operator()(const job::Start&) const {
+        return outcome(start_service(), tr("MySQL started", "MySQL 已启动"));
+    }
+    JobResult operator()(const job::Stop&) const {
+        return outcome(stop_service(), tr("MySQL stopped", "MySQL 已停止"));
+    }
+    JobResult operator()(const job::Restart&) const {
+        return outcome(restart_service(), tr("MySQL restarted", "MySQL 已重新启动"));
+    }
+    JobResult operator()(const job::Install&) const {
+        return outcome(install(std::nullopt, FirewallChoice::keep),
+                       tr("MySQL service installed", "MySQL 服务已安装"));
+    }
+    JobResult operator()(const job::Uninstall&) const {
+        return outcome(uninstall(), tr("MySQL service uninstalled (data kept)",
+                                       "MySQL 服务已卸载（数据保留）"));
+    }
+    JobResult operator()(const job::OpenPort& open) const {
+        return outcome(set_firewall_rule(true, open.port),
+                       tr("Port opened in Windows Firewall", "已在 Windows 防火墙开放端口"));
+    }
+    JobResult operator()(const job::StartType& type) const {
+        return outcome(set_service_start_type(type.automatic), "");
+    }
+    JobResult operator()(const job::Backup& b) const {
+        auto done = backup(b.path);
+        if (!done) return {true, done.error()};
+        record_last_backup(b.path);
+        return {false, std::string(tr("Backup done:", "备份完成：")) + " " + b.path};
+    }
+    JobResult operator()(const job::Restore& r) const {
+        auto safety = restore(r.path);
+        if (!safety) return {true, safety.error()};
+        return {false, std::string(tr("Restore done. Data before the restore was saved to:",
+                                      "恢复完成。恢复前的数据已另存为：")) +
+                           " " + *safety};
+    }
+    JobResult operator()(const job::Apply& a) const {
+        return outcome(apply(a.settings),
+                       tr("Settings saved. The registers connect with the information on the "
+                          "Overview page.",
+                          "设置已保存。收银机用\"概览\"页上的信息连接。"));
+    }
+};
+
+void finish(HWND window, JobResult result) {
+    store_job_result(std::move(result));
+    PostMessageW(window, MSG_JOB_DONE, 0, 0);
+}
+
+// No exception may leave a thread: it would end the process and leave nothing in the slot.
+JobResult perform_guarded(const Job& job) {
+    try {
+        return perform_job(job);
+    } catch (const std::exception& e) {
+        return {true, std::string("internal error: ") + e.what()};
+    }
+}
+
+} // namespace
+
+void store_job_result(JobResult result) {
+    std::lock_guard guard(slot_lock);
+    slot = std::move(result);
+}
+
+std::optional<JobResult> take_job_result() {
+    std::lock_guard guard(slot_lock);
+    return std::exchange(slot, std::nullopt);
+}
+
+void queue_tray_notification(TrayNotification notification) {
+    std::lock_guard guard(queue_lock);
+    queue.push_back(std::move(notification));
+}
+
+std::vector<TrayNotification> take_tray_notifications() {
+    std::lock_guard guard(queue_lock);
+    return std::exchange(queue, {});
+}
+
+JobResult perform_job(const Job& job) { return std::visit(Performer{}, job); }
+
+void run_job(HWND window, Job job) {
+    try {
+        std::thread([window, job = std::move(job)] { finish(window, perform_guarded(job)); }).detach();
+    } catch (const std::exception& e) {
+        finish(window, {true, std::string("cannot start a background job: ") + e.what()});
+    }
+}
+
+Result<void> set_service_start_type(bool automatic) {
+    auto service = open_service(SERVICE_CHANGE_CONFIG);
+    if (!service) return fail(service.error());
+    if (!*service) return fail("service is not installed");
+    if (!ChangeServiceConfigW((*service)->get(), SERVICE_NO_CHANGE,
+                              automatic ? SERVICE_AUTO_START : SERVICE_DEMAND_START,
+                              SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, nullptr))
+        return fail(win32_error_text("ChangeServiceConfig"));
+    return {};
+}
+
+std::string last_backup_text(const SYSTEMTIME& t, const std::string& path) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u", t.wYear, t.wMonth, t.wDay,
+                  t.wHour, t.wMinute);
+    return std::string(stamp) + "|" + path;
+}
+
+void record_last_backup(const std::string& path) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    // Any failure here is silent: the backup itself succeeded.
+    UniqueKey key = create_key_for_values(HKEY_CURRENT_USER, program_key);
+    if (key) (void)write_string(key.get(), "LastBackup", last_backup_text(now, path));
+}
+
+void start_open_setup_job() {
+    try {
+        std::thread([] { (void)run_elevated("--setup", false); }).detach();
+    } catch (const std::exception&) {
+        // Opening the Setup window is best effort; the operator can double-click again.
+    }
+}
+
+bool start_tray_install_job(HWND tray) {
+    if (install_busy.exchange(1) != 0) return false;
+    auto work = [tray] {
+        Result<void> result;
+        try {
+            if (is_elevated()) {
+                result = install(std::nullopt, FirewallChoice::keep);
+            } else if (auto child = run_elevated("--install", true); !child) {
+                // The elevated child reports its own failures; only a refused start is ours.
+                result = fail(child.error());
+            }
+        } catch (const std::exception& e) {
+            result = fail(std::string("internal error: ") + e.what());
+        }
+        install_busy.exchange(0);
+        if (!result) {
+            queue_tray_notification({result.error(), true});
+            PostMessageW(tray, MSG_TRAY_NOTIFY, 0, 0);
+        }
+        PostMessageW(tray, MSG_TRAY_REFRESH, 0, 0);
+    };
+    try {
+        std::thread(work).detach();
+    } catch (const std::exception& e) {
+        install_busy.exchange(0);
+        queue_tray_notification({std::string("cannot start a background job: ") + e.what(), true});
+        PostMessageW(tray, MSG_TRAY_NOTIFY, 0, 0);
+    }
+    return true;
+}
