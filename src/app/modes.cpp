@@ -6,6 +6,8 @@
 #include "app/files.h"
 #include "app/text.h"
 #include "app/tray_program.h"
+#include "i18n/language.h"
+#include "tray/logon.h"
 
 #include <windows.h>
 
@@ -36,6 +38,21 @@ ModeResult run_restore(const Arguments& arguments) {
     return pending("restore");
 }
 
+// Success without a text: nothing to show.
+ModeResult silent(const Result<void>& result) {
+    if (!result) return fail(result.error());
+    return std::string();
+}
+
+ModeResult run_lang(const Arguments& arguments) {
+    return silent(set_language(option_value(arguments, "--lang").value_or("auto")));
+}
+
+// Only "off" switches the start at logon off; no value or any other value switches it on.
+ModeResult run_autostart(const Arguments& arguments) {
+    return silent(set_run_at_logon(option_value(arguments, "--autostart") != "off"));
+}
+
 ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--stop") return pending("stop_service");
     if (mode == "--start") return pending("start_service");
@@ -46,8 +63,8 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--backup") return run_backup(arguments);
     if (mode == "--restore") return run_restore(arguments);
     if (mode == "--rotate-logs") return pending("rotate_logs");
-    if (mode == "--lang") return pending("set_language");
-    if (mode == "--autostart") return pending("start at logon");
+    if (mode == "--lang") return run_lang(arguments);
+    if (mode == "--autostart") return run_autostart(arguments);
     if (mode == "--quit") {
         quit_running_tray();
         return std::string();
