@@ -3,7 +3,7 @@
 #include "app/elevation.h"
 #include "app/registry.h"
 #include "app/text.h"
-#include "i18n/translate.h"
+#include "i18n/tr.h"
 #include "svc/apply.h"
 #include "svc/backup.h"
 #include "svc/control.h"

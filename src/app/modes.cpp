@@ -6,12 +6,15 @@
 #include "app/files.h"
 #include "app/text.h"
 #include "app/tray_program.h"
+#include "app/mode_texts.h"
+#include "i18n/language.h"
 #include "svc/backup.h"
 #include "svc/control.h"
 #include "svc/install.h"
 #include "svc/restore.h"
 #include "svc/rotate.h"
 #include "svc/uninstall.h"
+#include "tray/logon.h"
 
 #include <windows.h>
 
@@ -24,7 +27,8 @@ ModeResult pending(const char* operation) {
     return fail(std::string(operation) + " is not available in this build yet");
 }
 
-ModeResult done(Result<void> result) {
+// Success without a text: nothing to show.
+ModeResult silent(const Result<void>& result) {
     if (!result) return fail(result.error());
     return std::string();
 }
@@ -47,22 +51,31 @@ ModeResult run_restore(const Arguments& arguments) {
     if (!file) return fail("missing file name");
     auto safety = restore(*file);
     if (!safety) return fail(safety.error());
-    return "Restore done. Data before the restore was saved to:\n" + *safety;
+    return restore_done_text(*safety);
+}
+
+ModeResult run_lang(const Arguments& arguments) {
+    return silent(set_language(option_value(arguments, "--lang").value_or("auto")));
+}
+
+// Only "off" switches the start at logon off; no value or any other value switches it on.
+ModeResult run_autostart(const Arguments& arguments) {
+    return silent(set_run_at_logon(option_value(arguments, "--autostart") != "off"));
 }
 
 ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
-    if (mode == "--stop") return done(stop_service());
-    if (mode == "--start") return done(start_service());
-    if (mode == "--restart") return done(restart_service());
-    if (mode == "--uninstall") return done(uninstall());
+    if (mode == "--stop") return silent(stop_service());
+    if (mode == "--start") return silent(start_service());
+    if (mode == "--restart") return silent(restart_service());
+    if (mode == "--uninstall") return silent(uninstall());
     if (mode == "--install")
-        return done(install(option_value(arguments, "--config"), firewall_choice(arguments)));
+        return silent(install(option_value(arguments, "--config"), firewall_choice(arguments)));
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
     if (mode == "--restore") return run_restore(arguments);
-    if (mode == "--rotate-logs") return done(rotate_logs(rotate_limit(arguments)));
-    if (mode == "--lang") return pending("set_language");
-    if (mode == "--autostart") return pending("start at logon");
+    if (mode == "--rotate-logs") return silent(rotate_logs(rotate_limit(arguments)));
+    if (mode == "--lang") return run_lang(arguments);
+    if (mode == "--autostart") return run_autostart(arguments);
     if (mode == "--quit") {
         quit_running_tray();
         return std::string();

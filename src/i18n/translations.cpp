@@ -1,0 +1,229 @@
+#include "i18n/translations.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// Line breaks are single LF characters. A few keys are the tail or the head of a sentence that
+// the caller assembles around a number, so their translations keep the leading blank or the
+// punctuation that joins the pieces.
+constexpr std::array<TranslationRow, 113> rows{{
+    {" is CLOSED - other registers cannot connect",
+     " FERMÉ - les autres caisses ne peuvent pas se connecter",
+     " CERRADO - las demás cajas no pueden conectarse"},
+    {"% = any computer", "% = tout ordinateur", "% = cualquier equipo"},
+    {"(all network cards)", "(toutes les interfaces)", "(todas las interfaces)"},
+    {"(not found on this computer)", "(introuvable sur cet ordinateur)",
+     "(no existe en este equipo)"},
+    {", so the other registers cannot connect to this database.\n"
+     "\n"
+     "Open the port in Windows Firewall now?",
+     " : les autres caisses ne pourront pas se connecter à cette base de données.\n"
+     "\n"
+     "Ouvrir le port dans le Pare-feu Windows maintenant ?",
+     ": las demás cajas no podrán conectarse a esta base de datos.\n"
+     "\n"
+     "¿Abrir el puerto en el Firewall de Windows ahora?"},
+    {"About", "À propos", "Acerca de"},
+    {"All files (*.*)", "Tous les fichiers (*.*)", "Todos los archivos (*.*)"},
+    {"Allowed host", "Hôte autorisé", "Host permitido"},
+    {"Apply", "Appliquer", "Aplicar"},
+    {"Back up", "Sauvegarde", "Copia de seguridad"},
+    {"Back up database", "Sauvegarder la base de données",
+     "Copia de seguridad de la base de datos"},
+    {"Back up database...", "Sauvegarder la base de données...",
+     "Copia de seguridad de la base de datos..."},
+    {"Back up now...", "Sauvegarder maintenant...", "Hacer copia ahora..."},
+    {"Back up...", "Sauvegarder...", "Hacer copia..."},
+    {"Backup & restore", "Sauvegarde et restauration", "Copia y restauración"},
+    {"Backup done:", "Sauvegarde terminée :", "Copia de seguridad completada:"},
+    {"Backup done: ", "Sauvegarde terminée : ", "Copia de seguridad completada: "},
+    {"Changing the port or server IP restarts MySQL; the registers then have to connect with the "
+     "new settings.",
+     "Changer le port ou l'IP du serveur redémarre MySQL ; les caisses doivent ensuite se "
+     "connecter avec les nouveaux paramètres.",
+     "Cambiar el puerto o la IP del servidor reinicia MySQL; después las cajas deben conectarse "
+     "con los nuevos ajustes."},
+    {"Close", "Fermer", "Cerrar"},
+    {"Connection", "Connexion", "Conexión"},
+    {"Connection for the registers", "Connexion des caisses", "Conexión de las cajas"},
+    {"Connection string", "Chaîne de connexion", "Cadena de conexión"},
+    {"Connection string copied", "Chaîne de connexion copiée", "Cadena de conexión copiada"},
+    {"Copy", "Copier", "Copiar"},
+    {"Copy connection string", "Copier la chaîne de connexion", "Copiar cadena de conexión"},
+    {"Data", "Données", "Datos"},
+    {"Data folder", "Dossier des données", "Carpeta de datos"},
+    {"Data location", "Emplacement des données", "Ubicación de los datos"},
+    {"Database", "Base de données", "Base de datos"},
+    {"Error log", "Journal d'erreurs", "Registro de errores"},
+    {"Error logs are split automatically at 10 MB; the last 5 are kept.",
+     "Les journaux d'erreurs sont scindés à 10 Mo ; les 5 derniers sont conservés.",
+     "Los registros de errores se dividen a los 10 MB; se conservan los 5 últimos."},
+    {"Exit tray (MySQL keeps running)", "Quitter l'icône (MySQL continue de fonctionner)",
+     "Salir del icono (MySQL sigue funcionando)"},
+    {"Export the whole database to a .sql file that you can keep on a USB drive or another "
+     "computer.",
+     "Exporter toute la base dans un fichier .sql à conserver sur une clé USB ou un autre "
+     "ordinateur.",
+     "Exportar toda la base de datos a un archivo .sql que puede guardar en un USB u otro equipo."},
+    {"General", "Général", "General"},
+    {"Generate", "Générer", "Generar"},
+    {"Hide", "Masquer", "Ocultar"},
+    {"Install MySQL service", "Installer le service MySQL", "Instalar servicio MySQL"},
+    {"Install service", "Installer le service", "Instalar servicio"},
+    {"Language", "Langue", "Idioma"},
+    {"Last backup:", "Dernière sauvegarde :", "Última copia de seguridad:"},
+    {"Log folder", "Dossier des journaux", "Carpeta de registros"},
+    {"Logs", "Journaux", "Registros"},
+    {"Manual start", "Démarrage manuel", "Inicio manual"},
+    {"MySQL is running", "MySQL est en cours d'exécution", "MySQL está en ejecución"},
+    {"MySQL is running but not accepting connections yet",
+     "MySQL est lancé mais n'accepte pas encore de connexions",
+     "MySQL está en ejecución pero aún no acepta conexiones"},
+    {"MySQL is starting...", "MySQL démarre...", "MySQL se está iniciando..."},
+    {"MySQL is stopped", "MySQL est arrêté", "MySQL está detenido"},
+    {"MySQL is stopping...", "MySQL s'arrête...", "MySQL se está deteniendo..."},
+    {"MySQL restarted", "MySQL a redémarré", "MySQL reiniciado"},
+    {"MySQL service", "Service MySQL", "Servicio MySQL"},
+    {"MySQL service installed", "Service MySQL installé", "Servicio MySQL instalado"},
+    {"MySQL service uninstalled (data kept)", "Service MySQL désinstallé (données conservées)",
+     "Servicio MySQL desinstalado (datos conservados)"},
+    {"MySQL started", "MySQL démarré", "MySQL iniciado"},
+    {"MySQL stopped", "MySQL arrêté", "MySQL detenido"},
+    {"No backup yet", "Aucune sauvegarde pour l'instant", "Aún no hay copias de seguridad"},
+    {"Open data folder", "Ouvrir le dossier des données", "Abrir carpeta de datos"},
+    {"Open error log", "Ouvrir le journal d'erreurs", "Abrir registro de errores"},
+    {"Open folder", "Ouvrir le dossier", "Abrir carpeta"},
+    {"Open port", "Ouvrir le port", "Abrir puerto"},
+    {"Open safety backups", "Ouvrir les copies de sécurité", "Abrir copias de seguridad"},
+    {"Open the port in Windows Firewall for other registers",
+     "Ouvrir le port dans le Pare-feu Windows pour les autres caisses",
+     "Abrir el puerto en el Firewall de Windows para las demás cajas"},
+    {"Overview", "Vue d'ensemble", "Resumen"},
+    {"Password", "Mot de passe", "Contraseña"},
+    {"Port", "Port", "Puerto"},
+    {"Port must be a number (1024 - 65535)", "Le port doit être un nombre (1024 - 65535)",
+     "El puerto debe ser un número (1024 - 65535)"},
+    {"Port opened in Windows Firewall", "Port ouvert dans le Pare-feu Windows",
+     "Puerto abierto en el Firewall de Windows"},
+    {"Registers connect to it", "Les caisses s'y connectent", "Las cajas se conectan a él"},
+    {"Replace the current database with a .sql backup. The current data is saved automatically "
+     "first.",
+     "Remplacer la base actuelle par une sauvegarde .sql. Les données actuelles sont d'abord "
+     "copiées.",
+     "Reemplazar la base de datos actual por una copia .sql. Antes se guardan los datos actuales."},
+    {"Restart", "Redémarrer", "Reiniciar"},
+    {"Restore", "Restauration", "Restauración"},
+    {"Restore database", "Restaurer la base de données", "Restaurar la base de datos"},
+    {"Restore database...", "Restaurer la base de données...", "Restaurar la base de datos..."},
+    {"Restore done. Data before the restore was saved to:",
+     "Restauration terminée. Les données d'avant la restauration ont été enregistrées dans :",
+     "Restauración completada. Los datos anteriores a la restauración se guardaron en:"},
+    {"Restore done: ", "Restauration terminée : ", "Restauración completada: "},
+    {"Restore from backup...", "Restaurer une sauvegarde...", "Restaurar desde una copia..."},
+    {"Restore...", "Restaurer...", "Restaurar..."},
+    {"Restoring replaces ALL current data in the database with the backup.\n"
+     "The current data is saved automatically first.\n"
+     "\n"
+     "Continue?",
+     "La restauration remplace TOUTES les données actuelles de la base par la sauvegarde.\n"
+     "Les données actuelles sont d'abord sauvegardées automatiquement.\n"
+     "\n"
+     "Continuer ?",
+     "La restauración reemplaza TODOS los datos actuales de la base de datos por la copia de "
+     "seguridad.\n"
+     "Antes se guarda automáticamente una copia de los datos actuales.\n"
+     "\n"
+     "¿Continuar?"},
+    {"Running in the system tray. Double-click the icon to open Setup.",
+     "En cours d'exécution dans la barre d'état. Double-cliquez sur l'icône pour la configuration.",
+     "En ejecución en la bandeja del sistema. Doble clic en el icono para la configuración."},
+    {"SQL backup (*.sql)", "Sauvegarde SQL (*.sql)", "Copia de seguridad SQL (*.sql)"},
+    {"Same as Windows", "Comme Windows", "Igual que Windows"},
+    {"Save", "Enregistrer", "Guardar"},
+    {"Server", "Serveur", "Servidor"},
+    {"Server IP", "IP du serveur", "IP del servidor"},
+    {"Settings saved. Connect the registers with:",
+     "Paramètres enregistrés. Connectez les caisses avec :",
+     "Configuración guardada. Conecte las cajas con:"},
+    {"Settings saved. The registers connect with the information on the Overview page.",
+     "Paramètres enregistrés. Les caisses se connectent avec les informations de la page Vue "
+     "d'ensemble.",
+     "Configuración guardada. Las cajas se conectan con la información de la página Resumen."},
+    {"Setup", "Configuration", "Configuración"},
+    {"Setup...", "Configuration...", "Configuración..."},
+    {"Show", "Afficher", "Mostrar"},
+    {"Show tray icon at logon", "Afficher l'icône à l'ouverture de session",
+     "Mostrar el icono al iniciar sesión"},
+    {"Start", "Démarrer", "Iniciar"},
+    {"Start MySQL with Windows", "Démarrer MySQL avec Windows", "Iniciar MySQL con Windows"},
+    {"Starts with Windows", "Démarre avec Windows", "Se inicia con Windows"},
+    {"Startup", "Démarrage", "Inicio"},
+    {"Stop", "Arrêter", "Detener"},
+    {"The MySQL service is not installed", "Le service MySQL n'est pas installé",
+     "El servicio MySQL no está instalado"},
+    {"Undo changes", "Annuler", "Deshacer cambios"},
+    {"Uninstall MySQL service (keeps data)", "Désinstaller le service MySQL (conserve les données)",
+     "Desinstalar servicio MySQL (conserva los datos)"},
+    {"Uninstall service", "Désinstaller le service", "Desinstalar servicio"},
+    {"Uninstall the MySQL service?\n"
+     "\n"
+     "MySQL will be stopped, and the Windows service, the firewall rule and the daily "
+     "log-rotation task will be removed. The registers will no longer be able to connect.\n"
+     "\n"
+     "The database files are NOT deleted. They stay in:\n",
+     "Désinstaller le service MySQL ?\n"
+     "\n"
+     "MySQL sera arrêté, puis le service Windows, la règle du pare-feu et la tâche quotidienne de "
+     "rotation des journaux seront supprimés. Les caisses ne pourront plus se connecter.\n"
+     "\n"
+     "Les fichiers de la base de données ne sont PAS supprimés. Ils restent dans :\n",
+     "¿Desinstalar el servicio MySQL?\n"
+     "\n"
+     "MySQL se detendrá y se eliminarán el servicio de Windows, la regla del firewall y la tarea "
+     "diaria de rotación de registros. Las cajas ya no podrán conectarse.\n"
+     "\n"
+     "Los archivos de la base de datos NO se eliminan. Se conservan en:\n"},
+    {"User", "Utilisateur", "Usuario"},
+    {"Version", "Version", "Versión"},
+    {"Windows Firewall will block port", "Le Pare-feu Windows bloquera le port",
+     "El Firewall de Windows bloqueará el puerto"},
+    {"Windows Firewall: open for other computers, port",
+     "Pare-feu Windows : ouvert aux autres postes, port",
+     "Firewall de Windows: abierto a otros equipos, puerto"},
+    {"Windows Firewall: port", "Pare-feu Windows : port", "Firewall de Windows: puerto"},
+    {"Working, please wait...", "Traitement en cours, veuillez patienter...",
+     "Procesando, espere..."},
+    {"You have unsaved changes on the Connection page. Discard them?",
+     "La page Connexion contient des modifications non enregistrées. Les abandonner ?",
+     "La página Conexión tiene cambios sin guardar. ¿Descartarlos?"},
+    {"port", "port", "puerto"},
+    {"running", "en cours d'exécution", "en ejecución"},
+    {"running, not accepting connections yet",
+     "en cours d'exécution, n'accepte pas encore de connexions",
+     "en ejecución, aún no acepta conexiones"},
+    {"service not installed", "service non installé", "servicio no instalado"},
+    {"starting...", "démarrage...", "iniciando..."},
+    {"stopped", "arrêté", "detenido"},
+    {"stopping...", "arrêt...", "deteniendo..."},
+}};
+
+constexpr bool sorted_and_unique() {
+    return std::ranges::adjacent_find(rows, [](const TranslationRow& a, const TranslationRow& b) {
+               return a.english >= b.english;
+           }) == rows.end();
+}
+// The lookup is a binary search over the keys.
+static_assert(sorted_and_unique(), "translation keys must be sorted by bytes and unique");
+
+} // namespace
+
+std::span<const TranslationRow> translation_table() {
+    return rows;
+}
+
+const TranslationRow* find_translation(std::string_view english) {
+    auto row = std::ranges::lower_bound(rows, english, {}, &TranslationRow::english);
+    return row != rows.end() && row->english == english ? &*row : nullptr;
+}

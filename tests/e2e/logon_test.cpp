@@ -1,0 +1,83 @@
+// Start of the tray program at logon: the Run value that --autostart and set_run_at_logon write,
+// remove and read back.
+#include "harness.h"
+#include "user_registry.h"
+
+#include "svc/paths.h"
+#include "tray/logon.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+const std::string run_key = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string run_value = "KELTA Retail MySQL";
+
+class StartAtLogon : public ::testing::Test {
+  protected:
+    unsigned long autostart(std::vector<std::string> arguments,
+                            const std::string& program = app_exe()) {
+        arguments.insert(arguments.begin(), "--autostart");
+        Launch launch{arguments,
+                      {{"ProgramData", folder_.program_data()}, {"KELTA_TEST_DECLINE", "1"}},
+                      program};
+        return run(launch).exit_code;
+    }
+    std::optional<std::string> value() { return user_string(run_key, run_value); }
+    static std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+    SavedUserValue saved_{run_key, run_value};
+    TestFolder folder_;
+};
+
+TEST_F(StartAtLogon, ModeWritesTheQuotedExecutablePath) {
+    delete_user_value(run_key, run_value);
+    EXPECT_EQ(autostart({}), 0u);
+    EXPECT_EQ(value(), quoted(app_exe()));
+    EXPECT_TRUE(is_run_at_logon());
+    // Switching on again leaves one value, pointing at the program that ran last. The
+    // relaunch would be declined: the mode needs no administrator.
+    EXPECT_EQ(autostart({"--quiet"}, app_exe("KeltaMySQL-unelevated.exe")), 0u);
+    EXPECT_EQ(value(), quoted(app_exe("KeltaMySQL-unelevated.exe")));
+    EXPECT_FALSE(exists(folder_.path("tray.log")));
+}
+
+TEST_F(StartAtLogon, OnlyLowerCaseOffSwitchesOff) {
+    set_user_string(run_key, run_value, "\"C:\\Old Place\\KeltaMySQL.exe\"");
+    EXPECT_EQ(autostart({"off"}), 0u);
+    EXPECT_EQ(value(), std::nullopt);
+    EXPECT_FALSE(is_run_at_logon());
+    // Off when it is off already succeeds.
+    EXPECT_EQ(autostart({"off", "--quiet"}), 0u);
+    EXPECT_EQ(value(), std::nullopt);
+    EXPECT_EQ(autostart({"OFF"}), 0u);
+    EXPECT_EQ(value(), quoted(app_exe()));
+    delete_user_value(run_key, run_value);
+    EXPECT_EQ(autostart({"on"}), 0u);
+    EXPECT_EQ(value(), quoted(app_exe()));
+    EXPECT_FALSE(exists(folder_.path("tray.log")));
+}
+
+TEST_F(StartAtLogon, OnMeansTheValueExistsAsText) {
+    // An older path of the program still counts: the content is not compared.
+    set_user_string(run_key, run_value, "\"D:\\Older\\KeltaMySQL.exe\"");
+    EXPECT_TRUE(is_run_at_logon());
+    set_user_dword(run_key, run_value, 1);
+    EXPECT_FALSE(is_run_at_logon());
+    delete_user_value(run_key, run_value);
+    EXPECT_FALSE(is_run_at_logon());
+}
+
+TEST_F(StartAtLogon, InProcessSwitch) {
+    ASSERT_TRUE(set_run_at_logon(true));
+    auto exe = executable_path();
+    ASSERT_TRUE(exe);
+    EXPECT_EQ(value(), quoted(*exe));
+    ASSERT_TRUE(set_run_at_logon(false));
+    EXPECT_FALSE(is_run_at_logon());
+    EXPECT_TRUE(set_run_at_logon(false));
+}
+
+} // namespace
