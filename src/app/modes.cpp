@@ -42,8 +42,8 @@ ModeResult run_apply(const Arguments& arguments) {
 ModeResult run_backup(const Arguments& arguments) {
     auto file = file_argument(arguments, "--backup");
     if (!file) return fail("missing file name");
-    if (auto done = backup(*file); !done) return fail(done.error());
-    return "Backup done:\n" + *file;
+    if (auto saved = backup(*file); !saved) return fail(saved.error());
+    return backup_done_text(*file);
 }
 
 ModeResult run_restore(const Arguments& arguments) {
