@@ -4,13 +4,15 @@
 #include "app/text.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 namespace {
 
 std::string path_error(const std::string& path) { return path + ": " + last_error_text(); }
 
-UniqueFile open_for_write(const std::string& path, DWORD flags) {
-    return UniqueFile(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+UniqueFile open_for_write(const std::string& path, DWORD flags, DWORD disposition = CREATE_ALWAYS,
+                          SECURITY_ATTRIBUTES* security = nullptr) {
+    return UniqueFile(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, security, disposition,
                                   FILE_ATTRIBUTE_NORMAL | flags, nullptr));
 }
 
@@ -55,11 +57,22 @@ Result<void> write_file(const std::string& path, std::string_view content) {
     return {};
 }
 
-Result<void> replace_file_contents(const std::string& path, std::string_view content,
-                                   const std::function<Result<void>(const std::string&)>& prepare) {
+namespace {
+
+using Prepare = std::function<Result<void>(const std::string&)>;
+
+// Protected (no inherited entries), full control for LocalSystem and BUILTIN\Administrators.
+constexpr wchar_t private_access_list[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+
+Result<void> replace_contents(const std::string& path, std::string_view content,
+                              const Prepare& prepare, SECURITY_ATTRIBUTES* security) {
     const std::string temp = path + ".new";
     {
-        UniqueFile file = open_for_write(temp, FILE_FLAG_WRITE_THROUGH);
+        // A file that already exists keeps its own access list whatever CreateFileW is given, so
+        // a private temporary file must be a new one: a leftover of a crash is removed first.
+        if (security) delete_file(temp);
+        UniqueFile file = open_for_write(temp, FILE_FLAG_WRITE_THROUGH,
+                                         security ? CREATE_NEW : CREATE_ALWAYS, security);
         if (!file) return fail(path_error(path));
         if (!write_all(file.get(), content) || !FlushFileBuffers(file.get())) {
             std::string error = path_error(path);
@@ -81,6 +94,26 @@ Result<void> replace_file_contents(const std::string& path, std::string_view con
         return fail(error);
     }
     return {};
+}
+
+} // namespace
+
+Result<void> replace_file_contents(const std::string& path, std::string_view content,
+                                   const Prepare& prepare) {
+    return replace_contents(path, content, prepare, nullptr);
+}
+
+Result<void> replace_private_file_contents(const std::string& path, std::string_view content,
+                                           const Prepare& prepare) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(private_access_list, SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return fail(path_error(path));
+    SECURITY_ATTRIBUTES security{.nLength = sizeof security, .lpSecurityDescriptor = descriptor,
+                                 .bInheritHandle = FALSE};
+    auto replaced = replace_contents(path, content, prepare, &security);
+    LocalFree(descriptor);
+    return replaced;
 }
 
 Result<void> create_directories(const std::string& path) {

@@ -21,6 +21,13 @@ Result<void> write_file(const std::string& path, std::string_view content);
 Result<void> replace_file_contents(const std::string& path, std::string_view content,
                                    const std::function<Result<void>(const std::string&)>& prepare = {});
 
+// As replace_file_contents, for files holding secrets: the temporary file is created afresh with
+// an access list that lets only the local system account and the Administrators group in, so the
+// content is never readable by other users, not even before `prepare` runs.
+Result<void> replace_private_file_contents(
+    const std::string& path, std::string_view content,
+    const std::function<Result<void>(const std::string&)>& prepare = {});
+
 // Creates the folder and all missing parents. The error is the system's description alone.
 Result<void> create_directories(const std::string& path);
 

@@ -6,6 +6,7 @@
 #include "app/files.h"
 #include "app/text.h"
 #include "app/tray_program.h"
+#include "config/settings.h"
 #include "i18n/language.h"
 #include "tray/logon.h"
 
@@ -23,6 +24,10 @@ ModeResult pending(const char* operation) {
 ModeResult run_apply(const Arguments& arguments) {
     auto config = option_value(arguments, "--config");
     if (!config) return fail("missing --config <file>");
+    auto settings = read_settings_file(*config);
+    // The file holds passwords in plain text: it goes even when it could not be read.
+    delete_file(*config);
+    if (!settings) return fail(settings.error());
     return pending("apply");
 }
 
