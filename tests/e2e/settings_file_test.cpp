@@ -39,7 +39,7 @@ class SaveSettings : public ::testing::Test {
     }
     void TearDown() override {
         clear_tool_state();
-        SetEnvironmentVariableW(L"ProgramData", nullptr);
+        SetEnvironmentVariableW(L"ProgramData", saved_program_data_.c_str());
     }
 
     // The icacls calls made for files of this test (other programs may use the bench too).
@@ -68,6 +68,13 @@ class SaveSettings : public ::testing::Test {
     }
 
     TestFolder folder_;
+
+  private:
+    std::wstring saved_program_data_ = [] {
+        wchar_t buffer[MAX_PATH] = {};
+        GetEnvironmentVariableW(L"ProgramData", buffer, MAX_PATH);
+        return std::wstring(buffer);
+    }();
 };
 
 std::vector<std::string> icacls_call(const std::string& path) {
