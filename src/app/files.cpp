@@ -10,28 +10,10 @@ namespace {
 
 std::string path_error(const std::string& path) { return path + ": " + last_error_text(); }
 
-// Full control for SYSTEM and Administrators only, nothing inherited from the folder; a folder
-// passes the same on to what is created inside it.
-constexpr wchar_t administrators_only_sddl[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
-constexpr wchar_t administrators_only_folder_sddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-
-UniqueFile open_for_write(const std::string& path, DWORD flags,
-                          FileRights rights = FileRights::inherited) {
-    SECURITY_ATTRIBUTES attributes{.nLength = sizeof attributes};
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (rights == FileRights::administrators_only) {
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                administrators_only_sddl, SDDL_REVISION_1, &descriptor, nullptr))
-            return UniqueFile();
-        attributes.lpSecurityDescriptor = descriptor;
-    }
-    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0,
-                                descriptor ? &attributes : nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | flags, nullptr));
-    DWORD error = GetLastError();
-    if (descriptor) LocalFree(descriptor);
-    SetLastError(error);
-    return file;
+UniqueFile open_for_write(const std::string& path, DWORD flags, DWORD disposition = CREATE_ALWAYS,
+                          SECURITY_ATTRIBUTES* security = nullptr) {
+    return UniqueFile(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, security, disposition,
+                                  FILE_ATTRIBUTE_NORMAL | flags, nullptr));
 }
 
 bool write_all(HANDLE file, std::string_view content) {
@@ -75,14 +57,24 @@ Result<void> write_file(const std::string& path, std::string_view content) {
     return {};
 }
 
-Result<void> replace_file_contents(const std::string& path, std::string_view content,
-                                   const std::function<Result<void>(const std::string&)>& prepare,
-                                   FileRights rights) {
+namespace {
+
+using Prepare = std::function<Result<void>(const std::string&)>;
+
+// Protected (no inherited entries), full control for LocalSystem and BUILTIN\Administrators; the
+// folder form passes the same on to files and folders created inside.
+constexpr wchar_t private_access_list[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+constexpr wchar_t private_folder_access_list[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+Result<void> replace_contents(const std::string& path, std::string_view content,
+                              const Prepare& prepare, SECURITY_ATTRIBUTES* security) {
     const std::string temp = path + ".new";
-    // A leftover from a crash would keep its own access list when written over.
-    delete_file(temp);
     {
-        UniqueFile file = open_for_write(temp, FILE_FLAG_WRITE_THROUGH, rights);
+        // A file that already exists keeps its own access list whatever CreateFileW is given, so
+        // a private temporary file must be a new one: a leftover of a crash is removed first.
+        if (security) delete_file(temp);
+        UniqueFile file = open_for_write(temp, FILE_FLAG_WRITE_THROUGH,
+                                         security ? CREATE_NEW : CREATE_ALWAYS, security);
         if (!file) return fail(path_error(path));
         if (!write_all(file.get(), content) || !FlushFileBuffers(file.get())) {
             std::string error = path_error(path);
@@ -106,23 +98,49 @@ Result<void> replace_file_contents(const std::string& path, std::string_view con
     return {};
 }
 
-Result<void> create_directories(const std::string& path, FileRights rights) {
+} // namespace
+
+Result<void> replace_file_contents(const std::string& path, std::string_view content,
+                                   const Prepare& prepare) {
+    return replace_contents(path, content, prepare, nullptr);
+}
+
+Result<void> replace_private_file_contents(const std::string& path, std::string_view content,
+                                           const Prepare& prepare) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(private_access_list, SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return fail(path_error(path));
+    SECURITY_ATTRIBUTES security{.nLength = sizeof security, .lpSecurityDescriptor = descriptor,
+                                 .bInheritHandle = FALSE};
+    auto replaced = replace_contents(path, content, prepare, &security);
+    LocalFree(descriptor);
+    return replaced;
+}
+
+Result<void> create_directories(const std::string& path) {
     if (path.empty() || is_directory(path)) return {};
     std::string parent = parent_path(path);
     if (!parent.empty() && parent != path) {
         if (auto made = create_directories(parent); !made) return made;
     }
-    SECURITY_ATTRIBUTES attributes{.nLength = sizeof attributes};
+    if (!CreateDirectoryW(widen(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return fail(last_error_text());
+    return {};
+}
+
+Result<void> create_private_directories(const std::string& path) {
+    if (path.empty() || is_directory(path)) return {};
+    if (auto made = create_directories(parent_path(path)); !made) return made;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (rights == FileRights::administrators_only) {
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                administrators_only_folder_sddl, SDDL_REVISION_1, &descriptor, nullptr))
-            return fail(last_error_text());
-        attributes.lpSecurityDescriptor = descriptor;
-    }
-    BOOL created = CreateDirectoryW(widen(path).c_str(), descriptor ? &attributes : nullptr);
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(private_folder_access_list,
+                                                              SDDL_REVISION_1, &descriptor, nullptr))
+        return fail(last_error_text());
+    SECURITY_ATTRIBUTES security{.nLength = sizeof security, .lpSecurityDescriptor = descriptor,
+                                 .bInheritHandle = FALSE};
+    BOOL created = CreateDirectoryW(widen(path).c_str(), &security);
     DWORD error = GetLastError();
-    if (descriptor) LocalFree(descriptor);
+    LocalFree(descriptor);
     if (!created && error != ERROR_ALREADY_EXISTS) return fail(system_error_text(error));
     return {};
 }

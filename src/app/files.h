@@ -11,11 +11,6 @@ Result<std::string> read_file(const std::string& path);
 // As read_file, but the content must be valid UTF-8.
 Result<std::string> read_text_file(const std::string& path);
 
-// Who may open a file the program creates: whatever the folder passes on, or only the local
-// system account and the Administrators group (for files that hold passwords), from the moment
-// the file exists.
-enum class FileRights { inherited, administrators_only };
-
 // Writes the whole content straight over the file (created or truncated).
 Result<void> write_file(const std::string& path, std::string_view content);
 
@@ -24,13 +19,20 @@ Result<void> write_file(const std::string& path, std::string_view content);
 // step. On any failure the old file is untouched and the temporary one is removed.
 // Write failures read "<path>: <reason>"; a failure of `prepare` is returned unchanged.
 Result<void> replace_file_contents(const std::string& path, std::string_view content,
-                                   const std::function<Result<void>(const std::string&)>& prepare = {},
-                                   FileRights rights = FileRights::inherited);
+                                   const std::function<Result<void>(const std::string&)>& prepare = {});
+
+// As replace_file_contents, for files holding secrets: the temporary file is created afresh with
+// an access list that lets only the local system account and the Administrators group in, so the
+// content is never readable by other users, not even before `prepare` runs.
+Result<void> replace_private_file_contents(
+    const std::string& path, std::string_view content,
+    const std::function<Result<void>(const std::string&)>& prepare = {});
 
 // Creates the folder and all missing parents. The error is the system's description alone.
-// `rights` applies to the folder itself when it is created here (and, by inheritance, to what
-// is later created inside it); parents get the usual inherited rights.
-Result<void> create_directories(const std::string& path, FileRights rights = FileRights::inherited);
+Result<void> create_directories(const std::string& path);
+// As create_directories; a folder made here (the last one of the path) lets only the local system
+// account and the Administrators group in, and passes that on to everything created inside it.
+Result<void> create_private_directories(const std::string& path);
 
 bool path_exists(const std::string& path);
 bool is_directory(const std::string& path);

@@ -1,5 +1,6 @@
 #pragma once
 // Move-only owners for every Windows handle type the program keeps.
+#include <winsock2.h>
 #include <windows.h>
 #include <winsvc.h>
 #include <utility>
@@ -50,6 +51,12 @@ struct FileTraits {
     static void close(HANDLE h) { CloseHandle(h); }
 };
 
+struct SocketTraits {
+    using type = SOCKET;
+    static SOCKET invalid() { return INVALID_SOCKET; }
+    static void close(SOCKET s) { closesocket(s); }
+};
+
 inline void delete_gdi_object(HGDIOBJ h) { DeleteObject(h); }
 
 using UniqueHandle = Owned<NullTraits<HANDLE, CloseHandle>>;
@@ -64,6 +71,7 @@ using UniquePen = Owned<NullTraits<HPEN, delete_gdi_object>>;
 using UniqueBitmap = Owned<NullTraits<HBITMAP, delete_gdi_object>>;
 using UniqueMemoryDc = Owned<NullTraits<HDC, DeleteDC>>;
 using UniqueLibrary = Owned<NullTraits<HMODULE, FreeLibrary>>;
+using UniqueSocket = Owned<SocketTraits>;
 
 // A device context borrowed from a window (GetDC), given back with ReleaseDC.
 class WindowDc {

@@ -7,6 +7,8 @@
 #include "app/text.h"
 #include "app/tray_program.h"
 #include "app/mode_texts.h"
+#include "config/settings.h"
+#include "svc/apply.h"
 #include "i18n/language.h"
 #include "svc/backup.h"
 #include "svc/control.h"
@@ -36,7 +38,11 @@ ModeResult silent(const Result<void>& result) {
 ModeResult run_apply(const Arguments& arguments) {
     auto config = option_value(arguments, "--config");
     if (!config) return fail("missing --config <file>");
-    return pending("apply");
+    auto settings = read_settings_file(*config);
+    // The file holds passwords in plain text: it goes even when it could not be read.
+    delete_file(*config);
+    if (!settings) return fail(settings.error());
+    return silent(apply(*settings));
 }
 
 ModeResult run_backup(const Arguments& arguments) {

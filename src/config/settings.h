@@ -8,8 +8,11 @@
 #include <string>
 #include <string_view>
 
+// The port of a fresh installation, and the fallback for any port value that does not parse.
+inline constexpr std::uint16_t default_port = 3307;
+
 struct ConnectionSettings {
-    std::uint16_t port = 3307;
+    std::uint16_t port = default_port;
     std::string database = "kelta_retail";
     std::string user = "kelta_retail";
     std::string password;
@@ -37,4 +40,6 @@ std::string render_settings(const ConnectionSettings& settings);
 Result<ConnectionSettings> read_settings_file(const std::string& path);
 // connection.ini, else the legacy connection.txt, else nothing.
 std::optional<ConnectionSettings> load_settings();
+// Replaces connection.ini in one step with a copy that only the system and administrators can
+// read, then removes the legacy connection.txt.
 Result<void> save_settings(const ConnectionSettings& settings);

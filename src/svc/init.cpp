@@ -53,9 +53,7 @@ Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSet
                                   settings.root_password + "';\n" + account_sql(settings, std::nullopt);
     // The file holds the root password in clear text: only SYSTEM and Administrators may read
     // it, from the moment it exists until it is deleted below.
-    if (auto written = replace_file_contents(init_file, init_text, {},
-                                             FileRights::administrators_only);
-        !written) {
+    if (auto written = replace_private_file_contents(init_file, init_text); !written) {
         std::string reason = written.error();
         if (reason.starts_with(init_file + ": ")) reason.erase(0, init_file.size() + 2);
         return fail(reason);

@@ -22,7 +22,7 @@ Result<std::string> restore(const std::string& source) {
 
     // Safety dumps hold the shop's data: a folder made here is readable by SYSTEM and
     // Administrators only.
-    if (auto made = create_directories(backups_dir(), FileRights::administrators_only); !made)
+    if (auto made = create_private_directories(backups_dir()); !made)
         return fail(made.error());
     const std::string safety = join_path(backups_dir(), "before-restore_" + local_timestamp() + ".sql");
     if (auto saved = backup(safety); !saved) return fail(saved.error());

@@ -20,25 +20,6 @@ constexpr ULONG listener_table_start = 16384;
 constexpr int listener_table_calls = 3;
 constexpr long connect_limit_us = 200'000;
 
-std::optional<Ipv4> parse_dotted_ipv4(std::string_view text) {
-    Ipv4 address{};
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (text.empty() || text.front() != '.') return std::nullopt;
-            text.remove_prefix(1);
-        }
-        size_t digits = 0;
-        unsigned value = 0;
-        while (digits < text.size() && digits < 4 && text[digits] >= '0' && text[digits] <= '9')
-            value = value * 10 + static_cast<unsigned>(text[digits++] - '0');
-        if (digits == 0 || digits > 3 || value > 255) return std::nullopt;
-        address[static_cast<size_t>(part)] = static_cast<std::uint8_t>(value);
-        text.remove_prefix(digits);
-    }
-    if (!text.empty()) return std::nullopt;
-    return address;
-}
-
 // The IPv4 listeners, or nothing when the table cannot be had.
 std::optional<std::vector<Listener>> listener_table() {
     std::vector<std::uint64_t> buffer(listener_table_start / sizeof(std::uint64_t));
@@ -129,7 +110,7 @@ ServiceStatus service_status() {
 
 Ipv4 probe_target(const std::optional<std::string>& bind_address) {
     if (!bind_address) return loopback;
-    auto parsed = parse_dotted_ipv4(*bind_address);
+    auto parsed = parse_ipv4(*bind_address);
     if (!parsed || *parsed == any_address) return loopback;
     return *parsed;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Whether the database is usable: the service state combined with whether the configured port
 // really accepts connections.
-#include <array>
+#include "config/addresses.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -21,8 +22,6 @@ ServiceStatus service_status();
 
 // Asks the listener table first; only when it cannot be had, a 200 ms connection attempt.
 bool port_accepts();
-
-using Ipv4 = std::array<std::uint8_t, 4>; // network order, first number first
 
 // The mapping of an installed service's state; `accepts` is asked only for state 4 (running).
 ServiceStatus status_of_state(unsigned long state, bool (*accepts)());

@@ -91,7 +91,7 @@ TEST(AccountSql, HandEditedPreviousAccountCannotEndItsString) {
 TEST(RootPassword, SqlBreakingCharactersAreRefused) {
     EXPECT_TRUE(check_root_password("abcDEF123-_").has_value());
     EXPECT_TRUE(check_root_password("with space and !#$%&()*+,./:;<=>?@[]^{|}~").has_value());
-    for (std::string bad : {"a'b", "a\"b", "a\\b", "a`b", "a\nb", "a\tb", std::string("a\0b", 3), "a\x7f"}) {
+    for (const std::string& bad : std::vector<std::string>{"a'b", "a\"b", "a\\b", "a`b", "a\nb", "a\tb", std::string("a\0b", 3), "a\x7f"}) {
         auto checked = check_root_password(bad);
         ASSERT_FALSE(checked.has_value()) << bad;
         EXPECT_EQ(checked.error(),

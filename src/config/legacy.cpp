@@ -1,0 +1,30 @@
+#include "config/legacy.h"
+
+#include "app/files.h"
+#include "app/text.h"
+#include "svc/paths.h"
+
+namespace {
+
+constexpr std::string_view password_label = "Password: ";
+constexpr std::string_view root_marker = "root / ";
+
+} // namespace
+
+ConnectionSettings parse_legacy_settings(std::string_view text) {
+    ConnectionSettings settings = default_settings();
+    for (std::string_view line : split_lines(text)) {
+        // Unlike connection.ini, an empty remainder counts: the old file said so explicitly.
+        if (line.starts_with(password_label))
+            settings.password = trim(line.substr(password_label.size()));
+        if (size_t at = line.find(root_marker); at != std::string_view::npos)
+            settings.root_password = trim(line.substr(at + root_marker.size()));
+    }
+    return settings;
+}
+
+std::optional<ConnectionSettings> import_legacy_file() {
+    auto text = read_text_file(legacy_settings_path());
+    if (!text) return std::nullopt;
+    return parse_legacy_settings(*text);
+}

@@ -1,0 +1,42 @@
+#include "config/settings.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// URL-safe Base64: 64 symbols, so (byte AND 63) picks each one with the same chance, and none of
+// them is a blank, a quote or a backslash.
+constexpr std::string_view password_alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+constexpr unsigned char alphabet_mask = 63;
+
+// No weaker generator may stand in for the system's: a predictable root password is worse than
+// no installation, so the process ends here.
+[[noreturn]] void random_generator_failed(NTSTATUS status) {
+    std::wstring text = L"KELTA Retail MySQL: the system random generator failed (BCryptGenRandom "
+                        L"status " +
+                        std::to_wstring(static_cast<unsigned long>(status)) + L").";
+    FatalAppExitW(0, text.c_str());
+    std::abort();
+}
+
+} // namespace
+
+std::string random_password(std::size_t length) {
+    if (length == 0) return {};
+    std::vector<unsigned char> bytes(length);
+    NTSTATUS status = BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(length),
+                                      BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    if (!BCRYPT_SUCCESS(status)) random_generator_failed(status);
+    std::string password;
+    password.reserve(length);
+    for (unsigned char b : bytes)
+        password += password_alphabet[b & alphabet_mask];
+    return password;
+}

@@ -1,0 +1,110 @@
+#include "config/settings.h"
+
+#include "app/files.h"
+#include "app/text.h"
+#include "config/access.h"
+#include "config/legacy.h"
+#include "svc/paths.h"
+
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t account_password_length = 16;
+constexpr std::size_t root_password_length = 24;
+
+constexpr std::string_view crlf = "\r\n";
+
+std::string ascii_lower(std::string_view text) {
+    std::string lowered(text);
+    for (char& c : lowered)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lowered;
+}
+
+// Only these three words switch the firewall rule off; anything else, even a typo, keeps the
+// port open for the registers.
+bool firewall_value(std::string_view value) {
+    return !(value == "false" || value == "off" || value == "0");
+}
+
+void assign(ConnectionSettings& settings, std::string_view key, std::string_view value) {
+    if (key == "port") {
+        // A bad port line is not skipped: it resets whatever an earlier line set.
+        settings.port = parse_u16(value).value_or(default_port);
+    } else if (key == "database") {
+        settings.database = value;
+    } else if (key == "user") {
+        settings.user = value;
+    } else if (key == "password") {
+        settings.password = value;
+    } else if (key == "host") {
+        settings.host = value;
+    } else if (key == "bind") {
+        if (!value.empty()) settings.bind = value;
+    } else if (key == "firewall") {
+        settings.firewall = firewall_value(value);
+    } else if (key == "root_password") {
+        if (!value.empty()) settings.root_password = value;
+    }
+}
+
+} // namespace
+
+ConnectionSettings default_settings() {
+    return ConnectionSettings{.password = random_password(account_password_length),
+                              .root_password = random_password(root_password_length)};
+}
+
+ConnectionSettings parse_settings(std::string_view text) {
+    ConnectionSettings settings = default_settings();
+    for (std::string_view line : split_lines(text)) {
+        size_t equals = line.find('=');
+        if (equals == std::string_view::npos) continue;
+        std::string key = ascii_lower(trim(line.substr(0, equals)));
+        assign(settings, key, trim(line.substr(equals + 1)));
+    }
+    return settings;
+}
+
+std::string render_settings(const ConnectionSettings& settings) {
+    std::string text;
+    auto line = [&](std::string_view head, std::string_view value = {}) {
+        text.append(head).append(value).append(crlf);
+    };
+    line("; KELTA Retail MySQL - connection settings (change them in the tray: Setup)");
+    line("[connection]");
+    line("port=", std::to_string(settings.port));
+    line("database=", settings.database);
+    line("user=", settings.user);
+    line("password=", settings.password);
+    line("host=", settings.host);
+    line("bind=", settings.bind);
+    line("firewall=", settings.firewall ? "1" : "0");
+    line("root_password=", settings.root_password);
+    return text;
+}
+
+Result<ConnectionSettings> read_settings_file(const std::string& path) {
+    auto text = read_text_file(path);
+    if (!text) return fail(text.error());
+    return parse_settings(*text);
+}
+
+std::optional<ConnectionSettings> load_settings() {
+    if (auto settings = read_settings_file(settings_path())) return *settings;
+    return import_legacy_file();
+}
+
+Result<void> save_settings(const ConnectionSettings& settings) {
+    if (auto made = create_directories(data_root()); !made) return made;
+    // The new file is complete and locked down under its temporary name before it replaces the
+    // old one: a crash or a failed icacls leaves the previous connection.ini, never a truncated
+    // one, and the passwords are never readable by ordinary users, not even for a moment.
+    auto replaced = replace_private_file_contents(settings_path(), render_settings(settings),
+                                                  restrict_file_access);
+    if (!replaced) return replaced;
+    // Only now that the protected file exists may the old plain-text copy of the passwords go.
+    delete_file(legacy_settings_path());
+    return {};
+}

@@ -1,0 +1,31 @@
+#include "svc/myini.h"
+
+#include "app/files.h"
+#include "app/text.h"
+#include "svc/myini_text.h"
+#include "svc/paths.h"
+
+Result<void> write_my_ini(const std::string& basedir, const ConnectionSettings& settings) {
+    const auto owned = owned_my_ini_options(basedir, settings);
+    const std::string path = my_ini_path();
+    // Whatever keeps the old file from being read (missing, locked, not UTF-8) it is replaced by
+    // a complete new one: the server must find its owned options in any case.
+    auto existing = read_text_file(path);
+    std::string text = existing ? update_my_ini_text(*existing, owned)
+                                : new_my_ini_text(owned, data_dir(), error_log_path());
+    // Written beside and swapped in: a crash or a full disk never leaves the server with half a
+    // configuration.
+    return replace_file_contents(path, text);
+}
+
+std::optional<std::string> read_my_ini_value(const std::string& name) {
+    auto text = read_text_file(my_ini_path());
+    if (!text) return std::nullopt;
+    return my_ini_value(*text, name);
+}
+
+std::uint16_t configured_port() {
+    auto value = read_my_ini_value("port");
+    if (!value) return default_port;
+    return parse_u16(*value).value_or(default_port);
+}

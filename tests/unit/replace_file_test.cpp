@@ -1,0 +1,115 @@
+// Replacing a file in one step: the old content survives every failure, no temporary file is left,
+// and a file holding secrets is never open to everyone, not even under its temporary name.
+#include "app/files.h"
+#include "app/text.h"
+#include "scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+
+namespace {
+
+// The security identifiers that the file's access list grants anything to.
+std::vector<std::string> granted_to(const std::string& path) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::vector<std::string> sids;
+    if (GetNamedSecurityInfoW(widen(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "no access list for " << path;
+        return sids;
+    }
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) ||
+            ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        wchar_t* text = nullptr;
+        if (ConvertSidToStringSidW(&ace->SidStart, &text)) {
+            sids.push_back(narrow(text));
+            LocalFree(text);
+        }
+    }
+    LocalFree(descriptor);
+    return sids;
+}
+
+bool open_to_everyone(const std::vector<std::string>& sids) {
+    for (const char* wide : {"S-1-1-0", "S-1-5-32-545", "S-1-5-11"})
+        if (std::find(sids.begin(), sids.end(), wide) != sids.end()) return true;
+    return false;
+}
+
+using FileReplacement = ScratchProgramData;
+
+TEST_F(FileReplacement, PreparedTemporaryFileThenOneStepReplace) {
+    std::string path = folder_ + "\\a.ini";
+    ASSERT_TRUE(write_file(path, "old").has_value());
+    std::string seen_temp, seen_content;
+    auto replaced =
+        replace_file_contents(path, "new\r\n", [&](const std::string& temp) -> Result<void> {
+            seen_temp = temp;
+            seen_content = *read_file(temp);
+            return {};
+        });
+    ASSERT_TRUE(replaced.has_value()) << replaced.error();
+    EXPECT_EQ(seen_temp, path + ".new");
+    EXPECT_EQ(seen_content, "new\r\n");
+    EXPECT_EQ(*read_file(path), "new\r\n");
+    EXPECT_FALSE(path_exists(path + ".new"));
+}
+
+TEST_F(FileReplacement, FailingPrepareKeepsTheOldFile) {
+    std::string path = folder_ + "\\a.ini";
+    ASSERT_TRUE(write_file(path, "old").has_value());
+    for (auto replace : {replace_file_contents, replace_private_file_contents}) {
+        auto replaced = replace(path, "new", [](const std::string&) -> Result<void> {
+            return fail("exit code Some(5)");
+        });
+        EXPECT_EQ(error_text(replaced), "exit code Some(5)");
+        EXPECT_EQ(*read_file(path), "old");
+        EXPECT_FALSE(path_exists(path + ".new"));
+    }
+}
+
+TEST_F(FileReplacement, PrivateFileIsClosedToEveryoneFromTheStart) {
+    std::string path = folder_ + "\\secret.ini";
+    // A leftover of an interrupted save, open to everyone as files here are by default: it must
+    // not lend its access list to the new temporary file.
+    ASSERT_TRUE(write_file(path + ".new", "stale").has_value());
+    ASSERT_TRUE(open_to_everyone(granted_to(path + ".new")))
+        << "the check below could not fail on this system";
+
+    std::vector<std::string> temp_rights;
+    auto replaced = replace_private_file_contents(path, "password=x\r\n",
+                                                  [&](const std::string& temp) -> Result<void> {
+                                                      temp_rights = granted_to(temp);
+                                                      return {};
+                                                  });
+    ASSERT_TRUE(replaced.has_value()) << replaced.error();
+    EXPECT_FALSE(temp_rights.empty());
+    EXPECT_FALSE(open_to_everyone(temp_rights)) << testing::PrintToString(temp_rights);
+    EXPECT_FALSE(open_to_everyone(granted_to(path)));
+    EXPECT_EQ(*read_file(path), "password=x\r\n");
+    EXPECT_FALSE(path_exists(path + ".new"));
+}
+
+TEST_F(FileReplacement, LeftoverThatCannotBeRemovedStopsAPrivateReplace) {
+    std::string path = folder_ + "\\secret.ini";
+    ASSERT_TRUE(write_file(path, "old").has_value());
+    ASSERT_TRUE(write_file(path + ".new", "stale").has_value());
+    HANDLE holder =
+        CreateFileW(widen(path + ".new").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    auto replaced = replace_private_file_contents(path, "new");
+    CloseHandle(holder);
+    ASSERT_FALSE(replaced.has_value());
+    EXPECT_TRUE(replaced.error().starts_with(path + ": ")) << replaced.error();
+    EXPECT_EQ(*read_file(path), "old");
+    EXPECT_EQ(*read_file(path + ".new"), "stale");
+}
+
+} // namespace

@@ -1,0 +1,251 @@
+// connection.ini's format, its tolerant reader, and the fall-back to the legacy connection.txt.
+#include "config/legacy.h"
+#include "config/settings.h"
+#include "scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+const std::string url_safe_alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+
+ConnectionSettings sample() {
+    return {.port = 4406,
+            .database = "shop_db",
+            .user = "till",
+            .password = "Pa=ss-word_1",
+            .host = "192.168.1.%",
+            .bind = "10.0.0.5",
+            .firewall = false,
+            .root_password = "r00t-PASSWORD_abcdefghijk"};
+}
+
+TEST(RandomPassword, LengthAndAlphabet) {
+    for (size_t length : {0u, 1u, 16u, 24u, 300u}) {
+        std::string password = random_password(length);
+        EXPECT_EQ(password.size(), length);
+        EXPECT_EQ(password.find_first_not_of(url_safe_alphabet), std::string::npos) << password;
+    }
+}
+
+TEST(RandomPassword, EverySymbolTurnsUpAndDrawsDiffer) {
+    // 64 symbols over 20000 draws: a missing symbol would mean a broken mapping, not bad luck.
+    std::set<char> seen;
+    for (char c : random_password(20000))
+        seen.insert(c);
+    EXPECT_EQ(seen.size(), 64u);
+    EXPECT_NE(random_password(24), random_password(24));
+}
+
+TEST(DefaultSettings, FieldsAndFreshPasswords) {
+    ConnectionSettings a = default_settings(), b = default_settings();
+    EXPECT_EQ(a.port, 3307);
+    EXPECT_EQ(a.database, "kelta_retail");
+    EXPECT_EQ(a.user, "kelta_retail");
+    EXPECT_EQ(a.host, "%");
+    EXPECT_EQ(a.bind, "0.0.0.0");
+    EXPECT_TRUE(a.firewall);
+    EXPECT_EQ(a.password.size(), 16u);
+    EXPECT_EQ(a.root_password.size(), 24u);
+    EXPECT_NE(a.password, b.password);
+    EXPECT_NE(a.root_password, b.root_password);
+}
+
+TEST(RenderSettings, TenLinesWithCrLf) {
+    EXPECT_EQ(render_settings(sample()),
+              "; KELTA Retail MySQL - connection settings (change them in the tray: Setup)\r\n"
+              "[connection]\r\n"
+              "port=4406\r\n"
+              "database=shop_db\r\n"
+              "user=till\r\n"
+              "password=Pa=ss-word_1\r\n"
+              "host=192.168.1.%\r\n"
+              "bind=10.0.0.5\r\n"
+              "firewall=0\r\n"
+              "root_password=r00t-PASSWORD_abcdefghijk\r\n");
+    ConnectionSettings on = sample();
+    on.firewall = true;
+    EXPECT_NE(render_settings(on).find("\r\nfirewall=1\r\n"), std::string::npos);
+}
+
+TEST(ParseSettings, ReadsBackWhatIsRendered) {
+    EXPECT_EQ(parse_settings(render_settings(sample())), sample());
+    ConnectionSettings defaults = default_settings();
+    EXPECT_EQ(parse_settings(render_settings(defaults)), defaults);
+}
+
+TEST(ParseSettings, CommentAndSectionOnlyGiveDefaultsWithNewPasswords) {
+    std::string text = "; comment\r\n[connection]\r\n";
+    ConnectionSettings a = parse_settings(text), b = parse_settings(text);
+    EXPECT_EQ(a.port, 3307);
+    EXPECT_EQ(a.bind, "0.0.0.0");
+    EXPECT_EQ(a.password.size(), 16u);
+    EXPECT_EQ(a.root_password.size(), 24u);
+    EXPECT_NE(a.password, b.password);
+    EXPECT_NE(a.root_password, b.root_password);
+}
+
+TEST(ParseSettings, KeysAreTrimmedAndCaseInsensitive) {
+    EXPECT_EQ(parse_settings("  PORT = 4000 \n").port, 4000);
+    EXPECT_EQ(parse_settings("\tDataBase\t=\tX_y\t\r\n").database, "X_y");
+    // Ideographic space (U+3000) and no-break space are white space too.
+    EXPECT_EQ(parse_settings("\u3000user\u00A0=\u3000Bob\u3000").user, "Bob");
+    // Exactly A-Z is lowered, whatever the locale: "BIND" is bind, "B<capital I with dot>ND" is
+    // not.
+    EXPECT_EQ(parse_settings("BIND=10.1.1.1").bind, "10.1.1.1");
+    EXPECT_EQ(parse_settings("B\u0130ND=10.1.1.1").bind, "0.0.0.0");
+}
+
+TEST(ParseSettings, PortValues) {
+    EXPECT_EQ(parse_settings("port=+5000").port, 5000);
+    EXPECT_EQ(parse_settings("port=004000").port, 4000);
+    EXPECT_EQ(parse_settings("port=0").port, 0);
+    EXPECT_EQ(parse_settings("port=65535").port, 65535);
+    for (const char* bad : {"port=-1", "port=65536", "port=", "port=+", "port=12a4", "port=1 2",
+                            "port=99999999999999999999999"})
+        EXPECT_EQ(parse_settings(bad).port, 3307) << bad;
+    // A bad line resets an earlier good one instead of being skipped.
+    EXPECT_EQ(parse_settings("port=4000\nport=40x0\n").port, 3307);
+    EXPECT_EQ(parse_settings("port=40x0\nport=4000\n").port, 4000);
+}
+
+TEST(ParseSettings, EmptyValues) {
+    ConnectionSettings s =
+        parse_settings("bind=\nroot_password=\npassword=\ndatabase=\nuser=\nhost=");
+    EXPECT_EQ(s.bind, "0.0.0.0");
+    EXPECT_EQ(s.root_password.size(), 24u);
+    EXPECT_EQ(s.password, "");
+    EXPECT_EQ(s.database, "");
+    EXPECT_EQ(s.user, "");
+    EXPECT_EQ(s.host, "");
+    // An empty bind or root password keeps what an earlier line set.
+    s = parse_settings("bind=10.0.0.1\nroot_password=abc\nbind=  \nroot_password=\t");
+    EXPECT_EQ(s.bind, "10.0.0.1");
+    EXPECT_EQ(s.root_password, "abc");
+}
+
+TEST(ParseSettings, ValuesKeepCaseAndLaterEquals) {
+    ConnectionSettings s = parse_settings("password = a=b==c \r\nhost=My-PC\r\n");
+    EXPECT_EQ(s.password, "a=b==c");
+    EXPECT_EQ(s.host, "My-PC");
+    EXPECT_EQ(parse_settings("user=a\nuser=b\n").user, "b");
+}
+
+TEST(ParseSettings, FirewallWords) {
+    for (const char* off : {"off", "false", "0"})
+        EXPECT_FALSE(parse_settings(std::string("firewall=") + off).firewall) << off;
+    for (const char* on : {"no", "False", "OFF", "", "1", "yes", "00"})
+        EXPECT_TRUE(parse_settings(std::string("firewall=") + on).firewall) << on;
+    EXPECT_FALSE(parse_settings("firewall = off \r\n").firewall);
+}
+
+TEST(ParseSettings, OddLinesAreIgnored) {
+    ConnectionSettings s = parse_settings("#port=4000\n;user=x\nnoequals\n\n[other]\nuser=kept\n"
+                                          "colour=blue\n=value\n");
+    EXPECT_EQ(s.port, 3307);
+    // Sections are not looked at: the key line counts wherever it stands.
+    EXPECT_EQ(s.user, "kept");
+    // A CR inside a line is not a line end; the value stops at LF only.
+    EXPECT_EQ(parse_settings("user=a\rport=4000\n").user, "a\rport=4000");
+}
+
+TEST(ParseLegacy, PasswordsFromTheOldLines) {
+    ConnectionSettings s = parse_legacy_settings(
+        "KELTA Retail MySQL\r\nDatabase: kelta_retail\r\nPassword: app-secret  \r\n"
+        "Administrator: root / root-secret\r\n");
+    EXPECT_EQ(s.password, "app-secret");
+    EXPECT_EQ(s.root_password, "root-secret");
+    ConnectionSettings d = default_settings();
+    d.password = s.password;
+    d.root_password = s.root_password;
+    EXPECT_EQ(s, d);
+}
+
+TEST(ParseLegacy, OnlyTheExactLabelCounts) {
+    ConnectionSettings s =
+        parse_legacy_settings("password: small\nPassword:nospace\n Password: indented\n");
+    EXPECT_EQ(s.password.size(), 16u);
+    EXPECT_EQ(s.password.find(':'), std::string::npos);
+    EXPECT_EQ(parse_legacy_settings("Root / x\nroot /x\n").root_password.size(), 24u);
+}
+
+TEST(ParseLegacy, OneLineCanSetBoth) {
+    ConnectionSettings s = parse_legacy_settings("Password: abc root / def");
+    EXPECT_EQ(s.password, "abc root / def");
+    EXPECT_EQ(s.root_password, "def");
+    // The first "root / " of a line wins; a later line overwrites.
+    EXPECT_EQ(parse_legacy_settings("x root / a root / b").root_password, "a root / b");
+    EXPECT_EQ(parse_legacy_settings("Password: 1\nPassword: 2").password, "2");
+}
+
+TEST(ParseLegacy, EmptyRemaindersAreTaken) {
+    ConnectionSettings s = parse_legacy_settings("Password: \nroot / \n");
+    EXPECT_EQ(s.password, "");
+    EXPECT_EQ(s.root_password, "");
+}
+
+using SettingsFiles = ScratchProgramData;
+
+TEST_F(SettingsFiles, ReadErrorsNameThePath) {
+    put("connection.ini", render_settings(sample()));
+    auto read = read_settings_file(settings_path());
+    ASSERT_TRUE(read.has_value()) << read.error();
+    EXPECT_EQ(*read, sample());
+
+    std::string missing = join_path(data_root(), "missing.ini");
+    auto error = read_settings_file(missing);
+    ASSERT_FALSE(error.has_value());
+    EXPECT_TRUE(error.error().starts_with(missing + ": ")) << error.error();
+    EXPECT_GT(error.error().size(), missing.size() + 2);
+}
+
+TEST_F(SettingsFiles, NonUtf8AndUtf16AreReadErrors) {
+    put("latin1.ini", "port=4000\r\nuser=J\xF6rg\r\n");
+    put("utf16.ini", std::string("\xFF\xFEp\0o\0r\0t\0=\0"
+                                 "4\0"
+                                 "0\0"
+                                 "0\0"
+                                 "0\0",
+                                 20));
+    for (const char* name : {"latin1.ini", "utf16.ini"}) {
+        std::string path = join_path(data_root(), name);
+        auto read = read_settings_file(path);
+        ASSERT_FALSE(read.has_value()) << name;
+        EXPECT_TRUE(read.error().starts_with(path + ": ")) << read.error();
+    }
+}
+
+TEST_F(SettingsFiles, LoadPrefersConnectionIni) {
+    put("connection.ini", render_settings(sample()));
+    put("connection.txt", "Password: legacy-pass\nroot / legacy-root\n");
+    EXPECT_EQ(load_settings(), sample());
+}
+
+TEST_F(SettingsFiles, UnreadableIniFallsBackToLegacyFile) {
+    put("connection.txt", "Password: legacy-pass\r\nroot / legacy-root\r\n");
+    for (std::string ini :
+         {std::string("port=4000\r\nuser=J\xF6rg\r\n"), std::string("\xFF\xFEp\0o\0r\0t\0", 10)}) {
+        put("connection.ini", ini);
+        auto loaded = load_settings();
+        ASSERT_TRUE(loaded.has_value());
+        EXPECT_EQ(loaded->password, "legacy-pass");
+        EXPECT_EQ(loaded->root_password, "legacy-root");
+        EXPECT_EQ(loaded->port, 3307);
+    }
+    ASSERT_TRUE(delete_file(settings_path()));
+    EXPECT_EQ(load_settings()->root_password, "legacy-root");
+}
+
+TEST_F(SettingsFiles, NothingWithoutEitherFile) {
+    EXPECT_FALSE(load_settings().has_value());
+    EXPECT_FALSE(import_legacy_file().has_value());
+    // A legacy file that is not UTF-8 is as good as none.
+    put("connection.txt", "Password: caf\xE9\n");
+    EXPECT_FALSE(import_legacy_file().has_value());
+    EXPECT_FALSE(load_settings().has_value());
+}
+
+} // namespace
