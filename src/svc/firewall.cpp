@@ -34,7 +34,9 @@ void remove_firewall_rule() { (void)netsh_rule("delete"); }
 
 void register_rotation_task() {
     auto exe = executable_path();
-    const std::string action = "\"" + exe.value_or("") + "\" --rotate-logs --quiet";
+    std::string action = "\"";
+    action += exe.value_or("");
+    action += "\" --rotate-logs --quiet";
     (void)run_hidden(system_tool_path("schtasks"),
                      {"/Create", "/TN", std::string(rotation_task_name), "/TR", action, "/SC",
                       "DAILY", "/ST", "03:00", "/RU", "SYSTEM", "/RL", "HIGHEST", "/F"});
