@@ -165,9 +165,11 @@ class Agent:
         return real == self.bench or real.startswith(self.bench + os.sep)
 
     def checked_path(self, path, what):
+        """The path without symbolic links: Wine maps C: through dosdevices/c:, and a colon in a
+        path breaks options that hold lists of paths (tmpdir)."""
         if not self.inside_bench(path):
             raise Refused(f"{what} {path!r} lies outside the bench")
-        return path
+        return os.path.realpath(path)
 
     @staticmethod
     def checked_text(value, what, pattern=None):
@@ -213,7 +215,7 @@ class Agent:
             if not isinstance(value, str) or "\0" in value:
                 raise Refused(f"bad value of {name}")
             if value.startswith("/"):
-                self.checked_path(value, name)
+                value = self.checked_path(value, name)
             arguments.append(f"--{name}={value}")
         return arguments
 
@@ -227,7 +229,7 @@ class Agent:
 
     # ---- programs -----------------------------------------------------------------------------
 
-    def relay(self, link, process, stderr_filter=None, on_frame=None, on_drop=None):
+    def relay(self, link, process, stderr_filter=None, on_frame=None):
         """Pumps the child's streams to the caller and the caller's frames to the child, then
         sends the exit code. A caller that goes away takes the child with it."""
 
@@ -254,8 +256,6 @@ class Agent:
                     if process.poll() is None:
                         log(f"caller of pid {process.pid} went away: killing it")
                         process.kill()
-                    if on_drop:
-                        on_drop()
                     return
                 kind, payload = frame
                 if kind == "I" and process.stdin:

@@ -104,7 +104,7 @@ struct BenchServer {
 std::vector<BenchServer> bench_servers();
 
 // A test control of the MySQL stand-ins, C:\kelta-bench\control\<name> (bench/README.md):
-// "mysqld.ready-delay" (seconds), "mysqld.skip-networking", "mysqld.fail-start" (exit code),
+// "mysqld.ready-delay" (seconds), "mysqld.skip-networking", "mysqld.fail-start",
 // "mysqldump.truncate".
 void bench_control(const std::string& name, const std::string& value = "1");
 void clear_bench_control();
