@@ -11,7 +11,6 @@
 #include "svc/child.h"
 
 #include <gtest/gtest.h>
-#include <winsock2.h>
 
 #include <chrono>
 #include <cstdio>
@@ -57,20 +56,6 @@ void print_time(const char* what, std::chrono::steady_clock::duration took) {
     std::printf("[   time   ] %s: %.2f s\n", what,
                 std::chrono::duration<double>(took).count());
     std::fflush(stdout);
-}
-
-// A port nobody listens on now: other projects on this machine run servers of their own.
-unsigned short free_port() {
-    WSADATA data{};
-    WSAStartup(MAKEWORD(2, 2), &data);
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{.sin_family = AF_INET, .sin_port = 0};
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    int size = sizeof address;
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-    closesocket(s);
-    return ntohs(address.sin_port);
 }
 
 // my.ini as the program writes it, with the test's own port.
@@ -146,24 +131,6 @@ SERVICE_STATUS query(const UniqueServiceHandle& handle) {
     return status;
 }
 
-bool wait_for(const UniqueServiceHandle& handle, DWORD state, std::chrono::seconds limit = state_limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (query(handle).dwCurrentState == state) return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return false;
-}
-
-void stop_and_delete_service() {
-    auto handle = open_service(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
-    if (!handle) return;
-    SERVICE_STATUS status{};
-    if (query(handle).dwCurrentState != SERVICE_STOPPED) ControlService(handle.get(), SERVICE_CONTROL_STOP, &status);
-    wait_for(handle, SERVICE_STOPPED);
-    DeleteService(handle.get());
-}
-
 template <class Check> bool eventually(Check check, std::chrono::milliseconds limit) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -173,18 +140,22 @@ template <class Check> bool eventually(Check check, std::chrono::milliseconds li
     return check();
 }
 
+bool wait_for(const UniqueServiceHandle& handle, DWORD state, std::chrono::seconds limit = state_limit) {
+    return eventually([&] { return query(handle).dwCurrentState == state; }, limit);
+}
+
 class MySqlBench : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        stop_and_delete_service();
+        remove_service(service);
         clear_bench_control();
         clear_tool_state();
         delete_tree(root_folder);
-        port = free_port();
+        port = free_tcp_port();
         e2e::write_file(my_ini, my_ini_text(port));
     }
     static void TearDownTestSuite() {
-        stop_and_delete_service();
+        remove_service(service);
         clear_bench_control();
     }
     void TearDown() override { clear_bench_control(); }
@@ -222,6 +193,7 @@ TEST_F(MySqlBench, InitializeFailsOnAnInitFileError) {
     auto outcome = initialize();
     ASSERT_TRUE(outcome.has_value()) << error_text(outcome);
     EXPECT_EQ(outcome->exit_code, 1u);
+    EXPECT_NE(e2e::read_file(error_log).find("[ERROR] 1064  You have an error in your SQL syntax"), std::string::npos);
     delete_tree(data_dir);
     delete_file(error_log);
 }
@@ -486,6 +458,19 @@ TEST_F(MySqlBench, ConsoleServerLogsToItsConsoleAndEndsWhenKilled) {
     reader.join();
     EXPECT_NE(console.find("ready for connections"), std::string::npos) << console;
     EXPECT_TRUE(eventually([] { return bench_servers().empty(); }, 10s));
+    EXPECT_FALSE(tcp_listener(port));
+}
+
+// The harness's clean-up of a test's service: a running service is stopped, then deleted.
+TEST_F(MySqlBench, RemoveServiceStopsAndDeletesARunningService) {
+    {
+        auto handle = open_service(SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS);
+        ASSERT_EQ(start(handle).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    }
+    remove_service(service);
+    EXPECT_FALSE(open_service(SERVICE_QUERY_STATUS));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
+    EXPECT_TRUE(bench_servers().empty());
     EXPECT_FALSE(tcp_listener(port));
 }
 

@@ -3,6 +3,7 @@
 #include "agent_link.h"
 #include "app/cmdline.h"
 #include "app/files.h"
+#include "app/handles.h"
 #include "app/text.h"
 
 #include <gtest/gtest.h>
@@ -375,6 +376,37 @@ bool tcp_listener(unsigned short port, const std::string& address) {
             return true;
     }
     return false;
+}
+
+unsigned short free_tcp_port() {
+    WSADATA data{};
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{.sin_family = AF_INET, .sin_port = 0};
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        ADD_FAILURE() << "no free port: " << WSAGetLastError();
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+void remove_service(const std::string& name) {
+    UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueServiceHandle service(
+        OpenServiceW(manager.get(), widen(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    if (!service) return;
+    SERVICE_STATUS status{};
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED &&
+           std::chrono::steady_clock::now() < deadline) {
+        // A service that is still starting takes no stop request: ask again until it does.
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+        Sleep(100);
+    }
+    if (!DeleteService(service.get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
+        ADD_FAILURE() << "DeleteService(" << name << "): " << last_error_text();
 }
 
 bool is_timestamp(const std::string& text) {

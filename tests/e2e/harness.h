@@ -73,7 +73,8 @@ bool exists(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
 std::vector<std::string> lines_of(const std::string& text);
 
-// The bench's tool stand-ins (netsh, schtasks, icacls).
+// The bench's tool stand-ins (netsh, schtasks, icacls): the arguments of each call. (The
+// MySQL clients' lines start with a MYSQL_PWD field: read them with client_calls.)
 std::vector<std::vector<std::string>> tool_calls(const std::string& tool);
 void clear_tool_state();
 void force_tool_exit(const std::string& tool, int code, const std::string& verb = "");
@@ -118,6 +119,14 @@ std::vector<ClientCall> client_calls(const std::string& program);
 
 // Whether Windows lists a TCP listener on the port at the address or at 0.0.0.0.
 bool tcp_listener(unsigned short port, const std::string& address = "127.0.0.1");
+
+// A loopback port that nobody listens on now: other projects on this machine run MySQL servers
+// too, so a test's server never takes a fixed port.
+unsigned short free_tcp_port();
+
+// Stops the service (waiting up to a minute) and deletes it; a missing service is fine. Wine
+// starts auto-start services again with the next wine command, so tests remove theirs.
+void remove_service(const std::string& name);
 
 bool is_timestamp(const std::string& text); // YYYYMMDD_HHMMSS
 
