@@ -12,6 +12,7 @@ namespace {
 constexpr size_t frame_header_size = 5;
 constexpr unsigned max_frame = 1u << 20;
 constexpr DWORD ini_value_size = 256;
+constexpr DWORD path_capacity = 32768; // the longest path Windows knows
 
 std::wstring ini_value(const std::wstring& path, const wchar_t* key) {
     wchar_t value[ini_value_size] = {};
@@ -207,6 +208,31 @@ Request& Request::options(std::string_view name,
     }
     body_ += ']';
     return *this;
+}
+
+std::wstring own_path() {
+    std::wstring path(path_capacity, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), path_capacity));
+    return path;
+}
+
+std::wstring own_folder() {
+    std::wstring path = own_path();
+    return path.substr(0, path.find_last_of(L"\\/"));
+}
+
+std::wstring full_path(const std::wstring& path) {
+    std::wstring full(path_capacity, L'\0');
+    DWORD n = GetFullPathNameW(path.c_str(), path_capacity, full.data(), nullptr);
+    if (n == 0 || n >= path_capacity) return path;
+    full.resize(n);
+    return full;
+}
+
+std::unique_ptr<AgentLink> open_agent_beside_program(std::string& error) {
+    auto address = read_agent_address(own_folder() + L"\\bench.ini", error);
+    if (!address) return nullptr;
+    return AgentLink::open(*address, error);
 }
 
 std::optional<std::string> unix_path_of(const std::wstring& windows_path) {

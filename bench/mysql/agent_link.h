@@ -79,6 +79,14 @@ std::string json_quoted(std::string_view utf8);
 std::string utf8_of(std::wstring_view text);
 std::wstring wide_of(std::string_view text);
 
+// The running program's own path, its folder, and a path made absolute.
+std::wstring own_path();
+std::wstring own_folder();
+std::wstring full_path(const std::wstring& path);
+
+// The agent named by bench.ini beside the running program (the stand-ins' way to it).
+std::unique_ptr<AgentLink> open_agent_beside_program(std::string& error);
+
 // The Unix path of a Windows path through Wine (kernel32's wine_get_unix_file_name); nothing
 // when not running under Wine or when the path cannot be mapped.
 std::optional<std::string> unix_path_of(const std::wstring& windows_path);

@@ -107,19 +107,6 @@ void drop_completion_line(const std::wstring& result_file) {
     write_all(result_file, dump.substr(0, last), false);
 }
 
-std::wstring full_path(const std::wstring& path) {
-    wchar_t full[MAX_PATH * 2] = {};
-    DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
-    return n ? std::wstring(full, n) : path;
-}
-
-std::wstring own_folder() {
-    wchar_t path[MAX_PATH * 2] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    std::wstring text = path;
-    return text.substr(0, text.find_last_of(L"\\/"));
-}
-
 } // namespace
 
 int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
@@ -149,8 +136,7 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
     }
 
     std::string error;
-    auto address = read_agent_address(own_folder() + L"\\bench.ini", error);
-    std::shared_ptr<AgentLink> link = address ? AgentLink::open(*address, error) : nullptr;
+    std::shared_ptr<AgentLink> link = open_agent_beside_program(error);
     if (!link) {
         if (result_file) write_all(*result_file, "", false); // as the real one, the file exists
         to_stream(stderr, name + ": [ERROR] " + error + "\n");

@@ -34,18 +34,9 @@ struct Arguments {
     std::string error;
 };
 
-std::wstring own_path() {
-    wchar_t path[MAX_PATH * 2] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    return path;
-}
-
-std::wstring folder_of(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/")); }
-
-std::wstring full_path(const std::wstring& path) {
-    wchar_t full[MAX_PATH * 2] = {};
-    DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
-    return n ? std::wstring(full, n) : path;
+std::optional<std::wstring> value_after(const std::wstring& arg, std::wstring_view prefix) {
+    if (!arg.starts_with(prefix)) return std::nullopt;
+    return arg.substr(prefix.size());
 }
 
 // 5.7 reads --defaults-file only as the first argument; anywhere else it is an unknown variable.
@@ -53,13 +44,13 @@ Arguments parse_arguments(int argc, wchar_t** argv) {
     Arguments args;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
-        if (arg.starts_with(L"--defaults-file=")) {
-            if (i == 1) args.defaults_file = arg.substr(16);
+        if (auto defaults = value_after(arg, L"--defaults-file=")) {
+            if (i == 1) args.defaults_file = defaults;
             else args.error = "unknown variable '" + utf8(arg.substr(2)) + "'";
         } else if (arg == L"--initialize-insecure") {
             args.initialize = true;
-        } else if (arg.starts_with(L"--init-file=")) {
-            args.init_file = arg.substr(12);
+        } else if (auto init_file = value_after(arg, L"--init-file=")) {
+            args.init_file = init_file;
         } else if (arg == L"--console") {
             args.console = true;
         } else if (arg.starts_with(L"--") && arg.size() > 2) {
@@ -121,21 +112,15 @@ std::optional<bench::ServerPlan> load_plan(const Arguments& args, const std::vec
     if (args.defaults_file) {
         std::wstring path = *args.defaults_file;
         if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            error = "Could not open required defaults file: " + utf8(full_path(path));
+            error = "Could not open required defaults file: " + utf8(bench::full_path(path));
             return std::nullopt;
         }
-        auto parsed = bench::parse_option_file(read_all(path), utf8(full_path(path)), groups, error);
+        auto parsed = bench::parse_option_file(read_all(path), utf8(bench::full_path(path)), groups, error);
         if (!parsed) return std::nullopt;
         options = std::move(*parsed);
     }
     options.insert(options.end(), args.extra.begin(), args.extra.end());
-    return bench::plan_server(options, own_path(), console, error);
-}
-
-std::unique_ptr<bench::AgentLink> open_agent(std::string& error) {
-    auto address = bench::read_agent_address(folder_of(own_path()) + L"\\bench.ini", error);
-    if (!address) return nullptr;
-    return bench::AgentLink::open(*address, error);
+    return bench::plan_server(options, bench::own_path(), console, error);
 }
 
 bench::Request serve_request(const bench::ServerPlan& plan) {
@@ -178,14 +163,14 @@ int initialize(const Arguments& args) {
     bench::Request request("initialize");
     request.options("options", plan->options);
     if (args.init_file) {
-        auto mapped = bench::map_windows_path(utf8(full_path(*args.init_file)));
+        auto mapped = bench::map_windows_path(utf8(bench::full_path(*args.init_file)));
         if (!mapped) {
             append_error_log(plan->error_log, "[ERROR] cannot map the init file " + utf8(*args.init_file));
             return exit_failure;
         }
         request.text("init_file", *mapped);
     }
-    auto link = open_agent(error);
+    auto link = bench::open_agent_beside_program(error);
     if (!link) {
         append_error_log(plan->error_log, "[ERROR] " + error);
         say_error(error);
@@ -215,7 +200,7 @@ int run_in_foreground(const Arguments& args, const std::vector<std::string>& gro
         say_error("Fatal error in defaults handling. Program aborted!");
         return exit_failure;
     }
-    auto link = open_agent(error);
+    auto link = bench::open_agent_beside_program(error);
     if (!link) {
         say_error(error);
         return exit_failure;
@@ -311,7 +296,7 @@ int serve(Service& service) {
         return exit_failure;
     }
     if (control_on(L"mysqld.skip-networking")) plan->options.emplace_back("skip-networking", std::nullopt);
-    auto link = open_agent(error);
+    auto link = bench::open_agent_beside_program(error);
     if (!link) {
         append_error_log(plan->error_log, "[ERROR] " + error + "\n[ERROR] Aborting");
         return exit_failure;
