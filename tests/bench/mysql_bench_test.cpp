@@ -452,6 +452,13 @@ TEST_F(MySqlBench, ConsoleServerLogsToItsConsoleAndEndsWhenKilled) {
     EXPECT_EQ(bench_servers().size(), 1u);
     auto works = mysql_as_root("SELECT 1;", root_password);
     EXPECT_EQ(works.output, "1\n") << works.error;
+    // As on Windows, a second server cannot take a named pipe that is in use.
+    auto handle = open_service(SERVICE_START | SERVICE_QUERY_STATUS);
+    auto second = start(handle);
+    EXPECT_EQ(second.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(second.dwWin32ExitCode, static_cast<DWORD>(ERROR_PROCESS_ABORTED));
+    EXPECT_NE(e2e::read_file(error_log).find("Named Pipe \"\\\\.\\pipe\\KELTA_MYSQL57\" already in use"),
+              std::string::npos);
 
     TerminateProcess(process.get(), 1);
     WaitForSingleObject(process.get(), 5000);
