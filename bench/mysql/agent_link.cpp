@@ -82,7 +82,8 @@ std::unique_ptr<AgentLink> AgentLink::open(const AgentAddress& address, std::str
         return nullptr;
     }
     BOOL no_delay = TRUE;
-    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&no_delay), sizeof no_delay);
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&no_delay),
+               sizeof no_delay);
     std::unique_ptr<AgentLink> link(new AgentLink(s));
     if (!link->send('H', address.secret)) {
         error = "the bench agent closed the connection";
@@ -91,13 +92,16 @@ std::unique_ptr<AgentLink> AgentLink::open(const AgentAddress& address, std::str
     return link;
 }
 
-AgentLink::~AgentLink() { closesocket(socket_); }
+AgentLink::~AgentLink() {
+    closesocket(socket_);
+}
 
 bool AgentLink::send(char kind, std::string_view payload) {
     std::string frame(frame_header_size, '\0');
     frame[0] = kind;
     auto size = static_cast<std::uint32_t>(payload.size());
-    for (int i = 0; i < 4; ++i) frame[1 + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        frame[1 + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
     frame.append(payload);
     std::lock_guard lock(send_mutex_);
     const char* data = frame.data();
@@ -125,7 +129,8 @@ std::optional<Frame> AgentLink::receive() {
     unsigned char header[frame_header_size];
     if (!read_exact(reinterpret_cast<char*>(header), sizeof header)) return std::nullopt;
     std::uint32_t size = 0;
-    for (int i = 0; i < 4; ++i) size |= static_cast<std::uint32_t>(header[1 + i]) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        size |= static_cast<std::uint32_t>(header[1 + i]) << (8 * i);
     if (size > max_frame) return std::nullopt;
     Frame frame{.kind = static_cast<char>(header[0]), .payload = std::string(size, '\0')};
     if (size && !read_exact(frame.payload.data(), size)) return std::nullopt;
@@ -193,8 +198,9 @@ Request& Request::texts(std::string_view name, const std::vector<std::string>& v
     return *this;
 }
 
-Request& Request::options(std::string_view name,
-                          const std::vector<std::pair<std::string, std::optional<std::string>>>& values) {
+Request&
+Request::options(std::string_view name,
+                 const std::vector<std::pair<std::string, std::optional<std::string>>>& values) {
     key(name);
     body_ += '[';
     for (size_t i = 0; i < values.size(); ++i) {
@@ -237,8 +243,8 @@ std::unique_ptr<AgentLink> open_agent_beside_program(std::string& error) {
 
 std::optional<std::string> unix_path_of(const std::wstring& windows_path) {
     using Mapper = char*(CDECL*)(LPCWSTR);
-    static const auto mapper = reinterpret_cast<Mapper>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    static const auto mapper = reinterpret_cast<Mapper>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!mapper) return std::nullopt;
     char* mapped = mapper(windows_path.c_str());
     if (!mapped) return std::nullopt;

@@ -32,7 +32,8 @@ struct ClientArguments {
 
 std::optional<std::string> value_after(const std::wstring& arg, const wchar_t* prefix) {
     std::wstring p = prefix;
-    if (arg.size() < p.size() || _wcsnicmp(arg.c_str(), p.c_str(), p.size()) != 0) return std::nullopt;
+    if (arg.size() < p.size() || _wcsnicmp(arg.c_str(), p.c_str(), p.size()) != 0)
+        return std::nullopt;
     return utf8(arg.substr(p.size()));
 }
 
@@ -43,8 +44,10 @@ ClientArguments parse(const ClientKind& kind, int argc, wchar_t** argv) {
         if (auto pipe = value_after(arg, L"--socket=")) {
             args.pipe = *pipe;
         } else if (auto protocol = value_after(arg, L"--protocol=")) {
-            if (_stricmp(protocol->c_str(), "PIPE") == 0) args.pipe_protocol = true;
-            else args.error = "bench stand-in: only --protocol=PIPE connections are supported";
+            if (_stricmp(protocol->c_str(), "PIPE") == 0)
+                args.pipe_protocol = true;
+            else
+                args.error = "bench stand-in: only --protocol=PIPE connections are supported";
         } else if (auto user = value_after(arg, L"--user=")) {
             args.user = *user;
         } else if (auto charset = value_after(arg, L"--default-character-set=")) {
@@ -121,7 +124,9 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
     }
     // The program drops this line from what it shows; it must be there to be dropped.
     if (password && !password->empty())
-        to_stream(stderr, name + ": [Warning] Using a password on the command line interface can be insecure.\n");
+        to_stream(
+            stderr,
+            name + ": [Warning] Using a password on the command line interface can be insecure.\n");
 
     std::optional<std::wstring> result_file;
     std::optional<std::string> result_unix;
@@ -151,8 +156,10 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
     if (kind.dump) request.texts("flags", args.flags);
     if (result_unix) request.text("result_file", *result_unix);
     link->send('Q', request.json());
-    if (kind.dump) link->send('I', {});
-    else std::thread(pump_stdin, link).detach();
+    if (kind.dump)
+        link->send('I', {});
+    else
+        std::thread(pump_stdin, link).detach();
 
     int code = kind.failure_exit;
     bool ended = false;
@@ -163,8 +170,12 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
             break;
         }
         switch (frame->kind) {
-        case 'O': to_stream(stdout, frame->payload); break;
-        case 'E': to_stream(stderr, frame->payload); break;
+        case 'O':
+            to_stream(stdout, frame->payload);
+            break;
+        case 'E':
+            to_stream(stderr, frame->payload);
+            break;
         case 'F':
             to_stream(stderr, name + ": [ERROR] " + frame->payload + "\n");
             ended = true;
@@ -173,7 +184,8 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
             code = std::atoi(frame->payload.c_str());
             ended = true;
             break;
-        default: break;
+        default:
+            break;
         }
     }
     if (code == 0 && result_file && control_on(std::wstring(kind.name) + L".truncate"))

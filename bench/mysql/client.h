@@ -6,9 +6,9 @@
 namespace bench {
 
 struct ClientKind {
-    const wchar_t* name;  // "mysql" or "mysqldump": log file, messages, agent request
-    bool dump;            // mysqldump's options and result file
-    int failure_exit;     // the real program's code for a failed run (mysql 1, mysqldump 2)
+    const wchar_t* name; // "mysql" or "mysqldump": log file, messages, agent request
+    bool dump;           // mysqldump's options and result file
+    int failure_exit;    // the real program's code for a failed run (mysql 1, mysqldump 2)
 };
 
 int run_client(const ClientKind& kind, int argc, wchar_t** argv);

@@ -45,8 +45,10 @@ Arguments parse_arguments(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (auto defaults = value_after(arg, L"--defaults-file=")) {
-            if (i == 1) args.defaults_file = defaults;
-            else args.error = "unknown variable '" + utf8(arg.substr(2)) + "'";
+            if (i == 1)
+                args.defaults_file = defaults;
+            else
+                args.error = "unknown variable '" + utf8(arg.substr(2)) + "'";
         } else if (arg == L"--initialize-insecure") {
             args.initialize = true;
         } else if (auto init_file = value_after(arg, L"--init-file=")) {
@@ -104,10 +106,13 @@ void to_stderr(const std::string& text) {
     std::fflush(stderr);
 }
 
-void say_error(const std::string& text) { to_stderr("mysqld: [ERROR] " + text + "\n"); }
+void say_error(const std::string& text) {
+    to_stderr("mysqld: [ERROR] " + text + "\n");
+}
 
-std::optional<bench::ServerPlan> load_plan(const Arguments& args, const std::vector<std::string>& groups,
-                                           bool console, std::string& error) {
+std::optional<bench::ServerPlan> load_plan(const Arguments& args,
+                                           const std::vector<std::string>& groups, bool console,
+                                           std::string& error) {
     std::vector<bench::Option> options;
     if (args.defaults_file) {
         std::wstring path = *args.defaults_file;
@@ -115,7 +120,8 @@ std::optional<bench::ServerPlan> load_plan(const Arguments& args, const std::vec
             error = "Could not open required defaults file: " + utf8(bench::full_path(path));
             return std::nullopt;
         }
-        auto parsed = bench::parse_option_file(read_all(path), utf8(bench::full_path(path)), groups, error);
+        auto parsed =
+            bench::parse_option_file(read_all(path), utf8(bench::full_path(path)), groups, error);
         if (!parsed) return std::nullopt;
         options = std::move(*parsed);
     }
@@ -165,7 +171,8 @@ int initialize(const Arguments& args) {
     if (args.init_file) {
         auto mapped = bench::map_windows_path(utf8(bench::full_path(*args.init_file)));
         if (!mapped) {
-            append_error_log(plan->error_log, "[ERROR] cannot map the init file " + utf8(*args.init_file));
+            append_error_log(plan->error_log,
+                             "[ERROR] cannot map the init file " + utf8(*args.init_file));
             return exit_failure;
         }
         request.text("init_file", *mapped);
@@ -180,7 +187,8 @@ int initialize(const Arguments& args) {
     // The Linux server writes some early reasons (a data directory with files in it) to standard
     // error before it opens its log; they belong in the error log all the same.
     if (plan->error_log.empty()) return relay_messages(*link, to_stderr);
-    return relay_messages(*link, [&](const std::string& text) { append_error_log(plan->error_log, text); });
+    return relay_messages(
+        *link, [&](const std::string& text) { append_error_log(plan->error_log, text); });
 }
 
 // ---- console run ------------------------------------------------------------------------------
@@ -234,7 +242,8 @@ Service* the_service = nullptr;
 void report_locked(Service& service, DWORD state, bool failed = false) {
     SERVICE_STATUS& status = service.status;
     bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
-    status.dwCheckPoint = pending && status.dwCurrentState == state ? status.dwCheckPoint + 1 : pending;
+    status.dwCheckPoint =
+        pending && status.dwCurrentState == state ? status.dwCheckPoint + 1 : pending;
     status.dwCurrentState = state;
     status.dwControlsAccepted = state == SERVICE_START_PENDING || state == SERVICE_STOPPED
                                     ? 0
@@ -256,7 +265,8 @@ void report(Service& service, DWORD state) {
 void keep_pending(Service& service) {
     std::lock_guard lock(service.mutex);
     DWORD state = service.status.dwCurrentState;
-    if (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING) report_locked(service, state);
+    if (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING)
+        report_locked(service, state);
 }
 
 void request_stop(Service& service) {
@@ -295,7 +305,8 @@ int serve(Service& service) {
         append_error_log(plan->error_log, "[ERROR] Aborting (bench control mysqld.fail-start)");
         return exit_failure;
     }
-    if (control_on(L"mysqld.skip-networking")) plan->options.emplace_back("skip-networking", std::nullopt);
+    if (control_on(L"mysqld.skip-networking"))
+        plan->options.emplace_back("skip-networking", std::nullopt);
     auto link = bench::open_agent_beside_program(error);
     if (!link) {
         append_error_log(plan->error_log, "[ERROR] " + error + "\n[ERROR] Aborting");
@@ -309,7 +320,8 @@ int serve(Service& service) {
         if (service.stop_requested) agent->send('T');
     }
 
-    ULONGLONG delay = std::strtoull(control_value(L"mysqld.ready-delay").c_str(), nullptr, 10) * ms_per_second;
+    ULONGLONG delay =
+        std::strtoull(control_value(L"mysqld.ready-delay").c_str(), nullptr, 10) * ms_per_second;
     std::optional<ULONGLONG> running_at;
     bool running = false;
     for (;;) {

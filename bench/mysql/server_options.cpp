@@ -16,13 +16,16 @@ constexpr int max_path_depth = 64;
 
 std::string trimmed(std::string_view text) {
     size_t first = 0, last = text.size();
-    while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
-    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
+    while (first < last && std::isspace(static_cast<unsigned char>(text[first])))
+        ++first;
+    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1])))
+        --last;
     return std::string(text.substr(first, last - first));
 }
 
 std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -33,8 +36,10 @@ std::string without_end_comment(std::string_view line) {
     for (size_t i = 0; i < line.size(); ++i) {
         char c = line[i];
         if ((c == '\'' || c == '"') && !escape) {
-            if (!quote) quote = c;
-            else if (quote == c) quote = 0;
+            if (!quote)
+                quote = c;
+            else if (quote == c)
+                quote = 0;
         }
         if (!quote && c == '#') return std::string(line.substr(0, i));
         escape = quote && c == '\\' && !escape;
@@ -53,14 +58,30 @@ std::string unescaped_value(std::string value) {
         }
         char next = value[++i];
         switch (next) {
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case 'b': out += '\b'; break;
-        case 's': out += ' '; break;
-        case '"': out += '"'; break;
-        case '\'': out += '\''; break;
-        case '\\': out += '\\'; break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 'b':
+            out += '\b';
+            break;
+        case 's':
+            out += ' ';
+            break;
+        case '"':
+            out += '"';
+            break;
+        case '\'':
+            out += '\'';
+            break;
+        case '\\':
+            out += '\\';
+            break;
         default: // an unknown escape keeps its backslash
             out += '\\';
             out += next;
@@ -78,7 +99,8 @@ std::string plain_name(const std::string& name) {
 }
 
 // The value of a boolean option named `base` (with its enable-/disable-/skip- forms).
-std::optional<bool> boolean_option(const std::string& plain, const std::optional<std::string>& value,
+std::optional<bool> boolean_option(const std::string& plain,
+                                   const std::optional<std::string>& value,
                                    const std::string& base) {
     auto truthy = [&] {
         if (!value) return true;
@@ -110,8 +132,8 @@ std::optional<std::string> map_value(const std::string& value, std::string& erro
 } // namespace
 
 bool is_windows_absolute(const std::string& value) {
-    return (value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) && value[1] == ':' &&
-            (value[2] == '\\' || value[2] == '/')) ||
+    return (value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) &&
+            value[1] == ':' && (value[2] == '\\' || value[2] == '/')) ||
            value.starts_with("\\\\");
 }
 
@@ -120,7 +142,8 @@ std::optional<std::string> map_windows_path(const std::string& path) {
     std::string rest;
     for (int depth = 0; depth < max_path_depth && !windows.empty(); ++depth) {
         if (auto mapped = unix_path_of(wide_of(windows))) {
-            while (mapped->size() > 1 && mapped->back() == '/') mapped->pop_back();
+            while (mapped->size() > 1 && mapped->back() == '/')
+                mapped->pop_back();
             return *mapped + rest;
         }
         size_t cut = windows.find_last_of('\\');
@@ -132,7 +155,8 @@ std::optional<std::string> map_windows_path(const std::string& path) {
     return std::nullopt;
 }
 
-std::optional<std::vector<Option>> parse_option_file(const std::string& text, const std::string& path,
+std::optional<std::vector<Option>> parse_option_file(const std::string& text,
+                                                     const std::string& path,
                                                      const std::vector<std::string>& groups,
                                                      std::string& error) {
     std::vector<Option> options;
@@ -171,17 +195,19 @@ std::optional<std::vector<Option>> parse_option_file(const std::string& text, co
             options.push_back({.name = line, .value = std::nullopt});
             continue;
         }
-        options.push_back({.name = trimmed(std::string_view(line).substr(0, equals)),
-                           .value = unescaped_value(trimmed(std::string_view(line).substr(equals + 1)))});
+        options.push_back(
+            {.name = trimmed(std::string_view(line).substr(0, equals)),
+             .value = unescaped_value(trimmed(std::string_view(line).substr(equals + 1)))});
     }
     return options;
 }
 
-std::optional<ServerPlan> plan_server(const std::vector<Option>& options, const std::wstring& program,
-                                      bool console, std::string& error) {
+std::optional<ServerPlan> plan_server(const std::vector<Option>& options,
+                                      const std::wstring& program, bool console,
+                                      std::string& error) {
     // Options of Windows' mysqld that have no meaning for the Linux server.
     static const std::set<std::string> windows_only = {"named-pipe-full-access-group",
-                                                        "shared-memory-base-name", "standalone"};
+                                                       "shared-memory-base-name", "standalone"};
     std::string basedir = parent_of(parent_of(utf8_of(program)));
     std::string datadir = basedir + "\\data";
     std::optional<std::optional<std::string>> log_error;
@@ -194,7 +220,8 @@ std::optional<ServerPlan> plan_server(const std::vector<Option>& options, const 
             pipe_enabled = *on;
         } else if (plain == "socket") {
             if (option.value) pipe = *option.value;
-        } else if (boolean_option(plain, option.value, "shared-memory") || windows_only.contains(plain)) {
+        } else if (boolean_option(plain, option.value, "shared-memory") ||
+                   windows_only.contains(plain)) {
             continue;
         } else if (auto on_console = boolean_option(plain, option.value, "console")) {
             console = *on_console;
@@ -233,7 +260,8 @@ std::optional<ServerPlan> plan_server(const std::vector<Option>& options, const 
             auto mapped = map_value(file, error);
             if (!mapped) return std::nullopt;
             plan.options.emplace_back("log-error", *mapped);
-            plan.error_log = wide_of(native(is_windows_absolute(file) ? file : datadir + "\\" + file));
+            plan.error_log =
+                wide_of(native(is_windows_absolute(file) ? file : datadir + "\\" + file));
         }
     }
     if (pipe_enabled) plan.pipe = pipe;
