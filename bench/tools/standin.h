@@ -1,6 +1,7 @@
 #pragma once
-// Shared by the bench's stand-ins for the Windows tools netsh, schtasks and icacls: where they
-// keep their state, the log of every call, and the exit code a test can force.
+// Shared by the bench's stand-ins for the Windows tools netsh, schtasks and icacls and for the
+// MySQL programs: where they keep their state, the log of every call, and the exit code or
+// behaviour a test can ask for.
 //
 // Everything lives under C:\kelta-bench in the test prefix:
 //   logs\<tool>.log          one line per call: the arguments separated by tabs
@@ -8,6 +9,7 @@
 //   force\<tool>.exit        when present, every call exits with the number in it
 //   force\<tool>.<verb>.exit the same for one verb only (netsh: add/delete/show,
 //                            schtasks: create/delete/query)
+//   control\<program>.<name> a setting a test gives a MySQL stand-in (bench/README.md)
 #include <windows.h>
 
 #include <cstdio>
@@ -37,7 +39,7 @@ inline std::wstring wide(const std::string& text) {
 
 inline void ensure_folders() {
     CreateDirectoryW(root().c_str(), nullptr);
-    for (const wchar_t* sub : {L"\\logs", L"\\state", L"\\force"})
+    for (const wchar_t* sub : {L"\\logs", L"\\state", L"\\force", L"\\control"})
         CreateDirectoryW((root() + sub).c_str(), nullptr);
 }
 
@@ -79,6 +81,19 @@ inline std::optional<int> forced_exit(const wchar_t* tool, const std::wstring& v
         if (!text.empty()) return std::atoi(text.c_str());
     }
     return std::nullopt;
+}
+
+// The value of a test control, white space trimmed; empty when it is not set.
+inline std::string control_value(const std::wstring& name) {
+    std::string text = read_all(root() + L"\\control\\" + name);
+    size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+inline bool control_on(const std::wstring& name) {
+    std::string value = control_value(name);
+    return !value.empty() && value != "0";
 }
 
 using Record = std::vector<std::string>;

@@ -1,10 +1,14 @@
 #include "harness.h"
 
+#include "agent_link.h"
 #include "app/cmdline.h"
 #include "app/files.h"
+#include "app/handles.h"
 #include "app/text.h"
 
 #include <gtest/gtest.h>
+#include <iphlpapi.h>
+#include <ws2tcpip.h>
 
 #include <cctype>
 
@@ -68,6 +72,17 @@ HANDLE start(const Launch& launch, DWORD& id) {
 }
 
 std::string bench_root() { return "C:\\kelta-bench"; }
+
+std::vector<std::string> fields_of(const std::string& line) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+        size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) return fields;
+        start = tab + 1;
+    }
+}
 
 } // namespace
 
@@ -232,17 +247,8 @@ std::vector<std::string> lines_of(const std::string& text) {
 
 std::vector<std::vector<std::string>> tool_calls(const std::string& tool) {
     std::vector<std::vector<std::string>> calls;
-    for (const auto& line : lines_of(read_file(bench_root() + "\\logs\\" + tool + ".log"))) {
-        std::vector<std::string> arguments;
-        size_t start = 0;
-        for (;;) {
-            size_t tab = line.find('\t', start);
-            arguments.push_back(line.substr(start, tab - start));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
-        }
-        calls.push_back(arguments);
-    }
+    for (const auto& line : lines_of(read_file(bench_root() + "\\logs\\" + tool + ".log")))
+        calls.push_back(fields_of(line));
     return calls;
 }
 
@@ -275,6 +281,132 @@ std::vector<DWORD> screen_pixels(const RECT& area) {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return pixels;
+}
+
+namespace {
+
+// One request to the host agent: standard input in, streams and exit code out.
+SqlOutcome ask_agent(const bench::Request& request, const std::string& input) {
+    SqlOutcome outcome;
+    std::string error;
+    auto address = bench::read_agent_address(widen(join_path(app_dir(), "MySQL\\bin\\bench.ini")), error);
+    auto link = address ? bench::AgentLink::open(*address, error) : nullptr;
+    if (!link) {
+        ADD_FAILURE() << "bench agent: " << error;
+        return outcome;
+    }
+    link->send('Q', request.json());
+    if (!input.empty()) link->send('I', input);
+    link->send('I', {});
+    while (auto frame = link->receive()) {
+        switch (frame->kind) {
+        case 'O': outcome.output += frame->payload; break;
+        case 'E': outcome.error += frame->payload; break;
+        case 'F': ADD_FAILURE() << "bench agent refused: " << frame->payload; return outcome;
+        case 'X': outcome.exit_code = std::atol(frame->payload.c_str()); return outcome;
+        default: break;
+        }
+    }
+    ADD_FAILURE() << "bench agent: connection lost";
+    return outcome;
+}
+
+} // namespace
+
+SqlOutcome mysql_as_root(const std::string& sql, const std::string& root_password,
+                         const std::string& database, const std::string& pipe) {
+    bench::Request request("client");
+    request.text("tool", "mysql").text("pipe", pipe).text("user", "root").text("charset", "utf8mb4");
+    request.text("password", root_password).flag("rows", true);
+    if (!database.empty()) request.text("database", database);
+    return ask_agent(request, sql);
+}
+
+SqlOutcome query_over_tcp(const std::string& user, const std::string& password, unsigned short port,
+                          const std::string& sql, const std::string& database, const std::string& host) {
+    bench::Request request("tcp-client");
+    request.text("host", host).number("port", port).text("user", user).text("password", password);
+    if (!database.empty()) request.text("database", database);
+    return ask_agent(request, sql);
+}
+
+std::vector<BenchServer> bench_servers() {
+    std::vector<BenchServer> servers;
+    for (const auto& line : lines_of(ask_agent(bench::Request("servers"), {}).output)) {
+        auto fields = fields_of(line);
+        if (fields.size() == 3)
+            servers.push_back({.pid = std::stoul(fields[0]), .pipe = fields[1], .port = fields[2]});
+    }
+    return servers;
+}
+
+void bench_control(const std::string& name, const std::string& value) {
+    write_file(bench_root() + "\\control\\" + name, value);
+}
+
+void clear_bench_control() { delete_tree(bench_root() + "\\control"); }
+
+std::vector<ClientCall> client_calls(const std::string& program) {
+    std::vector<ClientCall> calls;
+    for (const auto& call : tool_calls(program)) {
+        ClientCall client{.password_set = call.front() == "MYSQL_PWD=set"};
+        client.arguments.assign(call.begin() + 1, call.end());
+        calls.push_back(client);
+    }
+    return calls;
+}
+
+bool tcp_listener(unsigned short port, const std::string& address) {
+    IN_ADDR wanted{};
+    if (InetPtonW(AF_INET, widen(address).c_str(), &wanted) != 1) return false;
+    ULONG size = 0;
+    std::vector<unsigned char> buffer;
+    DWORD status = ERROR_INSUFFICIENT_BUFFER;
+    for (int attempt = 0; attempt < 3 && status == ERROR_INSUFFICIENT_BUFFER; ++attempt) {
+        buffer.resize(size);
+        status = GetExtendedTcpTable(buffer.empty() ? nullptr : buffer.data(), &size, FALSE, AF_INET,
+                                     TCP_TABLE_OWNER_PID_LISTENER, 0);
+    }
+    if (status != NO_ERROR) return false;
+    const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        const auto& row = table->table[i];
+        if (ntohs(static_cast<u_short>(row.dwLocalPort)) == port &&
+            (row.dwLocalAddr == INADDR_ANY || row.dwLocalAddr == wanted.s_addr))
+            return true;
+    }
+    return false;
+}
+
+unsigned short free_tcp_port() {
+    WSADATA data{};
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{.sin_family = AF_INET, .sin_port = 0};
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        ADD_FAILURE() << "no free port: " << WSAGetLastError();
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+void remove_service(const std::string& name) {
+    UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueServiceHandle service(
+        OpenServiceW(manager.get(), widen(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    if (!service) return;
+    SERVICE_STATUS status{};
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED &&
+           std::chrono::steady_clock::now() < deadline) {
+        // A service that is still starting takes no stop request: ask again until it does.
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+        Sleep(100);
+    }
+    if (!DeleteService(service.get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
+        ADD_FAILURE() << "DeleteService(" << name << "): " << last_error_text();
 }
 
 bool is_timestamp(const std::string& text) {

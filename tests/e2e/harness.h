@@ -73,10 +73,60 @@ bool exists(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
 std::vector<std::string> lines_of(const std::string& text);
 
-// The bench's tool stand-ins (netsh, schtasks, icacls).
+// The bench's tool stand-ins (netsh, schtasks, icacls): the arguments of each call. (The
+// MySQL clients' lines start with a MYSQL_PWD field: read them with client_calls.)
 std::vector<std::vector<std::string>> tool_calls(const std::string& tool);
 void clear_tool_state();
 void force_tool_exit(const std::string& tool, int code, const std::string& verb = "");
+
+// The bench's MySQL 5.7 server (bench/mysql): it runs on the Linux side behind the host agent;
+// the stand-ins mysqld.exe, mysql.exe and mysqldump.exe in MySQL\bin are what the program sees.
+struct SqlOutcome {
+    long exit_code = -1;
+    std::string output; // rows: one a line, columns separated by tabs, no column names
+    std::string error;
+};
+
+// SQL as root over the named pipe's socket, sent straight through the host agent (not through
+// mysql.exe, so the stand-ins' logs hold only the program's calls).
+SqlOutcome mysql_as_root(const std::string& sql, const std::string& root_password,
+                         const std::string& database = "", const std::string& pipe = "KELTA_MYSQL57");
+// SQL over TCP as a register connects, run by the Linux client (host: an address of this machine).
+SqlOutcome query_over_tcp(const std::string& user, const std::string& password, unsigned short port,
+                          const std::string& sql, const std::string& database = "",
+                          const std::string& host = "127.0.0.1");
+
+// The MySQL servers the host agent runs now.
+struct BenchServer {
+    unsigned long pid = 0;
+    std::string pipe; // empty when the server has no named pipe
+    std::string port;
+};
+std::vector<BenchServer> bench_servers();
+
+// A test control of the MySQL stand-ins, C:\kelta-bench\control\<name> (bench/README.md):
+// "mysqld.ready-delay" (seconds), "mysqld.skip-networking", "mysqld.fail-start",
+// "mysqldump.truncate".
+void bench_control(const std::string& name, const std::string& value = "1");
+void clear_bench_control();
+
+// The calls of a MySQL client stand-in ("mysql", "mysqldump"), oldest first.
+struct ClientCall {
+    bool password_set = false; // MYSQL_PWD was in the environment (its value is never logged)
+    std::vector<std::string> arguments;
+};
+std::vector<ClientCall> client_calls(const std::string& program);
+
+// Whether Windows lists a TCP listener on the port at the address or at 0.0.0.0.
+bool tcp_listener(unsigned short port, const std::string& address = "127.0.0.1");
+
+// A loopback port that nobody listens on now: other projects on this machine run MySQL servers
+// too, so a test's server never takes a fixed port.
+unsigned short free_tcp_port();
+
+// Stops the service (waiting up to a minute) and deletes it; a missing service is fine. Wine
+// starts auto-start services again with the next wine command, so tests remove theirs.
+void remove_service(const std::string& name);
 
 bool is_timestamp(const std::string& text); // YYYYMMDD_HHMMSS
 
