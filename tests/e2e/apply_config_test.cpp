@@ -50,6 +50,7 @@ TEST(ApplyConfig, MissingFileFailsWithTheSystemsReason) {
 // With no service installed, apply only stores the settings; install uses them later.
 TEST(ApplyConfig, ReadableFileIsDeletedAndStoredWhenNothingIsInstalled) {
     TestFolder folder;
+    remove_service("KeltaMySQL57");
     std::string config = folder.program_data() + "\\settings.ini";
     write_file(config, "[connection]\r\nport=4000\r\npassword=secret-pass\r\n");
     auto outcome = apply_with(folder, config);

@@ -5,6 +5,7 @@
 
 #include "app/jobs.h"
 #include "app/registry.h"
+#include "app/text.h"
 #include "i18n/language.h"
 
 #include <gtest/gtest.h>
@@ -80,9 +81,13 @@ TEST(Jobs, TrayQueueKeepsOrderAndEmpties) {
     EXPECT_TRUE(take_tray_notifications().empty());
 }
 
-// The test program has no MySQL programs beside it, so this install fails at its first step:
-// the failure must come back as an error balloon and the guard must be clear again.
+// An install whose data folder cannot be created (ProgramData names a file) fails early: the
+// failure must come back as an error balloon and the guard must be clear again.
 TEST(Jobs, TrayInstallIsGuardedAndReportsItsFailure) {
+    TestFolder folder;
+    const std::string not_a_folder = folder.program_data() + "\\file";
+    e2e::write_file(not_a_folder, "x");
+    SetEnvironmentVariableW(L"ProgramData", widen(not_a_folder).c_str());
     MessageCatcher catcher;
     (void)take_tray_notifications();
     ASSERT_EQ(install_busy.load(), 0);
@@ -94,7 +99,9 @@ TEST(Jobs, TrayInstallIsGuardedAndReportsItsFailure) {
     auto balloons = take_tray_notifications();
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_TRUE(balloons[0].is_error);
-    EXPECT_TRUE(balloons[0].text.ends_with("\\MySQL\\bin\\mysqld.exe not found")) << balloons[0].text;
+    EXPECT_FALSE(balloons[0].text.empty());
+    EXPECT_FALSE(exists(not_a_folder + "\\KELTA Retail")) << balloons[0].text;
+    SetEnvironmentVariableW(L"ProgramData", nullptr);
 }
 
 TEST(Jobs, LastBackupIsLocalTimeAndPath) {

@@ -12,6 +12,7 @@ InstalledServer::InstalledServer(const std::string& extra_config) {
     saved_program_data_ = saved;
     SetEnvironmentVariableW(L"ProgramData", widen(folder_.program_data()).c_str());
     clear_bench_control();
+    clear_tool_state();
     remove_service("KeltaMySQL57");
     port_ = free_tcp_port();
     const std::string config = folder_.program_data() + "\\install.ini";

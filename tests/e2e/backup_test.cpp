@@ -1,0 +1,174 @@
+// --backup and --restore against the bench's server: complete dumps only, safety dumps before a
+// restore, text that survives byte for byte, and the operator's success boxes.
+#include "server.h"
+#include "user_registry.h"
+
+#include "app/files.h"
+#include "app/registry.h"
+#include "app/text.h"
+#include "svc/backup.h"
+#include "svc/paths.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Chinese text and an emoji in utf8mb4.
+const std::string shop_text = "\xE6\x94\xB6\xE9\x93\xB6\xE6\x9C\xBA \xF0\x9F\x9B\x92";
+
+class BackupRestore : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.installed());
+        root = server.settings().root_password;
+        auto made = mysql_as_root("CREATE TABLE item (id INT PRIMARY KEY, name VARCHAR(40)) "
+                                  "CHARACTER SET utf8mb4; INSERT INTO item VALUES (1, '" + shop_text + "');",
+                                  root, "kelta_retail");
+        ASSERT_EQ(made.exit_code, 0) << made.error;
+    }
+    std::string items() { return mysql_as_root("SELECT id, name FROM item ORDER BY id;", root, "kelta_retail").output; }
+    std::string backups() { return join_path(data_root(), "backups"); }
+
+    InstalledServer server;
+    std::string root;
+};
+
+TEST_F(BackupRestore, BackupReplacesTheTargetOnlyWithACompleteDump) {
+    const std::string target = server.folder().program_data() + "\\shop.sql";
+    e2e::write_file(target, "old backup");
+    EXPECT_EQ(server.mode({"--backup", target}).exit_code, 0u);
+    std::string dump = e2e::read_file(target);
+    EXPECT_NE(dump.find(shop_text), std::string::npos);
+    EXPECT_NE(dump.find("-- Dump completed"), std::string::npos);
+    EXPECT_FALSE(exists(server.folder().program_data() + "\\shop.sql.tmp"));
+    auto call = client_calls("mysqldump").back();
+    EXPECT_TRUE(call.password_set);
+    EXPECT_EQ(call.arguments, (std::vector<std::string>{
+                                  "--socket=KELTA_MYSQL57", "--protocol=PIPE", "--user=root",
+                                  "--default-character-set=utf8mb4", "--single-transaction",
+                                  "--routines", "--triggers", "--events",
+                                  "--result-file=" + server.folder().program_data() + "\\shop.sql.tmp",
+                                  "kelta_retail"}));
+
+    // A dump that ends early with exit code 0 is no backup: the previous file stays.
+    bench_control("mysqldump.truncate");
+    EXPECT_EQ(server.mode({"--backup", target}).exit_code, 1u);
+    EXPECT_EQ(e2e::read_file(target), dump);
+    EXPECT_FALSE(exists(server.folder().program_data() + "\\shop.sql.tmp"));
+    auto log = server.log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "--backup failed: mysqldump failed: the dump is incomplete (no \"-- Dump "
+                      "completed\" line)");
+}
+
+TEST_F(BackupRestore, FailedDumpLeavesTheOldFileAndNamesTheToolsError) {
+    const std::string target = server.folder().program_data() + "\\shop.sql";
+    e2e::write_file(target, "old backup");
+    auto settings = server.settings();
+    settings.root_password = "wrong-root-pass";
+    ASSERT_TRUE(save_settings(settings).has_value());
+    EXPECT_EQ(server.mode({"--backup", target}).exit_code, 1u);
+    EXPECT_EQ(e2e::read_file(target), "old backup");
+    EXPECT_FALSE(exists(server.folder().program_data() + "\\shop.sql.tmp"));
+    auto log = server.log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "--backup failed: mysqldump failed: mysqldump: Got error: 1045: Access denied "
+                      "for user 'root'@'localhost' (using password: YES) when trying to connect");
+}
+
+TEST_F(BackupRestore, StoppedServerFailsAtOnceAndCreatesNothing) {
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    const std::string target = server.folder().program_data() + "\\shop.sql";
+    const std::string dump = server.folder().program_data() + "\\old.sql";
+    e2e::write_file(dump, "SELECT 1;\n");
+    EXPECT_EQ(server.mode({"--backup", target}).exit_code, 1u);
+    EXPECT_EQ(server.mode({"--restore", dump}).exit_code, 1u);
+    EXPECT_FALSE(exists(target));
+    EXPECT_FALSE(exists(server.folder().program_data() + "\\shop.sql.tmp"));
+    auto log = server.log();
+    EXPECT_EQ(log, (std::vector<std::string>{"--backup failed: MySQL is not running",
+                                             "--restore failed: MySQL is not running"}));
+    // The restore created its folder but took no safety dump.
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(widen(join_path(backups(), "*.sql*")).c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+TEST_F(BackupRestore, RestoreRoundTripWithSafetyDump) {
+    const std::string target = server.folder().program_data() + "\\shop.sql";
+    ASSERT_EQ(server.mode({"--backup", target}).exit_code, 0u);
+    ASSERT_EQ(mysql_as_root("UPDATE item SET name = 'changed'; INSERT INTO item VALUES (2, 'new');", root,
+                            "kelta_retail")
+                  .exit_code,
+              0);
+
+    EXPECT_EQ(server.mode({"--restore", target}).exit_code, 0u);
+    EXPECT_EQ(items(), "1\t" + shop_text + "\n");
+
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(widen(join_path(backups(), "before-restore_*.sql")).c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    FindClose(search);
+    const std::string name = narrow(found.cFileName);
+    EXPECT_TRUE(is_timestamp(name.substr(15, 15))) << name;
+    EXPECT_EQ(name.size(), std::string("before-restore_20260107_031502.sql").size());
+    std::string safety = e2e::read_file(join_path(backups(), name));
+    EXPECT_NE(safety.find("'changed'"), std::string::npos) << "the safety dump holds the data before the restore";
+}
+
+TEST_F(BackupRestore, DumpWithSyntaxErrorNamesTheSafetyDump) {
+    const std::string broken = server.folder().program_data() + "\\broken.sql";
+    e2e::write_file(broken, "INSERT INTO item VALUES (3, 'x');\nTHIS IS NOT SQL;\n");
+    EXPECT_EQ(server.mode({"--restore", broken}).exit_code, 1u);
+    auto log = lines_of(e2e::read_file(server.folder().path("tray.log")));
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_TRUE(log[0].substr(16).starts_with("--restore failed: restore failed: ERROR 1064 (42000) at line 2:"))
+        << log[0];
+    EXPECT_TRUE(log[1].starts_with("(data before the restore: " + backups() + "\\before-restore_")) << log[1];
+    EXPECT_TRUE(log[1].ends_with(".sql)")) << log[1];
+}
+
+TEST_F(BackupRestore, MissingSourceFailsBeforeTheSafetyFolderExists) {
+    const std::string missing = server.folder().program_data() + "\\missing.sql";
+    EXPECT_EQ(server.mode({"--restore", missing}).exit_code, 1u);
+    EXPECT_FALSE(exists(backups()));
+    auto log = server.log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_TRUE(log[0].starts_with("--restore failed: " + missing + ": ")) << log[0];
+}
+
+TEST_F(BackupRestore, SuccessBoxesSpeakTheOperatorsLanguage) {
+    SavedUserValue language(std::string(program_key), "Language");
+    set_user_string(std::string(program_key), "Language", "fr");
+    const std::string target = server.folder().program_data() + "\\shop.sql";
+    Running backup_run({{"--backup", target}, {{"ProgramData", server.folder().program_data()}}});
+    auto box = take_message_box(backup_run.process_id(), 60s);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_TRUE(box->text.ends_with("\n" + target)) << box->text;
+    EXPECT_TRUE(box->text.starts_with("Sauvegarde")) << box->text;
+    EXPECT_TRUE(box->information_icon);
+    EXPECT_EQ(backup_run.wait(10s), 0u);
+
+    set_user_string(std::string(program_key), "Language", "en");
+    Running restore_run({{"--restore", target}, {{"ProgramData", server.folder().program_data()}}});
+    box = take_message_box(restore_run.process_id(), 60s);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_TRUE(box->text.starts_with("Restore done. Data before the restore was saved to:\n" + backups() +
+                                      "\\before-restore_"))
+        << box->text;
+    EXPECT_EQ(restore_run.wait(10s), 0u);
+}
+
+TEST(BackupNames, TemporaryFileTakesTheSqlTmpExtension) {
+    EXPECT_EQ(dump_temporary_path("D:\\b\\backup.sql"), "D:\\b\\backup.sql.tmp");
+    EXPECT_EQ(dump_temporary_path("D:\\b\\backup"), "D:\\b\\backup.sql.tmp");
+    EXPECT_EQ(dump_temporary_path("D:\\b\\data.dump"), "D:\\b\\data.sql.tmp");
+    EXPECT_EQ(dump_temporary_path("D:\\b.d\\noext"), "D:\\b.d\\noext.sql.tmp");
+    EXPECT_EQ(dump_temporary_path("D:\\b\\.hidden"), "D:\\b\\.hidden.sql.tmp");
+}
+
+} // namespace

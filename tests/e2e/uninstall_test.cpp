@@ -1,0 +1,54 @@
+// --uninstall removes what install registered with Windows and nothing else.
+#include "server.h"
+
+#include "app/files.h"
+#include "svc/paths.h"
+#include "svc/status.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+TEST(Uninstall, WithoutAServiceStillRemovesRuleAndTask) {
+    TestFolder folder;
+    remove_service("KeltaMySQL57");
+    clear_tool_state();
+    for (int i = 0; i < 2; ++i) {
+        auto finished = run({{"--uninstall", "--quiet"}, {{"ProgramData", folder.program_data()}}});
+        EXPECT_EQ(finished.exit_code, 0u);
+    }
+    auto netsh = tool_calls("netsh");
+    ASSERT_EQ(netsh.size(), 2u);
+    EXPECT_EQ(netsh[0], (std::vector<std::string>{"advfirewall", "firewall", "delete", "rule",
+                                                  "name=KELTA Retail MySQL"}));
+    auto schtasks = tool_calls("schtasks");
+    ASSERT_EQ(schtasks.size(), 2u);
+    EXPECT_EQ(schtasks[0], (std::vector<std::string>{"/Delete", "/TN", "KELTA Retail MySQL Log Rotation", "/F"}));
+    EXPECT_FALSE(exists(folder.path("tray.log")));
+}
+
+TEST(Uninstall, DataStaysAndTheNextInstallReusesTheRootPassword) {
+    InstalledServer server;
+    ASSERT_TRUE(server.installed());
+    const auto settings = server.settings();
+    const std::string ini = e2e::read_file(my_ini_path());
+    const std::string connection = e2e::read_file(settings_path());
+
+    EXPECT_EQ(server.mode({"--uninstall"}).exit_code, 0u);
+    EXPECT_EQ(service_status(), ServiceStatus::NotInstalled);
+    EXPECT_TRUE(bench_servers().empty());
+    EXPECT_TRUE(lines_of(e2e::read_file("C:\\kelta-bench\\state\\netsh.txt")).empty());
+    EXPECT_TRUE(lines_of(e2e::read_file("C:\\kelta-bench\\state\\schtasks.txt")).empty());
+    EXPECT_EQ(e2e::read_file(my_ini_path()), ini);
+    EXPECT_EQ(e2e::read_file(settings_path()), connection);
+    EXPECT_TRUE(is_directory(join_path(data_dir(), "mysql")));
+    EXPECT_EQ(server.mode({"--uninstall"}).exit_code, 0u) << "a second uninstall";
+
+    EXPECT_EQ(server.mode({"--install"}).exit_code, 0u);
+    EXPECT_EQ(server.settings().root_password, settings.root_password);
+    EXPECT_EQ(mysql_as_root("SELECT 1;", settings.root_password).exit_code, 0);
+}
+
+} // namespace
