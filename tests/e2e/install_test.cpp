@@ -13,6 +13,13 @@ using namespace e2e;
 
 namespace {
 
+std::string quoted(const std::string& text) {
+    std::string result(1, '"');
+    result += text;
+    result += '"';
+    return result;
+}
+
 struct ServiceConfig {
     std::string binary_path;
     std::string display_name;
@@ -80,8 +87,8 @@ TEST(Install, FreshInstallFromAnEmptyFolder) {
     EXPECT_FALSE(exists(init_sql_path()));
 
     auto config = service_config();
-    EXPECT_EQ(config.binary_path, "\"" + app_dir() + "\\MySQL\\bin\\mysqld.exe\" --defaults-file=\"" +
-                                      my_ini_path() + "\" KeltaMySQL57");
+    EXPECT_EQ(config.binary_path, quoted(app_dir() + "\\MySQL\\bin\\mysqld.exe") + " --defaults-file=" +
+                                      quoted(my_ini_path()) + " KeltaMySQL57");
     EXPECT_EQ(config.display_name, "KELTA Retail MySQL 5.7");
     EXPECT_EQ(config.description, "KELTA Retail Pro shared database (MySQL 5.7)");
     EXPECT_EQ(config.start_type, static_cast<DWORD>(SERVICE_AUTO_START));
@@ -90,8 +97,8 @@ TEST(Install, FreshInstallFromAnEmptyFolder) {
                                                           std::to_string(server.port()) + "\tany"}));
     auto tasks = lines_of(e2e::read_file("C:\\kelta-bench\\state\\schtasks.txt"));
     ASSERT_EQ(tasks.size(), 1u);
-    EXPECT_EQ(tasks[0], "KELTA Retail MySQL Log Rotation\t\"" + app_exe() +
-                            "\" --rotate-logs --quiet\tDAILY\t03:00\tSYSTEM\tHIGHEST");
+    EXPECT_EQ(tasks[0], "KELTA Retail MySQL Log Rotation\t" + quoted(app_exe()) +
+                            " --rotate-logs --quiet\tDAILY\t03:00\tSYSTEM\tHIGHEST");
 
     auto login = query_over_tcp(settings.user, settings.password, server.port(), "SELECT DATABASE();",
                                 settings.database);
@@ -115,7 +122,7 @@ TEST(Install, ReinstallKeepsDataRootPasswordAndDisplayName) {
     EXPECT_EQ(after.password, before.password);
     auto config = service_config();
     EXPECT_EQ(config.display_name, "Renamed by the administrator");
-    EXPECT_TRUE(config.binary_path.starts_with("\"" + app_dir())) << config.binary_path;
+    EXPECT_TRUE(config.binary_path.starts_with(quoted(app_dir() + "\\"))) << config.binary_path;
     auto row = query_over_tcp(after.user, after.password, server.port(), "SELECT id FROM sale;",
                               after.database);
     EXPECT_EQ(row.output, "42\n") << row.error;
