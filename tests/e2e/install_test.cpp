@@ -122,7 +122,8 @@ TEST(Install, ReinstallKeepsDataRootPasswordAndDisplayName) {
     EXPECT_EQ(after.password, before.password);
     auto config = service_config();
     EXPECT_EQ(config.display_name, "Renamed by the administrator");
-    EXPECT_TRUE(config.binary_path.starts_with(quoted(app_dir() + "\\"))) << config.binary_path;
+    EXPECT_TRUE(config.binary_path.starts_with(quoted(app_dir() + "\\MySQL\\bin\\mysqld.exe")))
+        << config.binary_path;
     auto row = query_over_tcp(after.user, after.password, server.port(), "SELECT id FROM sale;",
                               after.database);
     EXPECT_EQ(row.output, "42\n") << row.error;
