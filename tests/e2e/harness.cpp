@@ -407,6 +407,15 @@ void remove_service(const std::string& name) {
     }
     if (!DeleteService(service.get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
         ADD_FAILURE() << "DeleteService(" << name << "): " << last_error_text();
+    service.reset();
+    // A service marked for deletion lingers until every handle to it is closed; the next test
+    // would find it and fail to change it (error 1072), so wait until it is really gone.
+    while (std::chrono::steady_clock::now() < deadline) {
+        UniqueServiceHandle lingering(OpenServiceW(manager.get(), widen(name).c_str(), SERVICE_QUERY_STATUS));
+        if (!lingering && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) return;
+        Sleep(100);
+    }
+    ADD_FAILURE() << "service " << name << " is still there a minute after its deletion";
 }
 
 bool is_timestamp(const std::string& text) {
