@@ -19,6 +19,7 @@ InstalledServer::InstalledServer(const std::string& extra_config) {
     write_file(config, "[connection]\r\nport=" + std::to_string(port_) + "\r\n" + extra_config);
     auto finished = mode({"--install", "--config", config});
     installed_ = finished.exit_code == 0;
+    install_time_ = finished.elapsed;
     EXPECT_TRUE(installed_) << "install failed: " << read_file(folder_.path("tray.log"));
 }
 

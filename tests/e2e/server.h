@@ -6,6 +6,7 @@
 
 #include "config/settings.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ class InstalledServer {
     const TestFolder& folder() const { return folder_; }
     unsigned short port() const { return port_; }
     bool installed() const { return installed_; }
+    // How long the installing --install took, process start included.
+    std::chrono::milliseconds install_time() const { return install_time_; }
     // connection.ini as the program stored it.
     ConnectionSettings settings() const;
 
@@ -35,6 +38,7 @@ class InstalledServer {
     std::wstring saved_program_data_;
     unsigned short port_ = 0;
     bool installed_ = false;
+    std::chrono::milliseconds install_time_{};
 };
 
 // How many times the service ran mysqld.exe so far (its log of calls).
