@@ -5,6 +5,7 @@
 #include "app/elevation.h"
 #include "app/files.h"
 #include "app/text.h"
+#include "app/setup_program.h"
 #include "app/tray_program.h"
 #include "app/mode_texts.h"
 #include "config/settings.h"
@@ -24,10 +25,6 @@ namespace {
 
 // A mode's outcome: success, perhaps with a text for an information box, or a failure text.
 using ModeResult = Result<std::string>;
-
-ModeResult pending(const char* operation) {
-    return fail(std::string(operation) + " is not available in this build yet");
-}
 
 // Success without a text: nothing to show.
 ModeResult silent(const Result<void>& result) {
@@ -86,7 +83,10 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
         quit_running_tray();
         return std::string();
     }
-    if (mode == "--setup") return pending("the Setup window");
+    if (mode == "--setup") {
+        run_setup_program(setup_page(arguments));
+        return std::string();
+    }
     return fail("unknown option " + mode);
 }
 

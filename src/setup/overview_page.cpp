@@ -1,0 +1,215 @@
+#include "setup/overview_page.h"
+
+#include "app/jobs.h"
+#include "app/text.h"
+#include "config/addresses.h"
+#include "i18n/tr.h"
+#include "setup/backup_page.h"
+#include "setup/busy.h"
+#include "setup/control_ids.h"
+#include "setup/controls.h"
+#include "setup/frame.h"
+#include "setup/general_page.h"
+#include "setup/geometry.h"
+#include "setup/overview_texts.h"
+#include "svc/myini.h"
+#include "svc/paths.h"
+#include "svc/start_type.h"
+#include "svc/status.h"
+
+#include <utility>
+
+namespace {
+
+constexpr DWORD label_style = SS_NOPREFIX | SS_ENDELLIPSIS;
+constexpr DWORD field_style = ES_AUTOHSCROLL | ES_READONLY;
+constexpr wchar_t password_bullet = L'\u25CF';
+
+struct InfoRow {
+    std::string_view english;
+    std::string_view chinese;
+    int label_y;
+    int field_id;
+    int field_y;
+};
+
+constexpr InfoRow info_rows[] = {
+    {"Server", "服务器", 270, id::server_field, 268},
+    {"Port", "端口", 297, id::port_field, 295},
+    {"Database", "数据库", 324, id::database_field, 322},
+    {"User", "用户名", 351, id::user_field, 349},
+    {"Password", "密码", 378, id::password_field, 376},
+};
+
+HWND button(HWND window, int control_id, std::string_view text, ControlPlace place,
+            DWORD extra_style = 0, ControlKind kind = ControlKind::button) {
+    return create_control(window, {.class_name = button_class,
+                                   .text = text,
+                                   .style = WS_TABSTOP | extra_style,
+                                   .place = place,
+                                   .id = control_id,
+                                   .kind = kind});
+}
+
+HWND label(HWND window, int control_id, std::string_view text, ControlPlace place) {
+    return create_control(window, {.class_name = static_class,
+                                   .text = text,
+                                   .style = label_style,
+                                   .place = place,
+                                   .id = control_id});
+}
+
+ConnectionSettings shown_settings(const SetupUiState& state) {
+    return state.saved_settings ? *state.saved_settings : default_settings();
+}
+
+void copy_connection_string(HWND window) {
+    const ConnectionSettings settings = shown_settings(setup_state(window));
+    const std::wstring text =
+        widen(connection_string(settings, register_address(settings.bind)));
+    // The edit control's own copy path fills the clipboard in every format Windows expects.
+    HWND edit = CreateWindowExW(0, edit_class, text.c_str(), WS_CHILD | ES_READONLY, 0, 0, 0, 0,
+                                window, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (edit) {
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        SendMessageW(edit, WM_COPY, 0, 0);
+        DestroyWindow(edit);
+    }
+    set_status_line(window, StatusKind::success,
+                    tr("Connection string copied", "连接字符串已复制"));
+}
+
+void install_or_uninstall(HWND window) {
+    if (setup_state(window).shown_status == ServiceStatus::NotInstalled) {
+        start_job(window, job::Install{});
+        return;
+    }
+    if (window_message(window, uninstall_question(data_root()),
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES)
+        start_job(window, job::Uninstall{});
+}
+
+void open_port(HWND window) {
+    start_job(window, job::OpenPort{shown_settings(setup_state(window)).port});
+}
+
+} // namespace
+
+void create_overview_controls(HWND window) {
+    label(window, id::status_text, "", {280, 94, 464, 30});
+    label(window, id::detail_line, "", {280, 126, 464, 20});
+    button(window, id::start_button, tr("Start", "启动"), {256, 158, 100, 30});
+    button(window, id::stop_button, tr("Stop", "停止"), {364, 158, 100, 30});
+    button(window, id::restart_button, tr("Restart", "重新启动"), {472, 158, 120, 30});
+    button(window, id::install_button,
+           install_button_text(setup_state(window).shown_status), {604, 158, 140, 30},
+           BS_OWNERDRAW, ControlKind::static_text);
+    label(window, id::connection_heading,
+          tr("Connection for the registers", "收银机连接信息"), {256, 232, 300, 24});
+    button(window, id::copy_connection_string, tr("Copy connection string", "复制连接字符串"),
+           {564, 228, 180, 30});
+    for (const InfoRow& row : info_rows) {
+        label(window, 0, tr(row.english, row.chinese), {256, row.label_y, 130, 20});
+        create_control(window, {.class_name = edit_class,
+                                .style = field_style,
+                                .place = {396, row.field_y, 240, 22},
+                                .id = row.field_id});
+    }
+    button(window, id::show_password_overview, tr("Show", "显示"), {646, 372, 80, 30});
+    // Two lines high and wrapping: beside the Open port button the closed-port sentence is
+    // longer than the card is wide in every language.
+    create_control(window, {.class_name = static_class,
+                            .style = SS_NOPREFIX,
+                            .place = {256, 442, 338, 40},
+                            .id = id::firewall_line});
+    button(window, id::open_port_button, tr("Open port", "开放端口"), {604, 445, 140, 30});
+}
+
+void refresh_overview(HWND window) {
+    SetupUiState& state = setup_state(window);
+    if (state.busy) return;
+    const ServiceStatus status = service_status();
+    const ServiceStatus previous = std::exchange(state.shown_status, status);
+    const ConnectionSettings settings = shown_settings(state);
+    const StartType start_type = query_start_type();
+    const std::string server = register_address(settings.bind);
+    const bool on_page = state.current_page == page::overview;
+
+    set_text(window, id::status_text, status_text(status));
+    set_text(window, id::detail_line, detail_line(status, configured_port(), server, start_type));
+
+    const ServiceButtons buttons = service_buttons(status);
+    if (on_page) {
+        for (int control : {id::start_button, id::stop_button, id::restart_button})
+            show_control(window, control, buttons.shown);
+        show_control(window, id::install_button, true);
+    }
+    set_text(window, id::install_button, install_button_text(status));
+    if (status != previous)
+        InvalidateRect(GetDlgItem(window, id::install_button), nullptr, TRUE);
+    enable_control(window, id::start_button, buttons.start);
+    enable_control(window, id::stop_button, buttons.stop);
+    enable_control(window, id::restart_button, buttons.restart);
+
+    set_text(window, id::server_field, server);
+    set_text(window, id::port_field, std::to_string(settings.port));
+    set_text(window, id::database_field, settings.database);
+    set_text(window, id::user_field, settings.user);
+    set_text(window, id::password_field,
+             password_display(settings.password, state.password_visible));
+    set_text(window, id::show_password_overview,
+             state.password_visible ? tr("Hide", "隐藏") : tr("Show", "显示"));
+
+    set_text(window, id::firewall_line, firewall_line(state.firewall_open, settings.port));
+    if (on_page)
+        show_control(window, id::open_port_button, open_port_offered(status, state.firewall_open));
+
+    refresh_backup_page(window);
+    refresh_general_page(window, start_type);
+
+    if (status != previous && on_page) {
+        const RECT dot_area = status_dot_area_rect(state.scale);
+        InvalidateRect(window, &dot_area, TRUE);
+    }
+}
+
+void toggle_password(HWND window) {
+    SetupUiState& state = setup_state(window);
+    state.password_visible = !state.password_visible;
+    if (HWND field = GetDlgItem(window, id::password_edit)) {
+        SendMessageW(field, EM_SETPASSWORDCHAR, state.password_visible ? 0 : password_bullet, 0);
+        InvalidateRect(field, nullptr, TRUE);
+    }
+    set_text(window, id::show_password_connection,
+             state.password_visible ? tr("Hide", "隐藏") : tr("Show", "显示"));
+    refresh_overview(window);
+}
+
+bool handle_overview_command(HWND window, int control_id) {
+    switch (control_id) {
+    case id::start_button:
+        start_job(window, job::Start{});
+        return true;
+    case id::stop_button:
+        start_job(window, job::Stop{});
+        return true;
+    case id::restart_button:
+        start_job(window, job::Restart{});
+        return true;
+    case id::install_button:
+        install_or_uninstall(window);
+        return true;
+    case id::copy_connection_string:
+        copy_connection_string(window);
+        return true;
+    case id::show_password_overview:
+    case id::show_password_connection:
+        toggle_password(window);
+        return true;
+    case id::open_port_button:
+        open_port(window);
+        return true;
+    default:
+        return false;
+    }
+}

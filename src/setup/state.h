@@ -1,0 +1,76 @@
+#pragma once
+// SetupUiState: the one record of the Setup window, owned by the window's thread. It is handed
+// to the window at creation and reached from a window handle only through setup_state().
+#include "app/handles.h"
+#include "config/settings.h"
+#include "setup/fonts.h"
+#include "setup/palette.h"
+#include "svc/status.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Decides the visual theme of a child control.
+enum class ControlKind : std::uint8_t {
+    button = 0,      // push buttons and check boxes
+    edit = 1,        // edit fields
+    combo = 2,       // drop-down lists
+    static_text = 3, // labels, texts and the progress bar
+};
+
+// Pages in navigation order, and the page of the controls every page shows.
+namespace page {
+inline constexpr std::uint8_t overview = 0;
+inline constexpr std::uint8_t connection = 1;
+inline constexpr std::uint8_t backup = 2;
+inline constexpr std::uint8_t general = 3;
+inline constexpr std::uint8_t every = 255;
+} // namespace page
+
+struct ControlEntry {
+    HWND window = nullptr;
+    ControlKind kind = ControlKind::static_text;
+    std::uint8_t page = page::every;
+};
+
+struct SetupUiState {
+    float scale = 1.0f; // LOGPIXELSY / 96
+    COLORREF accent = 0;
+    Palette palette{};
+    bool dark = false;
+    // The page on show; at start-up the page asked for on the command line.
+    std::uint8_t current_page = page::overview;
+    bool busy = false; // a job is running
+
+    std::uint8_t page_being_built = page::every; // page of the controls being created
+    std::optional<SetupFonts> fonts;
+    int hover_tab = -1; // navigation item under the mouse
+    ServiceStatus shown_status = ServiceStatus::NotInstalled;
+    StatusKind status_kind = StatusKind::neutral;
+    bool firewall_open = false;    // the firewall rule was found at the last load
+    bool password_visible = false; // passwords shown in plain text
+    std::vector<ControlEntry> controls; // in creation order
+    std::vector<std::string> server_ip_values;
+    std::optional<ConnectionSettings> saved_settings;
+    std::vector<std::pair<COLORREF, UniqueBrush>> brushes; // one per background colour
+
+    COLORREF colour(PaletteEntry entry) const { return palette[entry]; }
+};
+
+// Reads the theme and accent colour of the user into the record.
+void read_theme(SetupUiState& state);
+
+// Hands the record to the window being created (WM_NCCREATE) and takes it back when the window
+// goes (WM_NCDESTROY).
+void attach_state(HWND window, SetupUiState* state);
+void detach_state(HWND window);
+// The record of a window that has one, or nothing (messages before WM_NCCREATE).
+SetupUiState* find_state(HWND window);
+// The record of the Setup window. A window without one means the record was used after its
+// window was destroyed: the process ends at once rather than draw from freed memory.
+SetupUiState& setup_state(HWND window);
