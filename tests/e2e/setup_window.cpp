@@ -1,0 +1,251 @@
+#include "setup_window.h"
+
+#include "app/files.h"
+#include "app/text.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace e2e {
+
+namespace {
+
+constexpr auto poll_interval = std::chrono::milliseconds(50);
+const std::string artifacts_dir = "C:\\kelta-test\\artifacts";
+constexpr wchar_t setup_class[] = L"KeltaMySqlSetupWnd";
+
+struct WindowSearch {
+    DWORD process_id;
+    const wchar_t* class_name;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK find_window_of(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t class_name[64] = {};
+    GetClassNameW(window, class_name, 64);
+    if (owner != search->process_id || wcscmp(class_name, search->class_name) != 0) return TRUE;
+    if (!IsWindowVisible(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND visible_window_of(DWORD process_id, const wchar_t* class_name) {
+    WindowSearch search{process_id, class_name};
+    EnumWindows(find_window_of, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string text_of(HWND window) {
+    if (!window) return {};
+    int n = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    n = GetWindowTextW(window, text.data(), n + 1);
+    text.resize(static_cast<size_t>(std::max(n, 0)));
+    return narrow(text);
+}
+
+int channel(DWORD pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
+
+} // namespace
+
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(poll_interval);
+    }
+}
+
+DWORD screen_colour(COLORREF colour) {
+    return (static_cast<DWORD>(GetRValue(colour)) << 16) |
+           (static_cast<DWORD>(GetGValue(colour)) << 8) | GetBValue(colour);
+}
+
+bool greenish(DWORD p) {
+    int r = channel(p, 16), g = channel(p, 8), b = channel(p, 0);
+    return g > r + 40 && g > b + 40;
+}
+
+bool reddish(DWORD p) {
+    int r = channel(p, 16), g = channel(p, 8), b = channel(p, 0);
+    return r > g + 60 && r > b + 60;
+}
+
+bool darkish(DWORD p) { return channel(p, 16) < 110 && channel(p, 8) < 110 && channel(p, 0) < 110; }
+
+void save_screenshot(const std::string& name, const RECT& area) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    std::vector<DWORD> rows = screen_pixels(area);
+    if (rows.empty()) return;
+    // Opaque: viewers read the fourth byte of a 32-bit BMP as alpha.
+    for (DWORD& p : rows) p |= 0xFF000000;
+    // A 32-bit bottom-up BMP: the rows as screen_pixels gives them, last row first.
+    BITMAPINFOHEADER info{.biSize = sizeof info, .biWidth = width, .biHeight = height,
+                          .biPlanes = 1, .biBitCount = 32, .biCompression = BI_RGB};
+    const DWORD image_bytes = static_cast<DWORD>(rows.size() * sizeof(DWORD));
+    const DWORD header_bytes = sizeof(BITMAPFILEHEADER) + sizeof info;
+    BITMAPFILEHEADER file{.bfType = 0x4D42, // "BM"
+                          .bfSize = header_bytes + image_bytes,
+                          .bfOffBits = header_bytes};
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    for (int y = height - 1; y >= 0; --y)
+        bytes.append(reinterpret_cast<const char*>(&rows[static_cast<size_t>(y) * width]),
+                     static_cast<size_t>(width) * sizeof(DWORD));
+    write_file(artifacts_dir + "\\" + name + ".bmp", bytes);
+}
+
+std::optional<std::string> clipboard_text() {
+    std::optional<std::string> text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = narrow(units);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void empty_clipboard() {
+    if (!OpenClipboard(nullptr)) return;
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+std::optional<std::string> answer_message_box(DWORD process_id, int button,
+                                              std::chrono::milliseconds limit) {
+    HWND box = nullptr;
+    if (!eventually([&] { return (box = visible_window_of(process_id, L"#32770")) != nullptr; },
+                    limit))
+        return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // let it finish its layout
+    std::string text = text_of(GetDlgItem(box, 0xFFFF));
+    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    return text;
+}
+
+SetupWindow::SetupWindow(const TestFolder& folder, const std::vector<std::string>& extra)
+    : process_([&] {
+          Launch launch{{"--setup"}, {{"ProgramData", folder.program_data()}}};
+          launch.arguments.insert(launch.arguments.end(), extra.begin(), extra.end());
+          return launch;
+      }()) {
+    const DWORD id = process_.process_id();
+    if (!eventually([&] { return (window_ = visible_window_of(id, setup_class)) != nullptr; },
+                    std::chrono::seconds(30)))
+        ADD_FAILURE() << "the Setup window did not show";
+    if (!window_) return;
+    // No hover highlight unless a test asks for one.
+    mouse_away();
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+SetupWindow::~SetupWindow() {
+    if (window_ && IsWindow(window_)) close(std::chrono::seconds(5));
+}
+
+HWND SetupWindow::control(int id) const { return GetDlgItem(window_, id); }
+
+// GetWindowTextW reads another process's static controls and buttons directly; an edit control
+// keeps its text to itself, so it is asked with WM_GETTEXT, which Windows carries across.
+std::string SetupWindow::text(int id) const {
+    HWND c = control(id);
+    wchar_t class_name[16] = {};
+    GetClassNameW(c, class_name, 16);
+    if (_wcsicmp(class_name, L"Edit") != 0) return text_of(c);
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(c, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return {};
+    std::wstring units(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(c, WM_GETTEXT, units.size(), reinterpret_cast<LPARAM>(units.data()),
+                             SMTO_ABORTIFHUNG, 5000, &copied))
+        return {};
+    units.resize(copied);
+    return narrow(units);
+}
+
+bool SetupWindow::visible(int id) const {
+    HWND c = control(id);
+    return c && (GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool SetupWindow::enabled(int id) const {
+    HWND c = control(id);
+    return c && IsWindowEnabled(c);
+}
+
+bool SetupWindow::window_enabled() const { return IsWindowEnabled(window_) != FALSE; }
+
+SIZE SetupWindow::client_size() const {
+    RECT r{};
+    GetClientRect(window_, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+RECT SetupWindow::control_rect(int id) const {
+    RECT r{};
+    GetWindowRect(control(id), &r);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::vector<DWORD> SetupWindow::pixels(const RECT& client_area) const {
+    RECT on_screen = client_area;
+    MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&on_screen), 2);
+    return screen_pixels(on_screen);
+}
+
+DWORD SetupWindow::pixel(int x, int y) const {
+    auto one = pixels({x, y, x + 1, y + 1});
+    return one.empty() ? 0xFFFFFFFF : one[0];
+}
+
+int SetupWindow::count_pixels(const RECT& client_area,
+                              const std::function<bool(DWORD)>& test) const {
+    int count = 0;
+    for (DWORD p : pixels(client_area))
+        if (test(p)) ++count;
+    return count;
+}
+
+void SetupWindow::click(int id) const { PostMessageW(control(id), BM_CLICK, 0, 0); }
+
+void SetupWindow::click_at(int x, int y) const {
+    PostMessageW(window_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageW(window_, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+void SetupWindow::mouse_move_to(int x, int y) const {
+    POINT p{x, y};
+    ClientToScreen(window_, &p);
+    SetCursorPos(p.x, p.y);
+}
+
+void SetupWindow::mouse_away() const {
+    RECT r{};
+    GetWindowRect(window_, &r);
+    SetCursorPos(r.left > 0 ? 0 : r.right + 1, 0);
+}
+
+void SetupWindow::screenshot(const std::string& name) const {
+    RECT r{};
+    GetWindowRect(window_, &r);
+    save_screenshot(name, r);
+}
+
+std::optional<unsigned long> SetupWindow::close(std::chrono::milliseconds limit) {
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    auto code = process_.wait(limit);
+    if (code) window_ = nullptr;
+    return code;
+}
+
+} // namespace e2e
