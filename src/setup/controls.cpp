@@ -100,12 +100,19 @@ void set_text(HWND window, int control_id, std::string_view text) {
         SetWindowTextW(control, widen(text).c_str());
 }
 
+// Both skip a control already in the wanted state: under Wine every ShowWindow and EnableWindow
+// is a trip to the window server, and the refresh asks for each every two seconds.
 void show_control(HWND window, int control_id, bool shown) {
-    if (HWND control = GetDlgItem(window, control_id)) ShowWindow(control, shown ? SW_SHOW : SW_HIDE);
+    HWND control = GetDlgItem(window, control_id);
+    // The control's own flag: IsWindowVisible would also ask its parent.
+    if (!control || ((GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0) == shown) return;
+    ShowWindow(control, shown ? SW_SHOW : SW_HIDE);
 }
 
 void enable_control(HWND window, int control_id, bool enabled) {
-    if (HWND control = GetDlgItem(window, control_id)) EnableWindow(control, enabled ? TRUE : FALSE);
+    HWND control = GetDlgItem(window, control_id);
+    if (!control || (IsWindowEnabled(control) != FALSE) == enabled) return;
+    EnableWindow(control, enabled ? TRUE : FALSE);
 }
 
 HBRUSH background_brush(SetupUiState& state, COLORREF colour) {

@@ -131,7 +131,10 @@ void refresh_overview(HWND window) {
     const ServiceStatus status = service_status();
     const ServiceStatus previous = std::exchange(state.shown_status, status);
     const ConnectionSettings settings = shown_settings(state);
-    const StartType start_type = query_start_type();
+    // A missing service has no start type; asking the Service Control Manager again would only
+    // double the cost of the refresh.
+    const StartType start_type =
+        status == ServiceStatus::NotInstalled ? StartType::undetermined : query_start_type();
     const std::string server = register_address(settings.bind);
     const bool on_page = state.current_page == page::overview;
 

@@ -92,7 +92,7 @@ TEST(SetupFonts, Windows11FromTheBuildNumber) {
     EXPECT_FALSE(is_windows11_build("-22000"));
 }
 
-TEST(SetupFrame, DisplayVersionDropsTrailingZeroComponents) {
+TEST(SetupFrameRules, DisplayVersionDropsTrailingZeroComponents) {
     EXPECT_EQ(display_version(), "1.1.1");
     EXPECT_EQ(display_version("1.1.1.0"), "1.1.1");
     EXPECT_EQ(display_version("2.0.0"), "2");
@@ -101,7 +101,7 @@ TEST(SetupFrame, DisplayVersionDropsTrailingZeroComponents) {
     EXPECT_EQ(display_version("3.100.0"), "3.100");
 }
 
-TEST(SetupFrame, FirstLineOfAnError) {
+TEST(SetupFrameRules, FirstLineOfAnError) {
     EXPECT_EQ(first_line("one\r\ntwo\nthree"), "one");
     EXPECT_EQ(first_line("one\ntwo"), "one");
     EXPECT_EQ(first_line("single"), "single");
@@ -109,7 +109,7 @@ TEST(SetupFrame, FirstLineOfAnError) {
     EXPECT_EQ(first_line("carriage\rinside\n"), "carriage\rinside");
 }
 
-TEST(SetupFrame, ColourThemeChangeIsRecognisedExactly) {
+TEST(SetupFrameRules, ColourThemeChangeIsRecognisedExactly) {
     EXPECT_TRUE(is_colour_theme_change(L"ImmersiveColorSet"));
     EXPECT_FALSE(is_colour_theme_change(nullptr));
     EXPECT_FALSE(is_colour_theme_change(L""));
