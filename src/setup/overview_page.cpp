@@ -1,5 +1,6 @@
 #include "setup/overview_page.h"
 
+#include "app/handles.h"
 #include "app/jobs.h"
 #include "app/text.h"
 #include "config/addresses.h"
@@ -59,6 +60,26 @@ HWND label(HWND window, int control_id, std::string_view text, ControlPlace plac
                                    .id = control_id});
 }
 
+// The status text in the status font, or in the smaller section font when it would not fit: the
+// longer states ("running but not accepting connections yet") are wider than the card in most
+// languages.
+void show_status_text(HWND window, const SetupUiState& state, std::string_view text) {
+    HWND control = GetDlgItem(window, id::status_text);
+    if (!control || !state.fonts || get_text(window, id::status_text) == text) return;
+    const std::wstring units = widen(text);
+    RECT area{};
+    GetClientRect(control, &area);
+    SIZE extent{};
+    {
+        WindowDc dc(control);
+        SelectedObject with_font(dc.get(), state.fonts->status.get());
+        GetTextExtentPoint32W(dc.get(), units.c_str(), static_cast<int>(units.size()), &extent);
+    }
+    HFONT font = extent.cx <= area.right ? state.fonts->status.get() : state.fonts->section.get();
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetWindowTextW(control, units.c_str());
+}
+
 ConnectionSettings shown_settings(const SetupUiState& state) {
     return state.saved_settings ? *state.saved_settings : default_settings();
 }
@@ -96,7 +117,11 @@ void open_port(HWND window) {
 } // namespace
 
 void create_overview_controls(HWND window) {
-    label(window, id::status_text, "", {280, 94, 464, 30});
+    // Centred on the dot's height whichever font show_status_text chooses.
+    create_control(window, {.class_name = static_class,
+                            .style = label_style | SS_CENTERIMAGE,
+                            .place = {280, 94, 464, 30},
+                            .id = id::status_text});
     label(window, id::detail_line, "", {280, 126, 464, 20});
     button(window, id::start_button, tr("Start", "启动"), {256, 158, 100, 30});
     button(window, id::stop_button, tr("Stop", "停止"), {364, 158, 100, 30});
@@ -138,7 +163,7 @@ void refresh_overview(HWND window) {
     const std::string server = register_address(settings.bind);
     const bool on_page = state.current_page == page::overview;
 
-    set_text(window, id::status_text, status_text(status));
+    show_status_text(window, state, status_text(status));
     set_text(window, id::detail_line, detail_line(status, configured_port(), server, start_type));
 
     const ServiceButtons buttons = service_buttons(status);

@@ -119,16 +119,19 @@ void empty_clipboard() {
     CloseClipboard();
 }
 
-std::optional<std::string> answer_message_box(DWORD process_id, int button,
-                                              std::chrono::milliseconds limit) {
+std::optional<OpenMessageBox> wait_for_message_box(DWORD process_id,
+                                                   std::chrono::milliseconds limit) {
     HWND box = nullptr;
     if (!eventually([&] { return (box = visible_window_of(process_id, L"#32770")) != nullptr; },
                     limit))
         return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(200)); // let it finish its layout
-    std::string text = text_of(GetDlgItem(box, 0xFFFF));
+    // MessageBoxW puts its text in the static control 0xFFFF.
+    return OpenMessageBox{box, text_of(GetDlgItem(box, 0xFFFF))};
+}
+
+void OpenMessageBox::answer(int button) const {
     PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
-    return text;
 }
 
 SetupWindow::SetupWindow(const TestFolder& folder, const std::vector<std::string>& extra)

@@ -28,9 +28,14 @@ void save_screenshot(const std::string& name, const RECT& screen_area);
 std::optional<std::string> clipboard_text();
 void empty_clipboard();
 
-// The message box of a process: its text, answered with `button` (IDYES, IDNO, IDOK).
-std::optional<std::string> answer_message_box(DWORD process_id, int button,
-                                              std::chrono::milliseconds limit);
+// A message box of a process, left open until the test answers it.
+struct OpenMessageBox {
+    HWND box = nullptr;
+    std::string text;
+    void answer(int button) const; // IDOK, IDYES, IDNO
+};
+std::optional<OpenMessageBox> wait_for_message_box(
+    DWORD process_id, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 // KeltaMySQL.exe --setup [page] with the test's ProgramData, and its window once it shows.
 class SetupWindow {
