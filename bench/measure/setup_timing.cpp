@@ -85,7 +85,8 @@ double start_to_first_paint(const std::wstring& exe, const std::wstring& environ
         Sleep(2);
     }
     if (search.found) PostMessageW(search.found, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
+    if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0)
+        TerminateProcess(info.hProcess, 1);
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
     return elapsed;
@@ -108,7 +109,8 @@ std::wstring environment_with_program_data(const std::wstring& program_data) {
 
 template <class F> double average_ms(int rounds, F&& call) {
     const auto start = Clock::now();
-    for (int i = 0; i < rounds; ++i) call();
+    for (int i = 0; i < rounds; ++i)
+        call();
     return ms_since(start) / rounds;
 }
 
@@ -139,7 +141,7 @@ void measure_refresh(int rounds) {
         return;
     }
     pump(window);
-    static const char* const names[] = {"NotInstalled", "Stopped", "Starting", "Stopping",
+    static const char* const names[] = {"NotInstalled",        "Stopped", "Starting", "Stopping",
                                         "RunningNotAccepting", "Running"};
     std::printf("service state now: %s\n", names[static_cast<int>(service_status())]);
     const bool installed = service_status() != ServiceStatus::NotInstalled;

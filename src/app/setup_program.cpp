@@ -68,10 +68,10 @@ HWND open_setup_window(SetupUiState& state) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!register_setup_class(instance)) return nullptr;
     const RECT frame = centred_frame(state.scale);
-    HWND window = CreateWindowExW(0, setup_window_class, widen(window_title()).c_str(),
-                                  setup_window_style, frame.left, frame.top,
-                                  frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                                  nullptr, instance, &state);
+    HWND window =
+        CreateWindowExW(0, setup_window_class, widen(window_title()).c_str(), setup_window_style,
+                        frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+                        nullptr, nullptr, instance, &state);
     if (!window) return nullptr;
     allow_window_dark_mode(window, state.dark);
     set_window_dark(window, state.dark);

@@ -4,4 +4,6 @@ void create_backup_controls(HWND) {}
 
 void refresh_backup_page(HWND) {}
 
-bool handle_backup_command(HWND, int) { return false; }
+bool handle_backup_command(HWND, int) {
+    return false;
+}

@@ -19,11 +19,10 @@ constexpr int checkbox_label_drop = 3;
 constexpr int checkbox_label_width = 464;
 constexpr int checkbox_label_height = 20;
 
-constexpr int section_headings[] = {id::connection_heading, id::backup_heading,
-                                    id::restore_heading,    id::data_location_heading,
-                                    id::startup_heading,    id::language_heading,
-                                    id::logs_heading,       id::about_heading,
-                                    id::about_line};
+constexpr int section_headings[] = {
+    id::connection_heading,    id::backup_heading,  id::restore_heading,
+    id::data_location_heading, id::startup_heading, id::language_heading,
+    id::logs_heading,          id::about_heading,   id::about_line};
 
 HFONT font_for(const SetupFonts& fonts, int control_id) {
     if (control_id == id::status_text) return fonts.status.get();
@@ -41,10 +40,9 @@ HWND create_control(HWND window, const ControlSpec& spec) {
         style |= WS_VISIBLE;
     const float s = state.scale;
     HWND control = CreateWindowExW(
-        spec.extended_style, spec.class_name, widen(spec.text).c_str(), style,
-        px(s, spec.place.x), px(s, spec.place.y), px(s, spec.place.width),
-        px(s, spec.place.height), window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-        GetModuleHandleW(nullptr), nullptr);
+        spec.extended_style, spec.class_name, widen(spec.text).c_str(), style, px(s, spec.place.x),
+        px(s, spec.place.y), px(s, spec.place.width), px(s, spec.place.height), window,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), GetModuleHandleW(nullptr), nullptr);
     if (!control) return nullptr;
     if (state.fonts)
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_for(*state.fonts, spec.id)),
@@ -96,8 +94,7 @@ std::string get_text(HWND window, int control_id) {
 
 void set_text(HWND window, int control_id, std::string_view text) {
     if (get_text(window, control_id) == text) return;
-    if (HWND control = GetDlgItem(window, control_id))
-        SetWindowTextW(control, widen(text).c_str());
+    if (HWND control = GetDlgItem(window, control_id)) SetWindowTextW(control, widen(text).c_str());
 }
 
 // Both skip a control already in the wanted state: under Wine every ShowWindow and EnableWindow
@@ -125,8 +122,8 @@ HBRUSH background_brush(SetupUiState& state, COLORREF colour) {
 LRESULT control_colours(HWND window, HDC dc, HWND control, bool field) {
     SetupUiState& state = setup_state(window);
     const int control_id = GetDlgCtrlID(control);
-    SetTextColor(dc, state.colour(control_text_entry(control_id, state.firewall_open,
-                                                     state.status_kind)));
+    SetTextColor(
+        dc, state.colour(control_text_entry(control_id, state.firewall_open, state.status_kind)));
     const COLORREF background = state.colour(control_background_entry(control_id, field));
     SetBkColor(dc, background);
     return reinterpret_cast<LRESULT>(background_brush(state, background));

@@ -18,7 +18,8 @@ constexpr std::size_t setting_units_read = 64;
 } // namespace
 
 std::string display_version(std::string_view version) {
-    while (version.ends_with(trailing_zero)) version.remove_suffix(trailing_zero.size());
+    while (version.ends_with(trailing_zero))
+        version.remove_suffix(trailing_zero.size());
     return std::string(version);
 }
 
@@ -85,7 +86,8 @@ void apply_theme(HWND window) {
 void rebuild_controls(HWND window) {
     SetupUiState& state = setup_state(window);
     const std::optional<ConnectionSettings> kept = unsaved_connection_edits(window);
-    for (const ControlEntry& control : state.controls) DestroyWindow(control.window);
+    for (const ControlEntry& control : state.controls)
+        DestroyWindow(control.window);
     state.controls.clear();
     create_fonts(state);
     create_controls(window);

@@ -6,6 +6,8 @@ void load_general_page(HWND) {}
 
 void refresh_general_page(HWND, StartType) {}
 
-bool handle_general_command(HWND, int) { return false; }
+bool handle_general_command(HWND, int) {
+    return false;
+}
 
 void on_language_change(HWND) {}

@@ -35,7 +35,9 @@ constexpr std::array<UnitBox, 3> backup_cards{
 constexpr std::array<UnitBox, 4> general_cards{
     {{236, 72, 528, 104}, {236, 188, 528, 60}, {236, 260, 528, 104}, {236, 376, 528, 104}}};
 
-int item_top(int item) { return item_first_top + item_pitch * item; }
+int item_top(int item) {
+    return item_first_top + item_pitch * item;
+}
 
 } // namespace
 
@@ -67,7 +69,8 @@ SIZE client_size(float scale) {
 }
 
 RECT navigation_item_rect(float scale, int item) {
-    return scaled_rect(scale, {item_left, item_top(item), item_right, item_top(item) + item_height});
+    return scaled_rect(scale,
+                       {item_left, item_top(item), item_right, item_top(item) + item_height});
 }
 
 RECT navigation_glyph_rect(float scale, int item) {
@@ -102,7 +105,9 @@ int navigation_item_at(float scale, int x, int y) {
     return -1;
 }
 
-RECT page_title_rect(float scale) { return scaled_rect(scale, title_units); }
+RECT page_title_rect(float scale) {
+    return scaled_rect(scale, title_units);
+}
 
 std::span<const UnitBox> page_cards(std::uint8_t page) {
     switch (page) {
@@ -124,6 +129,10 @@ RECT status_dot_rect(float scale) {
     return {cx - r, cy - r, cx + r, cy + r};
 }
 
-RECT navigation_column_rect(float scale) { return scaled_rect(scale, column_units); }
+RECT navigation_column_rect(float scale) {
+    return scaled_rect(scale, column_units);
+}
 
-RECT status_dot_area_rect(float scale) { return scaled_rect(scale, dot_area_units); }
+RECT status_dot_area_rect(float scale) {
+    return scaled_rect(scale, dot_area_units);
+}

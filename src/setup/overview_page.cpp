@@ -86,8 +86,7 @@ ConnectionSettings shown_settings(const SetupUiState& state) {
 
 void copy_connection_string(HWND window) {
     const ConnectionSettings settings = shown_settings(setup_state(window));
-    const std::wstring text =
-        widen(connection_string(settings, register_address(settings.bind)));
+    const std::wstring text = widen(connection_string(settings, register_address(settings.bind)));
     // The edit control's own copy path fills the clipboard in every format Windows expects.
     HWND edit = CreateWindowExW(0, edit_class, text.c_str(), WS_CHILD | ES_READONLY, 0, 0, 0, 0,
                                 window, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -126,11 +125,10 @@ void create_overview_controls(HWND window) {
     button(window, id::start_button, tr("Start", "启动"), {256, 158, 100, 30});
     button(window, id::stop_button, tr("Stop", "停止"), {364, 158, 100, 30});
     button(window, id::restart_button, tr("Restart", "重新启动"), {472, 158, 120, 30});
-    button(window, id::install_button,
-           install_button_text(setup_state(window).shown_status), {604, 158, 140, 30},
-           BS_OWNERDRAW, ControlKind::static_text);
-    label(window, id::connection_heading,
-          tr("Connection for the registers", "收银机连接信息"), {256, 232, 300, 24});
+    button(window, id::install_button, install_button_text(setup_state(window).shown_status),
+           {604, 158, 140, 30}, BS_OWNERDRAW, ControlKind::static_text);
+    label(window, id::connection_heading, tr("Connection for the registers", "收银机连接信息"),
+          {256, 232, 300, 24});
     button(window, id::copy_connection_string, tr("Copy connection string", "复制连接字符串"),
            {564, 228, 180, 30});
     for (const InfoRow& row : info_rows) {
@@ -173,8 +171,7 @@ void refresh_overview(HWND window) {
         show_control(window, id::install_button, true);
     }
     set_text(window, id::install_button, install_button_text(status));
-    if (status != previous)
-        InvalidateRect(GetDlgItem(window, id::install_button), nullptr, TRUE);
+    if (status != previous) InvalidateRect(GetDlgItem(window, id::install_button), nullptr, TRUE);
     enable_control(window, id::start_button, buttons.start);
     enable_control(window, id::stop_button, buttons.stop);
     enable_control(window, id::restart_button, buttons.restart);

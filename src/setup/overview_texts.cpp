@@ -27,7 +27,8 @@ std::string_view status_text(ServiceStatus status) {
     case ServiceStatus::Stopping:
         return tr("MySQL is stopping...", "MySQL 正在停止…");
     case ServiceStatus::RunningNotAccepting:
-        return tr("MySQL is running but not accepting connections yet", "MySQL 已运行，尚未接受连接");
+        return tr("MySQL is running but not accepting connections yet",
+                  "MySQL 已运行，尚未接受连接");
     case ServiceStatus::Running:
         break;
     }
@@ -72,8 +73,8 @@ std::string firewall_line(bool firewall_open, std::uint16_t port) {
                               "Windows 防火墙：已对其它电脑开放端口")) +
                " " + number;
     return std::string(tr("Windows Firewall: port", "Windows 防火墙：端口")) + " " + number +
-           std::string(tr(" is CLOSED - other registers cannot connect",
-                          " 未开放 —— 其它收银机连不进来"));
+           std::string(
+               tr(" is CLOSED - other registers cannot connect", " 未开放 —— 其它收银机连不进来"));
 }
 
 ServiceButtons service_buttons(ServiceStatus status) {

@@ -90,8 +90,8 @@ void handle_notification(HWND window, int control_id, int code) {
         on_language_change(window);
         return;
     }
-    const bool field_change = code == EN_CHANGE && control_id >= id::port_edit &&
-                              control_id <= id::host_edit;
+    const bool field_change =
+        code == EN_CHANGE && control_id >= id::port_edit && control_id <= id::host_edit;
     const bool list_change = code == CBN_SELCHANGE && control_id == id::server_ip_list;
     if (field_change || list_change) on_connection_change(window, control_id, code);
 }

@@ -74,8 +74,8 @@ void draw_navigation(HDC dc, const SetupUiState& state) {
 void draw_page(HDC dc, const SetupUiState& state) {
     const float s = state.scale;
     const PageName& name = page_name(state.current_page);
-    text_in(dc, widen(tr(name.english, name.chinese)), page_title_rect(s),
-            state.fonts->title.get(), state.colour(normal_text), DT_SINGLELINE | DT_VCENTER);
+    text_in(dc, widen(tr(name.english, name.chinese)), page_title_rect(s), state.fonts->title.get(),
+            state.colour(normal_text), DT_SINGLELINE | DT_VCENTER);
     for (const UnitBox& card : page_cards(state.current_page))
         rounded_rect(dc, scaled_box(s, card), px(s, card_corner_units),
                      state.colour(card_background), state.colour(card_outline));
@@ -112,9 +112,8 @@ void draw_install_button(HWND window, const DRAWITEMSTRUCT& item) {
                  state.colour(pressed ? selected_item : field_background),
                  button_outline(state.dark));
 
-    PaletteEntry text_colour = state.shown_status == ServiceStatus::NotInstalled
-                                   ? success_colour
-                                   : error_colour;
+    PaletteEntry text_colour =
+        state.shown_status == ServiceStatus::NotInstalled ? success_colour : error_colour;
     if (item.itemState & ODS_DISABLED) text_colour = inactive_colour;
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item.hwndItem)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(

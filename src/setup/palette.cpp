@@ -15,15 +15,21 @@ constexpr COLORREF dark_button_outline = 0x4B4B4B;
 constexpr COLORREF light_button_outline = 0xD0D0D0;
 
 // Texts drawn in the secondary colour: hints and explanations of every page.
-constexpr int secondary_texts[] = {id::detail_line,      id::port_change_hint, id::host_hint,
-                                   id::backup_hint,      id::last_backup_line, id::restore_hint,
-                                   id::data_location,    id::log_split_hint,   id::copyright_line};
+constexpr int secondary_texts[] = {id::detail_line,   id::port_change_hint, id::host_hint,
+                                   id::backup_hint,   id::last_backup_line, id::restore_hint,
+                                   id::data_location, id::log_split_hint,   id::copyright_line};
 
 } // namespace
 
-const Palette& light_palette() { return light; }
-const Palette& dark_palette() { return dark; }
-const Palette& palette_for(bool is_dark) { return is_dark ? dark : light; }
+const Palette& light_palette() {
+    return light;
+}
+const Palette& dark_palette() {
+    return dark;
+}
+const Palette& palette_for(bool is_dark) {
+    return is_dark ? dark : light;
+}
 
 COLORREF button_outline(bool is_dark) {
     return is_dark ? dark_button_outline : light_button_outline;

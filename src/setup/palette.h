@@ -19,7 +19,7 @@ enum PaletteEntry : std::size_t {
     selected_item = 3, // selected navigation item; pressed owner-drawn button
     hover_item = 4,
     normal_text = 5,
-    secondary_text = 6, // hints, explanations, the neutral status line
+    secondary_text = 6,   // hints, explanations, the neutral status line
     field_background = 7, // edit fields and drop-down lists; owner-drawn button face
     success_colour = 8,
     error_colour = 9,

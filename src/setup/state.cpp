@@ -17,7 +17,9 @@ void attach_state(HWND window, SetupUiState* state) {
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
 }
 
-void detach_state(HWND window) { SetWindowLongPtrW(window, GWLP_USERDATA, 0); }
+void detach_state(HWND window) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+}
 
 SetupUiState* find_state(HWND window) {
     return reinterpret_cast<SetupUiState*>(GetWindowLongPtrW(window, GWLP_USERDATA));

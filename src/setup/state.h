@@ -52,8 +52,8 @@ struct SetupUiState {
     int hover_tab = -1; // navigation item under the mouse
     ServiceStatus shown_status = ServiceStatus::NotInstalled;
     StatusKind status_kind = StatusKind::neutral;
-    bool firewall_open = false;    // the firewall rule was found at the last load
-    bool password_visible = false; // passwords shown in plain text
+    bool firewall_open = false;         // the firewall rule was found at the last load
+    bool password_visible = false;      // passwords shown in plain text
     std::vector<ControlEntry> controls; // in creation order
     std::vector<std::string> server_ip_values;
     std::optional<ConnectionSettings> saved_settings;

@@ -40,10 +40,11 @@ LRESULT on_erase_background(HWND window, WPARAM wparam) {
 void on_close(HWND window) {
     if (setup_state(window).busy) return;
     if (unsaved_connection_edits(window)) {
-        int answer = window_message(window,
-                                    tr("You have unsaved changes on the Connection page. Discard them?",
-                                       "\"连接方式\"页有没保存的修改，要放弃吗？"),
-                                    MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+        int answer =
+            window_message(window,
+                           tr("You have unsaved changes on the Connection page. Discard them?",
+                              "\"连接方式\"页有没保存的修改，要放弃吗？"),
+                           MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
         if (answer != IDYES) {
             switch_page(window, page::connection);
             return;

@@ -97,8 +97,8 @@ class SetupFrame : public ::testing::Test {
     // Counts the text, enable and show changes a call makes to any window of this thread.
     template <class F> int changes_made_by(F&& call) {
         visible_changes = 0;
-        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, count_visible_changes, nullptr,
-                                       GetCurrentThreadId());
+        HHOOK hook =
+            SetWindowsHookExW(WH_CALLWNDPROC, count_visible_changes, nullptr, GetCurrentThreadId());
         call();
         UnhookWindowsHookEx(hook);
         return visible_changes;
@@ -118,7 +118,9 @@ class SetupFrame : public ::testing::Test {
     HWND window_ = nullptr;
 };
 
-bool is_empty(const RECT& r) { return IsRectEmpty(&r) != FALSE; }
+bool is_empty(const RECT& r) {
+    return IsRectEmpty(&r) != FALSE;
+}
 
 TEST_F(SetupFrame, RefreshWithNothingChangedRepaintsNothing) {
     EXPECT_EQ(changes_made_by([&] { refresh_overview(window_); }), 0);
@@ -303,8 +305,8 @@ TEST_F(SetupFrame, EscapeAndClosingRules) {
 
 // A window whose record is gone ends the process rather than use freed memory.
 TEST(SetupFrameDeathTest, StateOfAWindowWithoutItsRecordEndsTheProcess) {
-    HWND plain = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr,
-                                 nullptr);
+    HWND plain =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(plain, nullptr);
     EXPECT_EXIT(setup_state(plain), ::testing::ExitedWithCode(3), "");
     DestroyWindow(plain);

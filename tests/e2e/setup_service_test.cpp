@@ -112,7 +112,8 @@ TEST_F(SetupService, StopStartAndRestartThroughTheButtons) {
     EXPECT_TRUE(w.enabled(234));
     EXPECT_EQ(w.text(239), "Uninstall service");
     EXPECT_GT(w.count_pixels(w.control_rect(239), reddish), 20);
-    EXPECT_EQ(w.text(246), "Windows Firewall: open for other computers, port " + std::to_string(port_));
+    EXPECT_EQ(w.text(246),
+              "Windows Firewall: open for other computers, port " + std::to_string(port_));
     EXPECT_GT(w.count_pixels(w.control_rect(246), greenish), 20);
     EXPECT_FALSE(w.visible(247));
     w.screenshot("setup-overview-running");
@@ -210,7 +211,8 @@ TEST_F(SetupService, UninstallAsksFirstThenInstallBringsItBack) {
     auto question = wait_for_message_box(w.process_id());
     ASSERT_TRUE(question.has_value());
     EXPECT_TRUE(question->text.starts_with("Uninstall the MySQL service?")) << question->text;
-    EXPECT_TRUE(question->text.ends_with("They stay in:\n" + folder_.data_root())) << question->text;
+    EXPECT_TRUE(question->text.ends_with("They stay in:\n" + folder_.data_root()))
+        << question->text;
     question->answer(IDNO);
     Sleep(500);
     EXPECT_TRUE(w.window_enabled());
@@ -253,8 +255,8 @@ TEST_F(SetupService, OpenPortWhenTheFirewallRuleIsMissing) {
 
     clear_tool_state();
     w.click(247);
-    ASSERT_TRUE(eventually([&] { return w.text(291) == "Port opened in Windows Firewall"; },
-                           job_limit));
+    ASSERT_TRUE(
+        eventually([&] { return w.text(291) == "Port opened in Windows Firewall"; }, job_limit));
     EXPECT_TRUE(eventually([&] { return !w.visible(247); }));
     EXPECT_EQ(w.text(246), "Windows Firewall: open for other computers, port " + port);
     EXPECT_TRUE(eventually([&] { return w.count_pixels(w.control_rect(246), greenish) > 20; }));

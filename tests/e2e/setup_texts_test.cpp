@@ -61,7 +61,8 @@ TEST_F(SetupTexts, PasswordShowsAtMostTwelveBullets) {
     const std::string bullet = "\u25CF";
     auto bullets = [&](int n) {
         std::string text;
-        for (int i = 0; i < n; ++i) text += bullet;
+        for (int i = 0; i < n; ++i)
+            text += bullet;
         return text;
     };
     EXPECT_EQ(password_display("abcdefghijklmnopqrst", false), bullets(12));

@@ -48,7 +48,9 @@ std::string text_of(HWND window) {
     return narrow(text);
 }
 
-int channel(DWORD pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
+int channel(DWORD pixel, int shift) {
+    return static_cast<int>((pixel >> shift) & 0xFF);
+}
 
 } // namespace
 
@@ -76,17 +78,24 @@ bool reddish(DWORD p) {
     return r > g + 60 && r > b + 60;
 }
 
-bool darkish(DWORD p) { return channel(p, 16) < 110 && channel(p, 8) < 110 && channel(p, 0) < 110; }
+bool darkish(DWORD p) {
+    return channel(p, 16) < 110 && channel(p, 8) < 110 && channel(p, 0) < 110;
+}
 
 void save_screenshot(const std::string& name, const RECT& area) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     std::vector<DWORD> rows = screen_pixels(area);
     if (rows.empty()) return;
     // Opaque: viewers read the fourth byte of a 32-bit BMP as alpha.
-    for (DWORD& p : rows) p |= 0xFF000000;
+    for (DWORD& p : rows)
+        p |= 0xFF000000;
     // A 32-bit bottom-up BMP: the rows as screen_pixels gives them, last row first.
-    BITMAPINFOHEADER info{.biSize = sizeof info, .biWidth = width, .biHeight = height,
-                          .biPlanes = 1, .biBitCount = 32, .biCompression = BI_RGB};
+    BITMAPINFOHEADER info{.biSize = sizeof info,
+                          .biWidth = width,
+                          .biHeight = height,
+                          .biPlanes = 1,
+                          .biBitCount = 32,
+                          .biCompression = BI_RGB};
     const DWORD image_bytes = static_cast<DWORD>(rows.size() * sizeof(DWORD));
     const DWORD header_bytes = sizeof(BITMAPFILEHEADER) + sizeof info;
     BITMAPFILEHEADER file{.bfType = 0x4D42, // "BM"
@@ -154,7 +163,9 @@ SetupWindow::~SetupWindow() {
     if (window_ && IsWindow(window_)) close(std::chrono::seconds(5));
 }
 
-HWND SetupWindow::control(int id) const { return GetDlgItem(window_, id); }
+HWND SetupWindow::control(int id) const {
+    return GetDlgItem(window_, id);
+}
 
 // GetWindowTextW reads another process's static controls and buttons directly; an edit control
 // keeps its text to itself, so it is asked with WM_GETTEXT, which Windows carries across.
@@ -164,8 +175,7 @@ std::string SetupWindow::text(int id) const {
     GetClassNameW(c, class_name, 16);
     if (_wcsicmp(class_name, L"Edit") != 0) return text_of(c);
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(c, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
-        return {};
+    if (!SendMessageTimeoutW(c, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
     std::wstring units(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(c, WM_GETTEXT, units.size(), reinterpret_cast<LPARAM>(units.data()),
@@ -185,7 +195,9 @@ bool SetupWindow::enabled(int id) const {
     return c && IsWindowEnabled(c);
 }
 
-bool SetupWindow::window_enabled() const { return IsWindowEnabled(window_) != FALSE; }
+bool SetupWindow::window_enabled() const {
+    return IsWindowEnabled(window_) != FALSE;
+}
 
 SIZE SetupWindow::client_size() const {
     RECT r{};
@@ -219,7 +231,9 @@ int SetupWindow::count_pixels(const RECT& client_area,
     return count;
 }
 
-void SetupWindow::click(int id) const { PostMessageW(control(id), BM_CLICK, 0, 0); }
+void SetupWindow::click(int id) const {
+    PostMessageW(control(id), BM_CLICK, 0, 0);
+}
 
 void SetupWindow::click_at(int x, int y) const {
     PostMessageW(window_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));

@@ -34,8 +34,8 @@ struct OpenMessageBox {
     std::string text;
     void answer(int button) const; // IDOK, IDYES, IDNO
 };
-std::optional<OpenMessageBox> wait_for_message_box(
-    DWORD process_id, std::chrono::milliseconds limit = std::chrono::seconds(10));
+std::optional<OpenMessageBox>
+wait_for_message_box(DWORD process_id, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 // KeltaMySQL.exe --setup [page] with the test's ProgramData, and its window once it shows.
 class SetupWindow {
@@ -64,12 +64,12 @@ class SetupWindow {
     // How many pixels of the area satisfy `test`.
     int count_pixels(const RECT& client_area, const std::function<bool(DWORD)>& test) const;
 
-    void click(int id) const;                 // BM_CLICK, posted
-    void click_at(int x, int y) const;        // left button down in the client area, posted
+    void click(int id) const;          // BM_CLICK, posted
+    void click_at(int x, int y) const; // left button down in the client area, posted
     // The real pointer: a posted WM_MOUSEMOVE would be undone by Wine's leave tracking, which
     // looks at where the pointer really is.
     void mouse_move_to(int x, int y) const;
-    void mouse_away() const; // the pointer off the window
+    void mouse_away() const;                        // the pointer off the window
     void screenshot(const std::string& name) const; // the whole window with its frame
 
     // WM_CLOSE and the process's exit code.

@@ -31,7 +31,8 @@ const std::string bullet = "\u25CF";
 
 std::string bullets(int n) {
     std::string text;
-    for (int i = 0; i < n; ++i) text += bullet;
+    for (int i = 0; i < n; ++i)
+        text += bullet;
     return text;
 }
 
@@ -80,10 +81,12 @@ TEST_F(SetupWindowTest, NotInstalledShowsOnlyTheGreenInstallButton) {
 
     EXPECT_EQ(w.text(230), "The MySQL service is not installed");
     EXPECT_EQ(w.text(231), "");
-    for (int hidden : {232, 233, 234, 247}) EXPECT_FALSE(w.visible(hidden)) << hidden;
+    for (int hidden : {232, 233, 234, 247})
+        EXPECT_FALSE(w.visible(hidden)) << hidden;
     ASSERT_TRUE(w.visible(239));
     EXPECT_EQ(w.text(239), "Install service");
-    EXPECT_EQ(w.text(246), "Windows Firewall: port 3307 is CLOSED - other registers cannot connect");
+    EXPECT_EQ(w.text(246),
+              "Windows Firewall: port 3307 is CLOSED - other registers cannot connect");
     EXPECT_EQ(w.text(240), register_address("0.0.0.0"));
     EXPECT_EQ(w.text(241), "3307");
     EXPECT_EQ(w.text(242), "kelta_retail");
@@ -165,7 +168,8 @@ TEST_F(SetupWindowTest, SecondStartBringsTheOpenWindowForward) {
 TEST_F(SetupWindowTest, PageWordOpensThatPage) {
     SetupWindow w(folder_, {"backup"});
     ASSERT_TRUE(w.handle());
-    for (int overview : {230, 237, 239, 244}) EXPECT_FALSE(w.visible(overview)) << overview;
+    for (int overview : {230, 237, 239, 244})
+        EXPECT_FALSE(w.visible(overview)) << overview;
     EXPECT_TRUE(w.visible(291));
     // Back to the Overview by its navigation item: its controls show again, with the hiding
     // rules of the refresh.

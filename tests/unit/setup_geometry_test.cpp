@@ -21,7 +21,7 @@ void expect_rect(const RECT& r, LONG left, LONG top, LONG right, LONG bottom) {
 
 TEST(SetupGeometry, PxRoundsHalvesAwayFromZero) {
     EXPECT_EQ(px(at_144, 20), 30);
-    EXPECT_EQ(px(at_144, 7), 11);  // 10.5
+    EXPECT_EQ(px(at_144, 7), 11);   // 10.5
     EXPECT_EQ(px(at_144, -7), -11); // -10.5
     EXPECT_EQ(px(1.25f, 2), 3);     // 2.5
     EXPECT_EQ(px(1.25f, 1), 1);     // 1.25
@@ -65,7 +65,7 @@ TEST(SetupGeometry, NavigationItemsAndTheirParts) {
 TEST(SetupGeometry, HitTestFollowsTheScale) {
     EXPECT_EQ(navigation_item_at(at_96, 8, 20), 0);
     EXPECT_EQ(navigation_item_at(at_96, 211, 59), 0);
-    EXPECT_EQ(navigation_item_at(at_96, 7, 30), -1);  // left of the column
+    EXPECT_EQ(navigation_item_at(at_96, 7, 30), -1);   // left of the column
     EXPECT_EQ(navigation_item_at(at_96, 212, 30), -1); // right edge is outside
     EXPECT_EQ(navigation_item_at(at_96, 100, 60), -1); // the 4-unit gap between items
     EXPECT_EQ(navigation_item_at(at_96, 100, 64), 1);
