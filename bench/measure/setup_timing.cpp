@@ -107,11 +107,10 @@ std::wstring environment_with_program_data(const std::wstring& program_data) {
     return block;
 }
 
-template <class F> double average_ms(int rounds, F&& call) {
+template <class F> double time_ms(F&& call) {
     const auto start = Clock::now();
-    for (int i = 0; i < rounds; ++i)
-        call();
-    return ms_since(start) / rounds;
+    call();
+    return ms_since(start);
 }
 
 int visible_changes = 0;
@@ -145,14 +144,18 @@ void measure_refresh(int rounds) {
                                         "RunningNotAccepting", "Running"};
     std::printf("service state now: %s\n", names[static_cast<int>(service_status())]);
     const bool installed = service_status() != ServiceStatus::NotInstalled;
-    const double status_ms = average_ms(rounds, [] { (void)service_status(); });
-    // The refresh asks for the start type only of an installed service.
-    const double start_type_ms =
-        installed ? average_ms(rounds, [] { (void)query_start_type(); }) : 0.0;
-    const double address_ms =
-        average_ms(rounds, [&] { (void)register_address(state.saved_settings->bind); });
-    const double port_ms = average_ms(rounds, [] { (void)configured_port(); });
-    const double refresh_ms = average_ms(rounds, [&] { refresh_overview(window); });
+    // Interleaved round by round, so that the load of the machine weighs on every part alike.
+    double status_ms = 0, start_type_ms = 0, address_ms = 0, port_ms = 0, refresh_ms = 0;
+    for (int i = 0; i < rounds; ++i) {
+        status_ms += time_ms([] { (void)service_status(); });
+        // The refresh asks for the start type only of an installed service.
+        if (installed) start_type_ms += time_ms([] { (void)query_start_type(); });
+        address_ms += time_ms([&] { (void)register_address(state.saved_settings->bind); });
+        port_ms += time_ms([] { (void)configured_port(); });
+        refresh_ms += time_ms([&] { refresh_overview(window); });
+    }
+    for (double* total : {&status_ms, &start_type_ms, &address_ms, &port_ms, &refresh_ms})
+        *total /= rounds;
 
     visible_changes = 0;
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, count_changes, nullptr, GetCurrentThreadId());
