@@ -113,3 +113,18 @@ TEST_F(FileReplacement, LeftoverThatCannotBeRemovedStopsAPrivateReplace) {
 }
 
 } // namespace
+
+// The safety dumps before a restore hold the shop's data: their folder is closed to ordinary users
+// from the moment it exists. (Windows passes its entries on to the dumps written into it; Wine
+// does not model that inheritance, so only the folder itself is checked here.)
+TEST_F(FileReplacement, PrivateFolderPassesItsRightsOn) {
+    std::string plain = folder_ + "\\plain";
+    ASSERT_TRUE(create_directories(plain).has_value());
+    ASSERT_TRUE(open_to_everyone(granted_to(plain))) << "the check below could not fail on this system";
+
+    std::string safety = folder_ + "\\data\\backups";
+    ASSERT_TRUE(create_private_directories(safety).has_value());
+    EXPECT_FALSE(open_to_everyone(granted_to(safety)));
+    EXPECT_TRUE(open_to_everyone(granted_to(folder_ + "\\data"))) << "parents keep the usual rights";
+    EXPECT_TRUE(create_private_directories(safety).has_value()) << "an existing folder is fine";
+}
