@@ -1,0 +1,87 @@
+#include "tray/notify.h"
+
+#include "app/jobs.h"
+#include "app/text.h"
+#include "i18n/tr.h"
+#include "svc/myini.h"
+#include "tray/state.h"
+#include "tray/texts.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// The full form of the structure, with the balloon icon handle.
+static_assert(sizeof(NOTIFYICONDATAW) == 976);
+
+NOTIFYICONDATAW notify_data(HWND window) {
+    return {.cbSize = sizeof(NOTIFYICONDATAW), .hWnd = window, .uID = tray_icon_id};
+}
+
+bool is_high_surrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+} // namespace
+
+void copy_to_wide_buffer(std::span<wchar_t> buffer, std::string_view text) {
+    if (buffer.empty()) return;
+    const std::wstring wide = widen(text);
+    std::size_t count = std::min(wide.size(), buffer.size() - 1);
+    if (count < wide.size() && count > 0 && is_high_surrogate(wide[count - 1])) --count;
+    std::copy_n(wide.begin(), count, buffer.begin());
+    buffer[count] = L'\0';
+}
+
+void update_tray_icon(HWND window, bool add_first) {
+    TrayState& state = tray_state(window);
+    NOTIFYICONDATAW data = notify_data(window);
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = MSG_TRAY_CALLBACK;
+    data.hIcon = state.icons[icon_for_status(state.state)].get();
+    copy_to_wide_buffer(data.szTip, tray_tooltip_text(state.state, state.port));
+
+    // After a taskbar restart the shell may or may not still know the icon; either call may be
+    // the one that works.
+    const DWORD first = add_first ? NIM_ADD : NIM_MODIFY;
+    const DWORD second = add_first ? NIM_MODIFY : NIM_ADD;
+    state.icon_added = Shell_NotifyIconW(first, &data) || Shell_NotifyIconW(second, &data);
+    if (!state.icon_added) return;
+    if (std::exchange(state.first_add_done, true)) return;
+    show_balloon(window,
+                 tr("Running in the system tray. Double-click the icon to open Setup.",
+                    "已在托盘中运行，双击图标打开设置。"),
+                 false);
+}
+
+void refresh_tray(HWND window) {
+    TrayState& state = tray_state(window);
+    const ServiceStatus status = service_status();
+    const std::uint16_t port = configured_port();
+    const bool unchanged = status == state.state && port == state.port;
+    state.state = status;
+    state.port = port;
+    if (unchanged && state.icon_added) return;
+    update_tray_icon(window, false);
+}
+
+void show_balloon(HWND window, std::string_view text, bool is_error) {
+    NOTIFYICONDATAW data = notify_data(window);
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = is_error ? NIIF_ERROR : NIIF_INFO;
+    copy_to_wide_buffer(data.szInfoTitle, "KELTA Retail MySQL");
+    copy_to_wide_buffer(data.szInfo, text);
+    Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+void show_queued_balloons(HWND window) {
+    // The queue's lock is held only while the entries move out, never while a balloon shows.
+    for (const TrayNotification& notification : take_tray_notifications())
+        show_balloon(window, notification.text, notification.is_error);
+}
+
+void remove_tray_icon(HWND window) {
+    NOTIFYICONDATAW data = notify_data(window);
+    Shell_NotifyIconW(NIM_DELETE, &data);
+}

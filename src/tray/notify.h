@@ -1,0 +1,31 @@
+#pragma once
+// The tray's notification-area icon: adding and updating it, its balloons, and the fixed-size
+// UTF-16 text fields of the notification data.
+#include <windows.h>
+
+#include <span>
+#include <string_view>
+
+// The callback message of the notification icon; lParam's low word is the mouse message.
+inline constexpr UINT MSG_TRAY_CALLBACK = WM_APP + 1;
+inline constexpr UINT tray_icon_id = 1;
+
+// The UTF-16 form of `text`, cut to the buffer's size less one unit, then a terminating NUL.
+// A cut that would split a surrogate pair drops its first half too.
+void copy_to_wide_buffer(std::span<wchar_t> buffer, std::string_view text);
+
+// Shows the icon and tooltip of the state in the window's record: with `add_first` the icon is
+// added (or, when the shell has it already, modified), otherwise modified (or added).
+void update_tray_icon(HWND window, bool add_first);
+
+// Reads the service state and the port again; the shell is called only when one of them changed
+// or the icon is not in the notification area yet.
+void refresh_tray(HWND window);
+
+// A balloon from the notification icon, with the error or the information symbol.
+void show_balloon(HWND window, std::string_view text, bool is_error);
+
+// Takes every queued notification and shows each as a balloon, in queue order.
+void show_queued_balloons(HWND window);
+
+void remove_tray_icon(HWND window);

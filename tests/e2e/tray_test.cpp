@@ -1,0 +1,175 @@
+// The tray program as the operator meets it, driven and read from outside: one instance per
+// user, --quit, the icon, tooltip and balloons as Wine's own notification area shows them, the
+// right-click menu, the return after a taskbar restart, and screenshots of each state.
+#include "fake_service.h"
+#include "harness.h"
+#include "popup_menu.h"
+#include "user_registry.h"
+#include "wine_tray.h"
+
+#include "app/files.h"
+#include "app/jobs.h"
+#include "app/text.h"
+#include "app/tray_program.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace e2e;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
+const std::string welcome = "Running in the system tray. Double-click the icon to open Setup.";
+constexpr UINT tray_callback = WM_APP + 1;
+
+HWND tray_window() { return FindWindowW(L"KeltaMySqlTrayWnd", nullptr); }
+
+int tray_window_count() {
+    int count = 0;
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            wchar_t name[32] = {};
+            GetClassNameW(window, name, 32);
+            if (std::wstring(name) == L"KeltaMySqlTrayWnd") ++*reinterpret_cast<int*>(param);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+RECT union_of(const RECT& a, const RECT& b) {
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+class Tray : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(tray_window(), nullptr) << "a tray program of an earlier test still runs";
+        ASSERT_TRUE(wine_tray_icons().empty()) << "an earlier test left an icon behind";
+        set_user_string(program_key, "Language", "en");
+    }
+    void TearDown() override {
+        quit_running_tray();
+        wait_until([] { return wine_tray_icons().empty(); }, 3s);
+    }
+
+    Launch tray_launch(const std::string& program = app_exe()) {
+        return Launch{{}, {{"ProgramData", folder_.program_data()}}, program};
+    }
+
+    // Starts the tray and waits for its icon; the welcome balloon is checked and put away
+    // when `welcome_expected`, so that it does not cover the icon.
+    std::unique_ptr<Running> start_tray(const std::string& program = app_exe()) {
+        auto tray = std::make_unique<Running>(tray_launch(program));
+        HWND icon = nullptr;
+        EXPECT_TRUE(wait_until(
+            [&] {
+                auto single = single_tray_icon();
+                icon = single.value_or(nullptr);
+                return icon && tooltip_of(icon).value_or("").starts_with("KELTA MySQL 5.7 - ");
+            },
+            15s))
+            << "the tray icon did not show";
+        icon_ = icon;
+        return tray;
+    }
+
+    // The welcome balloon shows about 2 s after the first add.
+    void take_welcome_balloon() {
+        std::optional<BalloonSeen> balloon;
+        ASSERT_TRUE(wait_until([&] { return (balloon = balloon_of(icon_)).has_value(); }, 6s))
+            << "no welcome balloon";
+        EXPECT_EQ(balloon->text, welcome);
+        EXPECT_TRUE(balloon->information_symbol);
+        EXPECT_FALSE(balloon->error_symbol);
+        RECT area{};
+        GetWindowRect(wine_tray_window(), &area);
+        if (!welcome_shot_taken_) save_screenshot(union_of(area, balloon->area), artifact_path("tray-welcome"));
+        welcome_shot_taken_ = true;
+        hide_balloons();
+    }
+
+    void hide_balloons() {
+        // Only for the screenshots and pixel checks: the balloon's tail crosses the icon.
+        EnumWindows(
+            [](HWND window, LPARAM) -> BOOL {
+                wchar_t name[32] = {};
+                GetClassNameW(window, name, 32);
+                if (std::wstring(name) == L"tooltips_class32" && IsWindowVisible(window) &&
+                    (GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON))
+                    ShowWindow(window, SW_HIDE);
+                return TRUE;
+            },
+            0);
+        Sleep(200);
+    }
+
+    std::string tooltip() { return tooltip_of(icon_).value_or("<no tooltip>"); }
+
+    bool tooltip_becomes(const std::string& text, std::chrono::milliseconds limit) {
+        return wait_until([&] { return tooltip() == text; }, limit);
+    }
+
+    void screenshot_tray(const std::string& name) {
+        RECT area{};
+        GetWindowRect(wine_tray_window(), &area);
+        save_screenshot(area, artifact_path(name));
+    }
+
+    std::optional<MenuSeen> open_menu(DWORD process_id) {
+        PostMessageW(tray_window(), tray_callback, tray_icon_id_, WM_RBUTTONUP);
+        return wait_popup_menu(process_id, 5s);
+    }
+
+    TestFolder folder_;
+    SavedUserValue language_{program_key, "Language"};
+    HWND icon_ = nullptr;
+    bool welcome_shot_taken_ = false;
+    const WPARAM tray_icon_id_ = 1;
+};
+
+TEST_F(Tray, SecondStartEndsAtOnceAndQuitClosesTheFirst) {
+    auto first = start_tray();
+    ASSERT_NE(icon_, nullptr);
+    EXPECT_EQ(tray_window_count(), 1);
+
+    Finished second = run(tray_launch(), 30s);
+    EXPECT_EQ(second.exit_code, 0u);
+    EXPECT_EQ(tray_window_count(), 1);
+    EXPECT_EQ(wine_tray_icons().size(), 1u);
+    EXPECT_EQ(first->wait(0ms), std::nullopt) << "the first tray must keep running";
+    std::cout << "second start ended after " << second.elapsed.count() << " ms\n";
+
+    Finished quit = run(Launch{{"--quit"}, {{"ProgramData", folder_.program_data()}}}, 30s);
+    EXPECT_EQ(quit.exit_code, 0u);
+    // --quit returns only after the window is gone; the process follows at once.
+    EXPECT_EQ(tray_window(), nullptr);
+    EXPECT_EQ(first->wait(2s), 0u);
+    EXPECT_TRUE(wait_until([] { return wine_tray_icons().empty(); }, 2s)) << "icon left behind";
+    std::cout << "--quit took " << quit.elapsed.count() << " ms\n";
+}
+
+TEST_F(Tray, QuitWithNoTrayReturnsAtOnce) {
+    Finished quit = run(Launch{{"--quit"}, {{"ProgramData", folder_.program_data()}}}, 30s);
+    EXPECT_EQ(quit.exit_code, 0u);
+    // With a tray it would poll for it and then wait 300 ms more; with none it returns at once
+    // (the bound leaves room for a slow process start).
+    EXPECT_LT(quit.elapsed, 2500ms);
+    EXPECT_FALSE(exists(folder_.path("tray.log")));
+}
+
+TEST_F(Tray, MissingServiceShowsTheGreyDotAndTheWelcomeOnce) {
+    auto tray = start_tray();
+    ASSERT_NE(icon_, nullptr);
+    EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - service not installed (port 3307)");
+    take_welcome_balloon();
+    EXPECT_EQ(dot_of(icon_), DotSeen::grey);
+    screenshot_tray("tray-not-installed");
+}
+
+} // namespace
