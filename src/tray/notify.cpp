@@ -7,8 +7,6 @@
 #include "tray/state.h"
 #include "tray/texts.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -34,13 +32,29 @@ void copy_to_wide_buffer(std::span<wchar_t> buffer, std::string_view text) {
     buffer[count] = L'\0';
 }
 
-void update_tray_icon(HWND window, bool add_first) {
-    TrayState& state = tray_state(window);
+NOTIFYICONDATAW icon_notify_data(HWND window, HICON icon, std::string_view tooltip) {
     NOTIFYICONDATAW data = notify_data(window);
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = MSG_TRAY_CALLBACK;
-    data.hIcon = state.icons[icon_for_status(state.state)].get();
-    copy_to_wide_buffer(data.szTip, tray_tooltip_text(state.state, state.port));
+    data.hIcon = icon;
+    copy_to_wide_buffer(data.szTip, tooltip);
+    return data;
+}
+
+NOTIFYICONDATAW balloon_notify_data(HWND window, std::string_view text, bool is_error) {
+    NOTIFYICONDATAW data = notify_data(window);
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = is_error ? NIIF_ERROR : NIIF_INFO;
+    copy_to_wide_buffer(data.szInfoTitle, "KELTA Retail MySQL");
+    copy_to_wide_buffer(data.szInfo, text);
+    return data;
+}
+
+void update_tray_icon(HWND window, bool add_first) {
+    TrayState& state = tray_state(window);
+    NOTIFYICONDATAW data =
+        icon_notify_data(window, state.icons[icon_for_status(state.state)].get(),
+                         tray_tooltip_text(state.state, state.port));
 
     // After a taskbar restart the shell may or may not still know the icon; either call may be
     // the one that works.
@@ -67,11 +81,7 @@ void refresh_tray(HWND window) {
 }
 
 void show_balloon(HWND window, std::string_view text, bool is_error) {
-    NOTIFYICONDATAW data = notify_data(window);
-    data.uFlags = NIF_INFO;
-    data.dwInfoFlags = is_error ? NIIF_ERROR : NIIF_INFO;
-    copy_to_wide_buffer(data.szInfoTitle, "KELTA Retail MySQL");
-    copy_to_wide_buffer(data.szInfo, text);
+    NOTIFYICONDATAW data = balloon_notify_data(window, text, is_error);
     Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 

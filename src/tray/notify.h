@@ -2,6 +2,7 @@
 // The tray's notification-area icon: adding and updating it, its balloons, and the fixed-size
 // UTF-16 text fields of the notification data.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <span>
 #include <string_view>
@@ -13,6 +14,13 @@ inline constexpr UINT tray_icon_id = 1;
 // The UTF-16 form of `text`, cut to the buffer's size less one unit, then a terminating NUL.
 // A cut that would split a surrogate pair drops its first half too.
 void copy_to_wide_buffer(std::span<wchar_t> buffer, std::string_view text);
+
+// The notification data (all of it, 976 bytes) for the icon and its tooltip: flags NIF_MESSAGE,
+// NIF_ICON and NIF_TIP, the callback message MSG_TRAY_CALLBACK.
+NOTIFYICONDATAW icon_notify_data(HWND window, HICON icon, std::string_view tooltip);
+// The notification data of a balloon: NIF_INFO, the error or information symbol, the title
+// "KELTA Retail MySQL" and the text; no time-out.
+NOTIFYICONDATAW balloon_notify_data(HWND window, std::string_view text, bool is_error);
 
 // Shows the icon and tooltip of the state in the window's record: with `add_first` the icon is
 // added (or, when the shell has it already, modified), otherwise modified (or added).

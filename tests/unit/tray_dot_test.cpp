@@ -2,6 +2,7 @@
 // pixels of ring and disc for opaque, transparent, straight and premultiplied pictures. The
 // expected pixels were worked out by hand from the blend rule, not by running this code.
 #include "tray/dot.h"
+#include "tray/icons.h"
 
 #include <gtest/gtest.h>
 
@@ -96,6 +97,15 @@ TEST(TrayDot, DotIsRoundAndCentredNearTheLowerRightCorner) {
     // About the area of a circle of radius 8.08 (205 pixels), all of it inside the picture.
     EXPECT_GT(changed, 190);
     EXPECT_LT(changed, 220);
+}
+
+TEST(TrayIcons, StartingStoppingAndNotAcceptingShareTheAmberIcon) {
+    EXPECT_EQ(icon_for_status(ServiceStatus::NotInstalled), icon_grey);
+    EXPECT_EQ(icon_for_status(ServiceStatus::Stopped), icon_red);
+    EXPECT_EQ(icon_for_status(ServiceStatus::Starting), icon_amber);
+    EXPECT_EQ(icon_for_status(ServiceStatus::Stopping), icon_amber);
+    EXPECT_EQ(icon_for_status(ServiceStatus::RunningNotAccepting), icon_amber);
+    EXPECT_EQ(icon_for_status(ServiceStatus::Running), icon_plain);
 }
 
 } // namespace
