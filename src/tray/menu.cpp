@@ -1,6 +1,5 @@
 #include "tray/menu.h"
 
-#include "app/handles.h"
 #include "app/jobs.h"
 #include "app/text.h"
 #include "i18n/language.h"
@@ -13,18 +12,6 @@
 namespace {
 
 TrayMenuItem separator() { return {.text = {}, .id = 0, .flags = MF_SEPARATOR}; }
-
-UniqueMenu build_menu(const std::vector<TrayMenuItem>& items) {
-    UniqueMenu menu(CreatePopupMenu());
-    if (!menu) return menu;
-    for (const TrayMenuItem& item : items) {
-        const std::wstring text = widen(item.text);
-        AppendMenuW(menu.get(), item.flags, item.id,
-                    item.flags & MF_SEPARATOR ? nullptr : text.c_str());
-    }
-    SetMenuDefaultItem(menu.get(), ID_TRAY_SETUP, FALSE);
-    return menu;
-}
 
 UINT track_menu(HWND window, HMENU menu) {
     POINT cursor{};
@@ -76,13 +63,25 @@ std::vector<TrayMenuItem> tray_menu_items(ServiceStatus status, bool installing)
     return items;
 }
 
+UniqueMenu build_tray_menu(const std::vector<TrayMenuItem>& items) {
+    UniqueMenu menu(CreatePopupMenu());
+    if (!menu) return menu;
+    for (const TrayMenuItem& item : items) {
+        const std::wstring text = widen(item.text);
+        AppendMenuW(menu.get(), item.flags, item.id,
+                    item.flags & MF_SEPARATOR ? nullptr : text.c_str());
+    }
+    SetMenuDefaultItem(menu.get(), ID_TRAY_SETUP, FALSE);
+    return menu;
+}
+
 void show_tray_menu(HWND window) {
     refresh_tray(window);
     // The language may have been changed in the Setup window, which is another process.
     detect_language();
     allow_window_dark_mode(window, is_dark_theme());
     const TrayState& state = tray_state(window);
-    UniqueMenu menu = build_menu(tray_menu_items(state.state, install_busy.load() != 0));
+    UniqueMenu menu = build_tray_menu(tray_menu_items(state.state, install_busy.load() != 0));
     if (!menu) return;
     const UINT command = track_menu(window, menu.get());
     menu.reset();

@@ -1,5 +1,6 @@
 #include "popup_menu.h"
 
+#include "harness.h"
 #include "wine_tray.h"
 
 #include "app/text.h"
@@ -9,8 +10,6 @@
 namespace e2e {
 
 namespace {
-
-constexpr UINT menu_get_handle = 0x01E1; // MN_GETHMENU
 
 HWND find_popup_menu(DWORD process_id) {
     struct Search {
@@ -58,17 +57,38 @@ void post_key(HWND menu, WPARAM key) {
 
 } // namespace
 
+std::vector<MenuEntrySeen> menu_entries(HMENU menu) {
+    std::vector<MenuEntrySeen> entries;
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) entries.push_back(read_entry(menu, static_cast<UINT>(i)));
+    return entries;
+}
+
 std::optional<MenuSeen> wait_popup_menu(DWORD process_id, std::chrono::milliseconds limit) {
     HWND window = nullptr;
     if (!wait_until([&] { return (window = find_popup_menu(process_id)) != nullptr; }, limit))
         return std::nullopt;
-    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // let it finish drawing
+    std::this_thread::sleep_for(std::chrono::milliseconds(400)); // let it finish drawing
     MenuSeen seen;
     seen.window = window;
     GetWindowRect(window, &seen.area);
-    auto menu = reinterpret_cast<HMENU>(SendMessageW(window, menu_get_handle, 0, 0));
-    const int count = menu ? GetMenuItemCount(menu) : -1;
-    for (int i = 0; i < count; ++i) seen.entries.push_back(read_entry(menu, static_cast<UINT>(i)));
+    seen.pixels = screen_pixels(seen.area);
+    return seen;
+}
+
+std::optional<MenuSeen> picture_of_menu(HMENU menu) {
+    std::thread owner_thread([menu] {
+        HWND owner = CreateWindowExW(0, L"STATIC", L"menu owner", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                     nullptr, nullptr, nullptr);
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        SetForegroundWindow(owner);
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner, nullptr);
+        DestroyWindow(owner);
+    });
+    auto seen = wait_popup_menu(GetCurrentProcessId(), std::chrono::seconds(5));
+    if (seen) close_popup_menu(seen->window);
+    owner_thread.join();
     return seen;
 }
 

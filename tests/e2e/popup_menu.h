@@ -1,6 +1,7 @@
 #pragma once
-// A popup menu (window class "#32768") opened by another process: its entries as the menu
-// handle gives them, and the keys that choose from it or close it.
+// Popup menus (window class "#32768"): one opened by another process, seen on the screen and
+// driven with keys, and menus of this process, read entry by entry. Wine keeps a menu inside the
+// process that made it, so another process's menu can be compared only by its picture.
 #include <windows.h>
 
 #include <chrono>
@@ -18,16 +19,22 @@ struct MenuEntrySeen {
     bool is_default = false;
 };
 
+// A menu handle of this process, entry by entry.
+std::vector<MenuEntrySeen> menu_entries(HMENU menu);
+
 struct MenuSeen {
     HWND window = nullptr;
     RECT area{};
-    std::vector<MenuEntrySeen> entries;
+    std::vector<DWORD> pixels; // the menu window as the screen shows it
 };
 
-// Waits for a visible popup menu of the process and reads it.
+// Waits for a visible popup menu of the process and takes its picture.
 std::optional<MenuSeen> wait_popup_menu(DWORD process_id, std::chrono::milliseconds limit);
 
-// Keys posted to the open menu: Escape closes it; Up then Return chooses an entry from below.
+// Opens `menu` at the cursor from a window of this process, takes its picture and closes it.
+std::optional<MenuSeen> picture_of_menu(HMENU menu);
+
+// Keys posted to an open menu: Escape closes it; Up then Return chooses an entry from below.
 void close_popup_menu(HWND menu);
 void choose_from_bottom(HWND menu, int steps_up);
 

@@ -11,6 +11,8 @@
 #include "app/jobs.h"
 #include "app/text.h"
 #include "app/tray_program.h"
+#include "i18n/language.h"
+#include "tray/menu.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -51,7 +53,8 @@ class Tray : public ::testing::Test {
     void SetUp() override {
         ASSERT_EQ(tray_window(), nullptr) << "a tray program of an earlier test still runs";
         ASSERT_TRUE(wine_tray_icons().empty()) << "an earlier test left an icon behind";
-        set_user_string(program_key, "Language", "en");
+        // The tray and this process (which draws menus to compare) speak English.
+        ASSERT_TRUE(set_language("en"));
     }
     void TearDown() override {
         quit_running_tray();
@@ -170,6 +173,44 @@ TEST_F(Tray, MissingServiceShowsTheGreyDotAndTheWelcomeOnce) {
     take_welcome_balloon();
     EXPECT_EQ(dot_of(icon_), DotSeen::grey);
     screenshot_tray("tray-not-installed");
+}
+
+// The picture of the menu that the tray builds for these entries, opened in this process.
+std::vector<DWORD> expected_menu_picture(ServiceStatus status, bool installing) {
+    UniqueMenu menu = build_tray_menu(tray_menu_items(status, installing));
+    auto picture = picture_of_menu(menu.get());
+    return picture ? picture->pixels : std::vector<DWORD>{};
+}
+
+TEST_F(Tray, MenuOfAMissingServiceAndItsExit) {
+    auto tray = start_tray();
+    ASSERT_NE(icon_, nullptr);
+    take_welcome_balloon();
+
+    auto menu = open_menu(tray->process_id());
+    ASSERT_TRUE(menu) << "no menu opened";
+    save_screenshot(menu->area, artifact_path("tray-menu-not-installed"));
+    // Wine keeps a menu inside its process: the tray's menu is compared with the picture of the
+    // menu built here for the expected entries (read entry by entry in TrayTexts).
+    const auto expected = expected_menu_picture(ServiceStatus::NotInstalled, false);
+    EXPECT_FALSE(expected.empty());
+    EXPECT_TRUE(menu->pixels == expected) << "the menu differs from the one of a missing service";
+    EXPECT_FALSE(menu->pixels == expected_menu_picture(ServiceStatus::NotInstalled, true));
+    EXPECT_FALSE(menu->pixels == expected_menu_picture(ServiceStatus::Stopped, false));
+
+    // Escape closes the menu and changes nothing.
+    close_popup_menu(menu->window);
+    EXPECT_TRUE(wait_until([&] { return !has_popup_menu(tray->process_id()); }, 3s));
+    EXPECT_EQ(tray->wait(500ms), std::nullopt);
+    EXPECT_EQ(wine_tray_icons().size(), 1u);
+
+    // Exit, the last entry: the tray ends and takes its icon along.
+    menu = open_menu(tray->process_id());
+    ASSERT_TRUE(menu) << "the menu did not open a second time";
+    choose_from_bottom(menu->window, 1);
+    EXPECT_EQ(tray->wait(5s), 0u);
+    EXPECT_TRUE(wait_until([] { return wine_tray_icons().empty(); }, 3s));
+    EXPECT_EQ(tray_window(), nullptr);
 }
 
 } // namespace

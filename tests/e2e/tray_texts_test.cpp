@@ -1,5 +1,6 @@
 // The tray's texts in the language stored for the user: status lines, tooltips and the menu's
 // entries with their identifiers and states.
+#include "popup_menu.h"
 #include "user_registry.h"
 
 #include "i18n/language.h"
@@ -96,6 +97,37 @@ TEST_F(TrayTexts, MenuOfAMissingServiceOffersTheInstall) {
     EXPECT_EQ(ID_TRAY_INSTALL, 104u);
     EXPECT_EQ(ID_TRAY_SETUP, 108u);
     EXPECT_EQ(ID_TRAY_EXIT, 109u);
+}
+
+TEST_F(TrayTexts, BuiltMenuCarriesEntriesStatesAndTheDefault) {
+    use("en");
+    UniqueMenu busy = build_tray_menu(tray_menu_items(ServiceStatus::NotInstalled, true));
+    ASSERT_TRUE(busy);
+    auto entries = menu_entries(busy.get());
+    ASSERT_EQ(entries.size(), 6u);
+    EXPECT_EQ(entries[0].text, "KELTA MySQL 5.7 - service not installed");
+    EXPECT_TRUE(entries[0].greyed);
+    EXPECT_EQ(entries[0].id, 0u);
+    EXPECT_TRUE(entries[1].separator);
+    EXPECT_EQ(entries[2].text, "Setup...");
+    EXPECT_EQ(entries[2].id, 108u);
+    EXPECT_TRUE(entries[2].is_default);
+    EXPECT_FALSE(entries[2].greyed);
+    EXPECT_EQ(entries[3].text, "Install MySQL service");
+    EXPECT_EQ(entries[3].id, 104u);
+    EXPECT_TRUE(entries[3].greyed);
+    EXPECT_FALSE(entries[3].is_default);
+    EXPECT_TRUE(entries[4].separator);
+    EXPECT_EQ(entries[5].text, "Exit tray (MySQL keeps running)");
+    EXPECT_EQ(entries[5].id, 109u);
+    EXPECT_FALSE(entries[5].greyed);
+
+    UniqueMenu running = build_tray_menu(tray_menu_items(ServiceStatus::Running, false));
+    entries = menu_entries(running.get());
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[0].text, "KELTA MySQL 5.7 - running");
+    EXPECT_TRUE(entries[2].is_default);
+    EXPECT_EQ(entries[4].id, 109u);
 }
 
 } // namespace
