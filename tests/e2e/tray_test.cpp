@@ -213,4 +213,79 @@ TEST_F(Tray, MenuOfAMissingServiceAndItsExit) {
     EXPECT_EQ(tray_window(), nullptr);
 }
 
+TEST_F(Tray, IconAndTooltipFollowTheService) {
+    FakeService service(3307, 3000); // a stop stays pending for 3 s
+    auto tray = start_tray();
+    ASSERT_NE(icon_, nullptr);
+    EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - stopped (port 3307)");
+    take_welcome_balloon();
+    EXPECT_EQ(dot_of(icon_), DotSeen::red);
+    screenshot_tray("tray-stopped");
+
+    // Started from this process: the next tick of the 2-second timer shows it.
+    ASSERT_TRUE(service.start());
+    EXPECT_TRUE(tooltip_becomes("KELTA MySQL 5.7 - running (port 3307)", 4s)) << tooltip();
+    EXPECT_EQ(dot_of(icon_), DotSeen::none) << dot_name(dot_of(icon_));
+    screenshot_tray("tray-running");
+    auto menu = open_menu(tray->process_id());
+    ASSERT_TRUE(menu);
+    save_screenshot(menu->area, artifact_path("tray-menu-running"));
+    EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::Running, false));
+    close_popup_menu(menu->window);
+    EXPECT_TRUE(wait_until([&] { return !has_popup_menu(tray->process_id()); }, 3s));
+
+    ASSERT_TRUE(service.request_stop());
+    EXPECT_TRUE(tooltip_becomes("KELTA MySQL 5.7 - stopping... (port 3307)", 4s)) << tooltip();
+    EXPECT_EQ(dot_of(icon_), DotSeen::amber) << dot_name(dot_of(icon_));
+    screenshot_tray("tray-stopping");
+
+    ASSERT_TRUE(service.wait_for(SERVICE_STOPPED, 10000));
+    const auto stopped_at = std::chrono::steady_clock::now();
+    EXPECT_TRUE(tooltip_becomes("KELTA MySQL 5.7 - stopped (port 3307)", 4s)) << tooltip();
+    std::cout << "the tray showed the stop after "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now() - stopped_at)
+                     .count()
+              << " ms\n";
+    EXPECT_EQ(dot_of(icon_), DotSeen::red) << dot_name(dot_of(icon_));
+}
+
+TEST_F(Tray, RunningServiceThatDoesNotListenIsAmber) {
+    // A port nobody listens on: the service runs but the probe finds no listener.
+    const int port = 47311;
+    e2e::write_file(folder_.path("my.ini"), "[mysqld]\r\nport=" + std::to_string(port) + "\r\n");
+    FakeService service(0, 0);
+    ASSERT_TRUE(service.start());
+    auto tray = start_tray();
+    ASSERT_NE(icon_, nullptr);
+    EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - running, not accepting connections yet (port " +
+                             std::to_string(port) + ")");
+    take_welcome_balloon();
+    EXPECT_EQ(dot_of(icon_), DotSeen::amber) << dot_name(dot_of(icon_));
+    screenshot_tray("tray-not-accepting");
+
+    // A changed port alone is news too: the tooltip follows my.ini.
+    e2e::write_file(folder_.path("my.ini"), "[mysqld]\r\nport=47312\r\n");
+    EXPECT_TRUE(tooltip_becomes(
+        "KELTA MySQL 5.7 - running, not accepting connections yet (port 47312)", 4s))
+        << tooltip();
+}
+
+TEST_F(Tray, ChineseTooltipAndWelcome) {
+    ASSERT_TRUE(set_language("zh"));
+    FakeService service(3307, 0);
+    ASSERT_TRUE(service.start());
+    auto tray = start_tray();
+    ASSERT_NE(icon_, nullptr);
+    EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - 运行中 (端口 3307)");
+    std::optional<BalloonSeen> balloon;
+    ASSERT_TRUE(wait_until([&] { return (balloon = balloon_of(icon_)).has_value(); }, 6s));
+    EXPECT_EQ(balloon->text, "已在托盘中运行，双击图标打开设置。");
+    RECT area{};
+    GetWindowRect(wine_tray_window(), &area);
+    save_screenshot(union_of(area, balloon->area), artifact_path("tray-running-chinese"));
+    hide_balloons();
+    EXPECT_EQ(dot_of(icon_), DotSeen::none) << dot_name(dot_of(icon_));
+}
+
 } // namespace
