@@ -15,6 +15,7 @@
 #include "tray/menu.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -286,6 +287,78 @@ TEST_F(Tray, ChineseTooltipAndWelcome) {
     save_screenshot(union_of(area, balloon->area), artifact_path("tray-running-chinese"));
     hide_balloons();
     EXPECT_EQ(dot_of(icon_), DotSeen::none) << dot_name(dot_of(icon_));
+}
+
+TEST_F(Tray, TaskbarCreatedPutsTheIconBack) {
+    auto tray = start_tray();
+    ASSERT_NE(icon_, nullptr);
+    take_welcome_balloon();
+    const UINT taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
+
+    // With the icon still there the broadcast changes nothing: still one icon.
+    PostMessageW(HWND_BROADCAST, taskbar_created, 0, 0);
+    Sleep(1000);
+    EXPECT_EQ(wine_tray_icons().size(), 1u);
+
+    // A restarted shell has forgotten every icon: play that by removing ours from outside.
+    NOTIFYICONDATAW gone{.cbSize = sizeof(NOTIFYICONDATAW), .hWnd = tray_window(), .uID = 1};
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &gone));
+    ASSERT_TRUE(wait_until([] { return wine_tray_icons().empty(); }, 3s));
+    PostMessageW(HWND_BROADCAST, taskbar_created, 0, 0);
+    ASSERT_TRUE(wait_until([&] { return single_tray_icon().has_value(); }, 3s))
+        << "the icon did not come back";
+    icon_ = *single_tray_icon();
+    EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - service not installed (port 3307)");
+    // The welcome belongs to the first add only.
+    Sleep(3000);
+    EXPECT_EQ(balloon_of(icon_), std::nullopt);
+    EXPECT_EQ(dot_of(icon_), DotSeen::grey);
+}
+
+TEST_F(Tray, InstallFromTheMenuGreysTheEntryWhileItRuns) {
+    // A program folder of its own whose mysqld.exe takes 6 s and fails, so that the install
+    // runs long enough to look at and then reports its failure.
+    const std::string app = join_path(folder_.program_data(), "app");
+    const std::string bin = join_path(join_path(app, "MySQL"), "bin");
+    e2e::write_file(join_path(bin, "delay.txt"), "6");
+    ASSERT_TRUE(CopyFileW(widen(app_exe()).c_str(), widen(join_path(app, "KeltaMySQL.exe")).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(widen(test_program("kelta_slow_mysqld.exe")).c_str(),
+                          widen(join_path(bin, "mysqld.exe")).c_str(), FALSE));
+    const std::string runs = join_path(bin, "runs.log");
+
+    auto tray = start_tray(join_path(app, "KeltaMySQL.exe"));
+    ASSERT_NE(icon_, nullptr);
+    take_welcome_balloon();
+    auto menu = open_menu(tray->process_id());
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::NotInstalled, false));
+    choose_from_bottom(menu->window, 2); // Exit, then Install
+    ASSERT_TRUE(wait_until([&] { return exists(runs); }, 10s)) << "the install did not start";
+
+    menu = open_menu(tray->process_id());
+    ASSERT_TRUE(menu);
+    save_screenshot(menu->area, artifact_path("tray-menu-installing"));
+    EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::NotInstalled, true))
+        << "the install entry is not greyed while the install runs";
+    close_popup_menu(menu->window);
+    ASSERT_TRUE(wait_until([&] { return !has_popup_menu(tray->process_id()); }, 3s));
+
+    // The failure comes back as an error balloon; the entry is offered again.
+    std::optional<BalloonSeen> balloon;
+    ASSERT_TRUE(wait_until([&] { return (balloon = balloon_of(icon_)).has_value(); }, 20s))
+        << "no balloon after the failed install";
+    EXPECT_TRUE(balloon->text.starts_with("mysqld --initialize failed; see ")) << balloon->text;
+    EXPECT_TRUE(balloon->error_symbol);
+    RECT area{};
+    GetWindowRect(wine_tray_window(), &area);
+    save_screenshot(union_of(area, balloon->area), artifact_path("tray-install-failed"));
+    hide_balloons();
+    EXPECT_EQ(lines_of(e2e::read_file(runs)).size(), 1u);
+    menu = open_menu(tray->process_id());
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::NotInstalled, false));
+    close_popup_menu(menu->window);
+    EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - service not installed (port 3307)");
 }
 
 } // namespace
