@@ -18,6 +18,7 @@
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 using namespace e2e;
@@ -359,6 +360,46 @@ TEST_F(Tray, InstallFromTheMenuGreysTheEntryWhileItRuns) {
     EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::NotInstalled, false));
     close_popup_menu(menu->window);
     EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - service not installed (port 3307)");
+}
+
+// The bench's MySQL 5.7 server installed the way an installer does it, and stopped and started
+// from other processes while the tray watches.
+TEST_F(Tray, FollowsTheInstalledServerStoppedAndStartedElsewhere) {
+    struct ServiceRemoved {
+        ~ServiceRemoved() { remove_service("KeltaMySQL57"); }
+    } removed;
+    const unsigned short port = free_tcp_port();
+    const std::string config = join_path(folder_.program_data(), "setup.ini");
+    e2e::write_file(config, "[connection]\r\nport=" + std::to_string(port) + "\r\n");
+    const std::map<std::string, std::string> environment{{"ProgramData", folder_.program_data()}};
+    ASSERT_EQ(run({{"--install", "--quiet", "--config", config}, environment}).exit_code, 0u);
+    const std::string suffix = " (port " + std::to_string(port) + ")";
+
+    auto tray = start_tray();
+    ASSERT_NE(icon_, nullptr);
+    EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - running" + suffix);
+    take_welcome_balloon();
+    EXPECT_EQ(dot_of(icon_), DotSeen::none) << dot_name(dot_of(icon_));
+
+    ASSERT_EQ(run({{"--stop", "--quiet"}, environment}).exit_code, 0u);
+    const auto stopped_at = std::chrono::steady_clock::now();
+    EXPECT_TRUE(tooltip_becomes("KELTA MySQL 5.7 - stopped" + suffix, 4s)) << tooltip();
+    std::cout << "the tray showed the stop after "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now() - stopped_at)
+                     .count()
+              << " ms\n";
+    EXPECT_EQ(dot_of(icon_), DotSeen::red) << dot_name(dot_of(icon_));
+
+    ASSERT_EQ(run({{"--start", "--quiet"}, environment}).exit_code, 0u);
+    EXPECT_TRUE(tooltip_becomes("KELTA MySQL 5.7 - running" + suffix, 4s)) << tooltip();
+
+    // Exiting the tray leaves the server running.
+    auto menu = open_menu(tray->process_id());
+    ASSERT_TRUE(menu);
+    choose_from_bottom(menu->window, 1);
+    EXPECT_EQ(tray->wait(5s), 0u);
+    EXPECT_TRUE(tcp_listener(port)) << port;
 }
 
 } // namespace
