@@ -15,6 +15,7 @@
 #include "tray/menu.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
@@ -360,6 +361,58 @@ TEST_F(Tray, InstallFromTheMenuGreysTheEntryWhileItRuns) {
     EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::NotInstalled, false));
     close_popup_menu(menu->window);
     EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - service not installed (port 3307)");
+}
+
+// Programs the process started that still run.
+std::vector<DWORD> children_of(DWORD parent) {
+    std::vector<DWORD> children;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return children;
+    PROCESSENTRY32W entry{.dwSize = sizeof(PROCESSENTRY32W)};
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, L"KeltaMySQL.exe") == 0)
+            children.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return children;
+}
+
+void end_process(DWORD id) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    if (!process) return;
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
+TEST_F(Tray, DoubleClickAndSetupEntryOpenTheSetupWindow) {
+    auto tray = start_tray();
+    ASSERT_NE(icon_, nullptr);
+    take_welcome_balloon();
+    const DWORD tray_id = tray->process_id();
+
+    // A single click does nothing.
+    PostMessageW(tray_window(), tray_callback, tray_icon_id_, WM_LBUTTONUP);
+    Sleep(1500);
+    EXPECT_TRUE(children_of(tray_id).empty());
+
+    // A double click starts the program again for the Setup window, without waiting for it.
+    PostMessageW(tray_window(), tray_callback, tray_icon_id_, WM_LBUTTONDBLCLK);
+    std::vector<DWORD> setup;
+    ASSERT_TRUE(wait_until([&] { return !(setup = children_of(tray_id)).empty(); }, 10s))
+        << "no Setup process after the double click";
+    EXPECT_EQ(setup.size(), 1u);
+    for (DWORD id : setup) end_process(id);
+    EXPECT_EQ(tray->wait(0ms), std::nullopt);
+
+    // The Setup... entry does the same (from the bottom: Exit, Install, Setup...).
+    auto menu = open_menu(tray_id);
+    ASSERT_TRUE(menu);
+    choose_from_bottom(menu->window, 3);
+    ASSERT_TRUE(wait_until([&] { return !(setup = children_of(tray_id)).empty(); }, 10s))
+        << "no Setup process after the menu entry";
+    for (DWORD id : setup) end_process(id);
+    EXPECT_EQ(tray->wait(0ms), std::nullopt);
+    EXPECT_EQ(wine_tray_icons().size(), 1u);
 }
 
 // The bench's MySQL 5.7 server installed the way an installer does it, and stopped and started
