@@ -39,8 +39,8 @@ HWND create_tray_window(HINSTANCE instance, TrayState& state) {
     RegisterClassW(&window_class);
     // An ordinary top-level window that is never shown, not a message-only one: only top-level
     // windows receive the shell's "TaskbarCreated" broadcast.
-    return CreateWindowExW(0, tray_window_class, tray_window_title, 0, 0, 0, 0, 0, nullptr,
-                           nullptr, instance, &state);
+    return CreateWindowExW(0, tray_window_class, tray_window_title, 0, 0, 0, 0, 0, nullptr, nullptr,
+                           instance, &state);
 }
 
 } // namespace

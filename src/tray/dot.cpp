@@ -50,7 +50,9 @@ std::uint32_t blend(std::uint32_t pixel, DotColour colour, double k, bool premul
                 mix(c.blue, colour.blue));
 }
 
-double coverage(double radius, double distance) { return std::min(1.0, std::max(0.0, radius - distance)); }
+double coverage(double radius, double distance) {
+    return std::min(1.0, std::max(0.0, radius - distance));
+}
 
 } // namespace
 

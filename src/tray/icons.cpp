@@ -27,8 +27,8 @@ std::optional<IconPixels> read_pixels(HBITMAP colour) {
     IconPixels pixels{};
     WindowDc screen(nullptr);
     if (!colour || !screen.get() ||
-        GetDIBits(screen.get(), colour, 0, dot_icon_side, pixels.data(), &format,
-                  DIB_RGB_COLORS) == 0)
+        GetDIBits(screen.get(), colour, 0, dot_icon_side, pixels.data(), &format, DIB_RGB_COLORS) ==
+            0)
         return std::nullopt;
     return pixels;
 }
@@ -76,13 +76,13 @@ UniqueIcon add_status_dot(UniqueIcon source, DotColour colour) {
 }
 
 TrayIcons build_tray_icons(HINSTANCE module) {
-    constexpr std::array<std::optional<DotColour>, tray_icon_count> dots{
-        dot_grey, dot_red, dot_amber, std::nullopt};
+    constexpr std::array<std::optional<DotColour>, tray_icon_count> dots{dot_grey, dot_red,
+                                                                         dot_amber, std::nullopt};
     TrayIcons icons;
     for (std::size_t i = 0; i < tray_icon_count; ++i) {
-        UniqueIcon loaded(static_cast<HICON>(LoadImageW(module,
-                                                        MAKEINTRESOURCEW(program_icon_resource),
-                                                        IMAGE_ICON, dot_icon_side, dot_icon_side, 0)));
+        UniqueIcon loaded(
+            static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(program_icon_resource),
+                                          IMAGE_ICON, dot_icon_side, dot_icon_side, 0)));
         if (!loaded || !dots[i]) {
             icons[i] = std::move(loaded);
             continue;

@@ -11,15 +11,17 @@
 
 namespace {
 
-TrayMenuItem separator() { return {.text = {}, .id = 0, .flags = MF_SEPARATOR}; }
+TrayMenuItem separator() {
+    return {.text = {}, .id = 0, .flags = MF_SEPARATOR};
+}
 
 UINT track_menu(HWND window, HMENU menu) {
     POINT cursor{};
     GetCursorPos(&cursor);
     // Without the foreground the menu would not close when the operator clicks elsewhere.
     SetForegroundWindow(window);
-    const UINT command = static_cast<UINT>(TrackPopupMenu(
-        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr));
+    const UINT command = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                                          cursor.x, cursor.y, 0, window, nullptr));
     // Lets the menu's modal loop finish switching away, so that the next right click opens it.
     PostMessageW(window, WM_NULL, 0, 0);
     return command;
@@ -56,10 +58,10 @@ std::vector<TrayMenuItem> tray_menu_items(ServiceStatus status, bool installing)
                          .id = ID_TRAY_INSTALL,
                          .flags = MF_STRING | (installing ? MF_GRAYED : 0u)});
     items.push_back(separator());
-    items.push_back({.text = std::string(tr("Exit tray (MySQL keeps running)",
-                                            "退出托盘（MySQL 继续运行）")),
-                     .id = ID_TRAY_EXIT,
-                     .flags = MF_STRING});
+    items.push_back(
+        {.text = std::string(tr("Exit tray (MySQL keeps running)", "退出托盘（MySQL 继续运行）")),
+         .id = ID_TRAY_EXIT,
+         .flags = MF_STRING});
     return items;
 }
 

@@ -19,7 +19,9 @@ NOTIFYICONDATAW notify_data(HWND window) {
     return {.cbSize = sizeof(NOTIFYICONDATAW), .hWnd = window, .uID = tray_icon_id};
 }
 
-bool is_high_surrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool is_high_surrogate(wchar_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
 
 } // namespace
 
@@ -52,9 +54,8 @@ NOTIFYICONDATAW balloon_notify_data(HWND window, std::string_view text, bool is_
 
 void update_tray_icon(HWND window, bool add_first) {
     TrayState& state = tray_state(window);
-    NOTIFYICONDATAW data =
-        icon_notify_data(window, state.icons[icon_for_status(state.state)].get(),
-                         tray_tooltip_text(state.state, state.port));
+    NOTIFYICONDATAW data = icon_notify_data(window, state.icons[icon_for_status(state.state)].get(),
+                                            tray_tooltip_text(state.state, state.port));
 
     // After a taskbar restart the shell may or may not still know the icon; either call may be
     // the one that works.

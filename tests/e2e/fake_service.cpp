@@ -12,12 +12,13 @@ namespace {
 constexpr wchar_t service_name[] = L"KeltaMySQL57";
 
 void delete_existing(SC_HANDLE manager) {
-    SC_HANDLE old = OpenServiceW(manager, service_name, SERVICE_STOP | DELETE | SERVICE_QUERY_STATUS);
+    SC_HANDLE old =
+        OpenServiceW(manager, service_name, SERVICE_STOP | DELETE | SERVICE_QUERY_STATUS);
     if (!old) return;
     SERVICE_STATUS status{};
     ControlService(old, SERVICE_CONTROL_STOP, &status);
-    for (int i = 0; i < 100 && QueryServiceStatus(old, &status) &&
-                    status.dwCurrentState != SERVICE_STOPPED;
+    for (int i = 0;
+         i < 100 && QueryServiceStatus(old, &status) && status.dwCurrentState != SERVICE_STOPPED;
          ++i)
         Sleep(100);
     DeleteService(old);
@@ -42,9 +43,8 @@ FakeService::FakeService(int port, DWORD stop_delay_ms) {
     const std::wstring command = L"\"" + widen(test_program("kelta_test_service.exe")) + L"\" " +
                                  std::to_wstring(port) + L" " + std::to_wstring(stop_delay_ms);
     service_ = CreateServiceW(manager_, service_name, L"KELTA MySQL 5.7 (test)", SERVICE_ALL_ACCESS,
-                              SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                              SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
-                              nullptr, nullptr);
+                              SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                              command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
     if (!service_) ADD_FAILURE() << "cannot create the test service: " << GetLastError();
 }
 

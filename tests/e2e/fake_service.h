@@ -18,7 +18,7 @@ class FakeService {
     FakeService(const FakeService&) = delete;
     FakeService& operator=(const FakeService&) = delete;
 
-    bool start(); // waits until it runs
+    bool start();        // waits until it runs
     bool request_stop(); // does not wait
     DWORD state() const;
     bool wait_for(DWORD state, DWORD limit_ms) const;

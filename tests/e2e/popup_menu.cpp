@@ -60,7 +60,8 @@ void post_key(HWND menu, WPARAM key) {
 std::vector<MenuEntrySeen> menu_entries(HMENU menu) {
     std::vector<MenuEntrySeen> entries;
     const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) entries.push_back(read_entry(menu, static_cast<UINT>(i)));
+    for (int i = 0; i < count; ++i)
+        entries.push_back(read_entry(menu, static_cast<UINT>(i)));
     return entries;
 }
 
@@ -83,7 +84,8 @@ std::optional<MenuSeen> picture_of_menu(HMENU menu) {
         POINT cursor{};
         GetCursorPos(&cursor);
         SetForegroundWindow(owner);
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner, nullptr);
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner,
+                       nullptr);
         DestroyWindow(owner);
     });
     auto seen = wait_popup_menu(GetCurrentProcessId(), std::chrono::seconds(5));
@@ -92,13 +94,18 @@ std::optional<MenuSeen> picture_of_menu(HMENU menu) {
     return seen;
 }
 
-void close_popup_menu(HWND menu) { post_key(menu, VK_ESCAPE); }
+void close_popup_menu(HWND menu) {
+    post_key(menu, VK_ESCAPE);
+}
 
 void choose_from_bottom(HWND menu, int steps_up) {
-    for (int i = 0; i < steps_up; ++i) post_key(menu, VK_UP);
+    for (int i = 0; i < steps_up; ++i)
+        post_key(menu, VK_UP);
     post_key(menu, VK_RETURN);
 }
 
-bool has_popup_menu(DWORD process_id) { return find_popup_menu(process_id) != nullptr; }
+bool has_popup_menu(DWORD process_id) {
+    return find_popup_menu(process_id) != nullptr;
+}
 
 } // namespace e2e

@@ -21,7 +21,9 @@ std::uint32_t at(const IconPixels& pixels, int x, int y) {
     return pixels[static_cast<std::size_t>(y * dot_icon_side + x)];
 }
 
-bool outside_the_ring(int x, int y) { return std::hypot(x + 0.5 - 22.88, y + 0.5 - 22.88) >= 8.08; }
+bool outside_the_ring(int x, int y) {
+    return std::hypot(x + 0.5 - 22.88, y + 0.5 - 22.88) >= 8.08;
+}
 
 std::uint32_t opaque(DotColour c) {
     return 0xFF000000u | std::uint32_t(c.red) << 16 | std::uint32_t(c.green) << 8 | c.blue;
@@ -33,7 +35,10 @@ UniqueIcon icon_of(std::uint32_t pixel) {
     std::vector<std::uint8_t> mask(dot_icon_side * dot_icon_side / 8, 0);
     UniqueBitmap colour_bitmap(CreateBitmap(dot_icon_side, dot_icon_side, 1, 32, colour.data()));
     UniqueBitmap mask_bitmap(CreateBitmap(dot_icon_side, dot_icon_side, 1, 1, mask.data()));
-    ICONINFO info{.fIcon = TRUE, .xHotspot = 0, .yHotspot = 0, .hbmMask = mask_bitmap.get(),
+    ICONINFO info{.fIcon = TRUE,
+                  .xHotspot = 0,
+                  .yHotspot = 0,
+                  .hbmMask = mask_bitmap.get(),
                   .hbmColor = colour_bitmap.get()};
     return UniqueIcon(CreateIconIndirect(&info));
 }
@@ -53,7 +58,8 @@ class TrayIconsOfTheProgram : public ::testing::Test {
 
 TEST_F(TrayIconsOfTheProgram, ThreeDotsOverThePlainIcon) {
     TrayIcons icons = build_tray_icons(module_);
-    for (const auto& icon : icons) ASSERT_TRUE(icon);
+    for (const auto& icon : icons)
+        ASSERT_TRUE(icon);
     auto plain = icon_pixels(icons[icon_plain].get());
     ASSERT_TRUE(plain);
     // The plain icon is the program icon's 32-pixel picture, unchanged.
@@ -95,7 +101,8 @@ TEST(TrayIconDot, FullyOpaqueSourceGivesAnOpaqueDot) {
     EXPECT_EQ(at(*pixels, 22, 28), 0xFFD13343u);
     EXPECT_EQ(at(*pixels, 22, 30), 0xFF92969Fu);
     EXPECT_EQ(at(*pixels, 0, 0), 0xFFFFFFFFu);
-    for (std::uint32_t pixel : *pixels) ASSERT_EQ(pixel >> 24, 0xFFu);
+    for (std::uint32_t pixel : *pixels)
+        ASSERT_EQ(pixel >> 24, 0xFFu);
 }
 
 TEST(TrayIconDot, AlphaFormOfTheSourceIsKept) {

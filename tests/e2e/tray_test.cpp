@@ -31,7 +31,9 @@ const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
 const std::string welcome = "Running in the system tray. Double-click the icon to open Setup.";
 constexpr UINT tray_callback = WM_APP + 1;
 
-HWND tray_window() { return FindWindowW(L"KeltaMySqlTrayWnd", nullptr); }
+HWND tray_window() {
+    return FindWindowW(L"KeltaMySqlTrayWnd", nullptr);
+}
 
 int tray_window_count() {
     int count = 0;
@@ -73,31 +75,41 @@ class Tray : public ::testing::Test {
     std::unique_ptr<Running> start_tray(const std::string& program = app_exe()) {
         auto tray = std::make_unique<Running>(tray_launch(program));
         HWND icon = nullptr;
-        EXPECT_TRUE(wait_until(
+        const bool shown = wait_until(
             [&] {
                 auto single = single_tray_icon();
                 icon = single.value_or(nullptr);
                 return icon && tooltip_of(icon).value_or("").starts_with("KELTA MySQL 5.7 - ");
             },
-            15s))
-            << "the tray icon did not show";
+            15s);
+        EXPECT_TRUE(shown) << "the tray icon did not show: " << wine_tray_icons().size()
+                           << " icons, Wine's tray window "
+                           << (IsWindowVisible(wine_tray_window()) ? "shown" : "hidden")
+                           << ", tray window " << (tray_window() ? "present" : "missing")
+                           << ", tooltip " << (icon ? tooltip_of(icon).value_or("none") : "-");
         icon_ = icon;
         return tray;
     }
 
-    // The welcome balloon shows about 2 s after the first add.
-    void take_welcome_balloon() {
+    // The welcome balloon shows about 2 s after the first add; `picture`: keep a screenshot.
+    void take_welcome_balloon(const std::string& picture = "") {
         std::optional<BalloonSeen> balloon;
         ASSERT_TRUE(wait_until([&] { return (balloon = balloon_of(icon_)).has_value(); }, 6s))
             << "no welcome balloon";
         EXPECT_EQ(balloon->text, welcome);
         EXPECT_TRUE(balloon->information_symbol);
         EXPECT_FALSE(balloon->error_symbol);
+        if (!picture.empty()) screenshot_with_balloon(picture);
+        hide_balloons();
+    }
+
+    // Wine lays a new balloon out again once its fonts are loaded: the picture waits for that.
+    void screenshot_with_balloon(const std::string& name) {
+        Sleep(settle_ms);
+        auto balloon = balloon_of(icon_);
         RECT area{};
         GetWindowRect(wine_tray_window(), &area);
-        if (!welcome_shot_taken_) save_screenshot(union_of(area, balloon->area), artifact_path("tray-welcome"));
-        welcome_shot_taken_ = true;
-        hide_balloons();
+        save_screenshot(balloon ? union_of(area, balloon->area) : area, artifact_path(name));
     }
 
     void hide_balloons() {
@@ -122,6 +134,7 @@ class Tray : public ::testing::Test {
     }
 
     void screenshot_tray(const std::string& name) {
+        Sleep(settle_ms); // the tray window's caption is drawn again after the balloon went
         RECT area{};
         GetWindowRect(wine_tray_window(), &area);
         save_screenshot(area, artifact_path(name));
@@ -135,7 +148,7 @@ class Tray : public ::testing::Test {
     TestFolder folder_;
     SavedUserValue language_{program_key, "Language"};
     HWND icon_ = nullptr;
-    bool welcome_shot_taken_ = false;
+    static constexpr DWORD settle_ms = 1500;
     const WPARAM tray_icon_id_ = 1;
 };
 
@@ -173,7 +186,7 @@ TEST_F(Tray, MissingServiceShowsTheGreyDotAndTheWelcomeOnce) {
     auto tray = start_tray();
     ASSERT_NE(icon_, nullptr);
     EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - service not installed (port 3307)");
-    take_welcome_balloon();
+    take_welcome_balloon("tray-welcome");
     EXPECT_EQ(dot_of(icon_), DotSeen::grey);
     screenshot_tray("tray-not-installed");
 }
@@ -284,9 +297,7 @@ TEST_F(Tray, ChineseTooltipAndWelcome) {
     std::optional<BalloonSeen> balloon;
     ASSERT_TRUE(wait_until([&] { return (balloon = balloon_of(icon_)).has_value(); }, 6s));
     EXPECT_EQ(balloon->text, "已在托盘中运行，双击图标打开设置。");
-    RECT area{};
-    GetWindowRect(wine_tray_window(), &area);
-    save_screenshot(union_of(area, balloon->area), artifact_path("tray-running-chinese"));
+    screenshot_with_balloon("tray-running-chinese");
     hide_balloons();
     EXPECT_EQ(dot_of(icon_), DotSeen::none) << dot_name(dot_of(icon_));
 }
@@ -323,7 +334,8 @@ TEST_F(Tray, InstallFromTheMenuGreysTheEntryWhileItRuns) {
     const std::string app = join_path(folder_.program_data(), "app");
     const std::string bin = join_path(join_path(app, "MySQL"), "bin");
     e2e::write_file(join_path(bin, "delay.txt"), "6");
-    ASSERT_TRUE(CopyFileW(widen(app_exe()).c_str(), widen(join_path(app, "KeltaMySQL.exe")).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(widen(app_exe()).c_str(), widen(join_path(app, "KeltaMySQL.exe")).c_str(),
+                          FALSE));
     ASSERT_TRUE(CopyFileW(widen(test_program("kelta_slow_mysqld.exe")).c_str(),
                           widen(join_path(bin, "mysqld.exe")).c_str(), FALSE));
     const std::string runs = join_path(bin, "runs.log");
@@ -351,9 +363,7 @@ TEST_F(Tray, InstallFromTheMenuGreysTheEntryWhileItRuns) {
         << "no balloon after the failed install";
     EXPECT_TRUE(balloon->text.starts_with("mysqld --initialize failed; see ")) << balloon->text;
     EXPECT_TRUE(balloon->error_symbol);
-    RECT area{};
-    GetWindowRect(wine_tray_window(), &area);
-    save_screenshot(union_of(area, balloon->area), artifact_path("tray-install-failed"));
+    screenshot_with_balloon("tray-install-failed");
     hide_balloons();
     EXPECT_EQ(lines_of(e2e::read_file(runs)).size(), 1u);
     menu = open_menu(tray->process_id());
@@ -369,8 +379,10 @@ std::vector<DWORD> children_of(DWORD parent) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return children;
     PROCESSENTRY32W entry{.dwSize = sizeof(PROCESSENTRY32W)};
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, L"KeltaMySQL.exe") == 0)
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent &&
+            _wcsicmp(entry.szExeFile, L"KeltaMySQL.exe") == 0)
             children.push_back(entry.th32ProcessID);
     CloseHandle(snapshot);
     return children;
@@ -401,7 +413,8 @@ TEST_F(Tray, DoubleClickAndSetupEntryOpenTheSetupWindow) {
     ASSERT_TRUE(wait_until([&] { return !(setup = children_of(tray_id)).empty(); }, 10s))
         << "no Setup process after the double click";
     EXPECT_EQ(setup.size(), 1u);
-    for (DWORD id : setup) end_process(id);
+    for (DWORD id : setup)
+        end_process(id);
     EXPECT_EQ(tray->wait(0ms), std::nullopt);
 
     // The Setup... entry does the same (from the bottom: Exit, Install, Setup...).
@@ -410,7 +423,8 @@ TEST_F(Tray, DoubleClickAndSetupEntryOpenTheSetupWindow) {
     choose_from_bottom(menu->window, 3);
     ASSERT_TRUE(wait_until([&] { return !(setup = children_of(tray_id)).empty(); }, 10s))
         << "no Setup process after the menu entry";
-    for (DWORD id : setup) end_process(id);
+    for (DWORD id : setup)
+        end_process(id);
     EXPECT_EQ(tray->wait(0ms), std::nullopt);
     EXPECT_EQ(wine_tray_icons().size(), 1u);
 }

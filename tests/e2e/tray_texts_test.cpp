@@ -48,7 +48,8 @@ TEST_F(TrayTexts, TooltipAddsThePort) {
     EXPECT_EQ(tray_tooltip_text(ServiceStatus::Stopped, 65535),
               "KELTA MySQL 5.7 - stopped (port 65535)");
     use("zh");
-    EXPECT_EQ(tray_tooltip_text(ServiceStatus::Running, 3307), "KELTA MySQL 5.7 - 运行中 (端口 3307)");
+    EXPECT_EQ(tray_tooltip_text(ServiceStatus::Running, 3307),
+              "KELTA MySQL 5.7 - 运行中 (端口 3307)");
     // French keeps "port" as it is; Spanish translates it.
     use("fr");
     EXPECT_EQ(tray_tooltip_text(ServiceStatus::Stopped, 3307),
@@ -60,9 +61,9 @@ TEST_F(TrayTexts, TooltipAddsThePort) {
 
 TEST_F(TrayTexts, MenuOfAnInstalledServiceHasFiveEntries) {
     use("en");
-    for (ServiceStatus status : {ServiceStatus::Stopped, ServiceStatus::Starting,
-                                 ServiceStatus::Stopping, ServiceStatus::RunningNotAccepting,
-                                 ServiceStatus::Running}) {
+    for (ServiceStatus status :
+         {ServiceStatus::Stopped, ServiceStatus::Starting, ServiceStatus::Stopping,
+          ServiceStatus::RunningNotAccepting, ServiceStatus::Running}) {
         // The install flag matters only while the install entry is offered.
         auto items = tray_menu_items(status, true);
         ASSERT_EQ(items.size(), 5u);

@@ -72,7 +72,8 @@ std::optional<std::string> tool_text(HWND control, HWND icon) {
     tool.lpszText = reinterpret_cast<wchar_t*>(block.at(text_offset));
     // A control without this tool leaves the buffer alone: the mark tells it from an empty text.
     const wchar_t not_found = L'\x1';
-    if (!block.write(0, &tool, sizeof tool) || !block.write(text_offset, &not_found, sizeof not_found))
+    if (!block.write(0, &tool, sizeof tool) ||
+        !block.write(text_offset, &not_found, sizeof not_found))
         return std::nullopt;
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(control, TTM_GETTEXTW, text_units,
@@ -104,18 +105,23 @@ std::vector<HWND> controls_owned_by(HWND icon) {
     return search.found;
 }
 
-bool is_balloon(HWND control) { return (GetWindowLongW(control, GWL_STYLE) & TTS_BALLOON) != 0; }
+bool is_balloon(HWND control) {
+    return (GetWindowLongW(control, GWL_STYLE) & TTS_BALLOON) != 0;
+}
 
 } // namespace
 
-HWND wine_tray_window() { return FindWindowW(L"__winex11_standalone_tray", nullptr); }
+HWND wine_tray_window() {
+    return FindWindowW(L"__winex11_standalone_tray", nullptr);
+}
 
 std::vector<HWND> wine_tray_icons() {
     std::vector<HWND> icons;
     HWND tray = wine_tray_window();
     if (!tray) return icons;
     for (HWND child = GetWindow(tray, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (class_of(child) == L"__winex11_tray_icon" && IsWindowVisible(child)) icons.push_back(child);
+        if (class_of(child) == L"__winex11_tray_icon" && IsWindowVisible(child))
+            icons.push_back(child);
     std::sort(icons.begin(), icons.end(), [](HWND a, HWND b) {
         RECT ra{}, rb{};
         GetWindowRect(a, &ra);
@@ -167,9 +173,12 @@ DotSeen dot_of(HWND icon) {
     int grey = 0, red = 0, amber = 0;
     for (DWORD pixel : screen_pixels(area)) {
         const int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
-        if (r > 180 && g < 90 && b < 110) ++red;
-        else if (r > 200 && g > 120 && g < 200 && b < 90) ++amber;
-        else if (r > 120 && r < 180 && std::abs(r - g) < 12 && std::abs(r - b) < 12) ++grey;
+        if (r > 180 && g < 90 && b < 110)
+            ++red;
+        else if (r > 200 && g > 120 && g < 200 && b < 90)
+            ++amber;
+        else if (r > 120 && r < 180 && std::abs(r - g) < 12 && std::abs(r - b) < 12)
+            ++grey;
     }
     // The scaled dot covers about a dozen pixels of the 16-pixel picture.
     constexpr int dot_pixels = 6;
@@ -223,7 +232,8 @@ void save_screenshot(const RECT& area, const std::string& path) {
     std::memcpy(bytes.data(), &file, sizeof file);
     std::memcpy(bytes.data() + sizeof file, &info, sizeof info);
     for (int y = 0; y < height; ++y) {
-        char* row = bytes.data() + file.bfOffBits + static_cast<std::size_t>((height - 1 - y) * stride);
+        char* row =
+            bytes.data() + file.bfOffBits + static_cast<std::size_t>((height - 1 - y) * stride);
         for (int x = 0; x < width; ++x) {
             const DWORD pixel = pixels[static_cast<std::size_t>(y * width + x)];
             row[x * 3] = static_cast<char>(pixel & 0xFF);

@@ -16,15 +16,14 @@ DWORD stop_delay_ms = 0;
 
 void report(DWORD state, DWORD wait_hint_ms = 0) {
     static DWORD checkpoint = 0;
-    SERVICE_STATUS status{.dwServiceType = SERVICE_WIN32_OWN_PROCESS,
-                          .dwCurrentState = state,
-                          .dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0u,
-                          .dwWin32ExitCode = NO_ERROR,
-                          .dwServiceSpecificExitCode = 0,
-                          .dwCheckPoint = state == SERVICE_RUNNING || state == SERVICE_STOPPED
-                                              ? 0
-                                              : ++checkpoint,
-                          .dwWaitHint = wait_hint_ms};
+    SERVICE_STATUS status{
+        .dwServiceType = SERVICE_WIN32_OWN_PROCESS,
+        .dwCurrentState = state,
+        .dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0u,
+        .dwWin32ExitCode = NO_ERROR,
+        .dwServiceSpecificExitCode = 0,
+        .dwCheckPoint = state == SERVICE_RUNNING || state == SERVICE_STOPPED ? 0 : ++checkpoint,
+        .dwWaitHint = wait_hint_ms};
     SetServiceStatus(status_handle, &status);
 }
 

@@ -50,7 +50,8 @@ TEST(TrayDot, OpaquePictureGetsAnOpaqueDot) {
     for (auto [x, y] : {std::pair{0, 0}, {31, 31}, {30, 30}, {16, 16}, {14, 22}, {22, 14}})
         EXPECT_EQ(at(pixels, x, y), 0xFFFFFFFFu) << x << "," << y;
     // Every pixel of the dot stays fully opaque.
-    for (std::uint32_t pixel : pixels) EXPECT_EQ(pixel >> 24, 0xFFu);
+    for (std::uint32_t pixel : pixels)
+        EXPECT_EQ(pixel >> 24, 0xFFu);
 }
 
 TEST(TrayDot, DotOnATransparentPictureIsPremultiplied) {

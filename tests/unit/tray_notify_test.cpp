@@ -8,9 +8,13 @@
 
 namespace {
 
-std::wstring field(const wchar_t* buffer) { return buffer; }
+std::wstring field(const wchar_t* buffer) {
+    return buffer;
+}
 
-HWND some_window() { return reinterpret_cast<HWND>(0x1234); }
+HWND some_window() {
+    return reinterpret_cast<HWND>(0x1234);
+}
 
 TEST(CopyToWideBuffer, KeepsAtMostOneUnitLessThanTheBuffer) {
     wchar_t tip[128];
@@ -29,7 +33,8 @@ TEST(CopyToWideBuffer, CountsUtf16UnitsNotBytes) {
     wchar_t tip[128];
     // 40 Chinese characters are 120 UTF-8 bytes but 40 units: all of them fit.
     std::string chinese;
-    for (int i = 0; i < 40; ++i) chinese += "运";
+    for (int i = 0; i < 40; ++i)
+        chinese += "运";
     copy_to_wide_buffer(tip, chinese);
     EXPECT_EQ(field(tip), std::wstring(40, L'\u8FD0'));
     wchar_t title[64];
@@ -65,7 +70,7 @@ TEST(NotifyData, BalloonFormCarriesTitleTextAndSymbol) {
     NOTIFYICONDATAW info = balloon_notify_data(some_window(), "MySQL service installed", false);
     EXPECT_EQ(info.cbSize, 976u);
     EXPECT_EQ(info.uID, 1u);
-    EXPECT_EQ(info.uFlags, 0x10u); // NIF_INFO only: icon and tooltip stay as they are
+    EXPECT_EQ(info.uFlags, 0x10u);   // NIF_INFO only: icon and tooltip stay as they are
     EXPECT_EQ(info.dwInfoFlags, 1u); // NIIF_INFO
     EXPECT_EQ(field(info.szInfoTitle), L"KELTA Retail MySQL");
     EXPECT_EQ(field(info.szInfo), L"MySQL service installed");
