@@ -46,7 +46,7 @@ HWND create_tray_window(HINSTANCE instance, TrayState& state) {
 } // namespace
 
 void run_tray_program() {
-    UniqueHandle mutex; // held until the process ends
+    UniqueHandle mutex; // held while the tray runs; the process ends right after
     if (another_tray_runs(mutex)) return;
 
     apply_app_dark_mode();
