@@ -1,6 +1,7 @@
 #include "popup_menu.h"
 
 #include "harness.h"
+#include "setup_window.h"
 #include "wine_tray.h"
 
 #include "app/text.h"
@@ -67,7 +68,7 @@ std::vector<MenuEntrySeen> menu_entries(HMENU menu) {
 
 std::optional<MenuSeen> wait_popup_menu(DWORD process_id, std::chrono::milliseconds limit) {
     HWND window = nullptr;
-    if (!wait_until([&] { return (window = find_popup_menu(process_id)) != nullptr; }, limit))
+    if (!eventually([&] { return (window = find_popup_menu(process_id)) != nullptr; }, limit))
         return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(400)); // let it finish drawing
     MenuSeen seen;

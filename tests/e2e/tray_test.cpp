@@ -5,6 +5,7 @@
 #include "harness.h"
 #include "popup_menu.h"
 #include "user_registry.h"
+#include "setup_window.h"
 #include "wine_tray.h"
 
 #include "app/files.h"
@@ -63,7 +64,7 @@ class Tray : public ::testing::Test {
     }
     void TearDown() override {
         quit_running_tray();
-        wait_until([] { return wine_tray_icons().empty(); }, 3s);
+        eventually([] { return wine_tray_icons().empty(); }, 3s);
     }
 
     Launch tray_launch(const std::string& program = app_exe()) {
@@ -75,7 +76,7 @@ class Tray : public ::testing::Test {
     std::unique_ptr<Running> start_tray(const std::string& program = app_exe()) {
         auto tray = std::make_unique<Running>(tray_launch(program));
         HWND icon = nullptr;
-        const bool shown = wait_until(
+        const bool shown = eventually(
             [&] {
                 auto single = single_tray_icon();
                 icon = single.value_or(nullptr);
@@ -94,7 +95,7 @@ class Tray : public ::testing::Test {
     // The welcome balloon shows about 2 s after the first add; `picture`: keep a screenshot.
     void take_welcome_balloon(const std::string& picture = "") {
         std::optional<BalloonSeen> balloon;
-        ASSERT_TRUE(wait_until([&] { return (balloon = balloon_of(icon_)).has_value(); }, 6s))
+        ASSERT_TRUE(eventually([&] { return (balloon = balloon_of(icon_)).has_value(); }, 6s))
             << "no welcome balloon";
         EXPECT_EQ(balloon->text, welcome);
         EXPECT_TRUE(balloon->information_symbol);
@@ -109,7 +110,7 @@ class Tray : public ::testing::Test {
         auto balloon = balloon_of(icon_);
         RECT area{};
         GetWindowRect(wine_tray_window(), &area);
-        save_screenshot(balloon ? union_of(area, balloon->area) : area, artifact_path(name));
+        save_screenshot(name, balloon ? union_of(area, balloon->area) : area);
     }
 
     void hide_balloons() {
@@ -130,14 +131,14 @@ class Tray : public ::testing::Test {
     std::string tooltip() { return tooltip_of(icon_).value_or("<no tooltip>"); }
 
     bool tooltip_becomes(const std::string& text, std::chrono::milliseconds limit) {
-        return wait_until([&] { return tooltip() == text; }, limit);
+        return eventually([&] { return tooltip() == text; }, limit);
     }
 
     void screenshot_tray(const std::string& name) {
         Sleep(settle_ms); // the tray window's caption is drawn again after the balloon went
         RECT area{};
         GetWindowRect(wine_tray_window(), &area);
-        save_screenshot(area, artifact_path(name));
+        save_screenshot(name, area);
     }
 
     std::optional<MenuSeen> open_menu(DWORD process_id) {
@@ -169,7 +170,7 @@ TEST_F(Tray, SecondStartEndsAtOnceAndQuitClosesTheFirst) {
     // --quit returns only after the window is gone; the process follows at once.
     EXPECT_EQ(tray_window(), nullptr);
     EXPECT_EQ(first->wait(2s), 0u);
-    EXPECT_TRUE(wait_until([] { return wine_tray_icons().empty(); }, 2s)) << "icon left behind";
+    EXPECT_TRUE(eventually([] { return wine_tray_icons().empty(); }, 2s)) << "icon left behind";
     std::cout << "--quit took " << quit.elapsed.count() << " ms\n";
 }
 
@@ -205,7 +206,7 @@ TEST_F(Tray, MenuOfAMissingServiceAndItsExit) {
 
     auto menu = open_menu(tray->process_id());
     ASSERT_TRUE(menu) << "no menu opened";
-    save_screenshot(menu->area, artifact_path("tray-menu-not-installed"));
+    save_screenshot("tray-menu-not-installed", menu->area);
     // Wine keeps a menu inside its process: the tray's menu is compared with the picture of the
     // menu built here for the expected entries (read entry by entry in TrayTexts).
     const auto expected = expected_menu_picture(ServiceStatus::NotInstalled, false);
@@ -216,7 +217,7 @@ TEST_F(Tray, MenuOfAMissingServiceAndItsExit) {
 
     // Escape closes the menu and changes nothing.
     close_popup_menu(menu->window);
-    EXPECT_TRUE(wait_until([&] { return !has_popup_menu(tray->process_id()); }, 3s));
+    EXPECT_TRUE(eventually([&] { return !has_popup_menu(tray->process_id()); }, 3s));
     EXPECT_EQ(tray->wait(500ms), std::nullopt);
     EXPECT_EQ(wine_tray_icons().size(), 1u);
 
@@ -225,7 +226,7 @@ TEST_F(Tray, MenuOfAMissingServiceAndItsExit) {
     ASSERT_TRUE(menu) << "the menu did not open a second time";
     choose_from_bottom(menu->window, 1);
     EXPECT_EQ(tray->wait(5s), 0u);
-    EXPECT_TRUE(wait_until([] { return wine_tray_icons().empty(); }, 3s));
+    EXPECT_TRUE(eventually([] { return wine_tray_icons().empty(); }, 3s));
     EXPECT_EQ(tray_window(), nullptr);
 }
 
@@ -245,10 +246,10 @@ TEST_F(Tray, IconAndTooltipFollowTheService) {
     screenshot_tray("tray-running");
     auto menu = open_menu(tray->process_id());
     ASSERT_TRUE(menu);
-    save_screenshot(menu->area, artifact_path("tray-menu-running"));
+    save_screenshot("tray-menu-running", menu->area);
     EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::Running, false));
     close_popup_menu(menu->window);
-    EXPECT_TRUE(wait_until([&] { return !has_popup_menu(tray->process_id()); }, 3s));
+    EXPECT_TRUE(eventually([&] { return !has_popup_menu(tray->process_id()); }, 3s));
 
     ASSERT_TRUE(service.request_stop());
     EXPECT_TRUE(tooltip_becomes("KELTA MySQL 5.7 - stopping... (port 3307)", 4s)) << tooltip();
@@ -295,7 +296,7 @@ TEST_F(Tray, ChineseTooltipAndWelcome) {
     ASSERT_NE(icon_, nullptr);
     EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - 运行中 (端口 3307)");
     std::optional<BalloonSeen> balloon;
-    ASSERT_TRUE(wait_until([&] { return (balloon = balloon_of(icon_)).has_value(); }, 6s));
+    ASSERT_TRUE(eventually([&] { return (balloon = balloon_of(icon_)).has_value(); }, 6s));
     EXPECT_EQ(balloon->text, "已在托盘中运行，双击图标打开设置。");
     screenshot_with_balloon("tray-running-chinese");
     hide_balloons();
@@ -316,9 +317,9 @@ TEST_F(Tray, TaskbarCreatedPutsTheIconBack) {
     // A restarted shell has forgotten every icon: play that by removing ours from outside.
     NOTIFYICONDATAW gone{.cbSize = sizeof(NOTIFYICONDATAW), .hWnd = tray_window(), .uID = 1};
     ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &gone));
-    ASSERT_TRUE(wait_until([] { return wine_tray_icons().empty(); }, 3s));
+    ASSERT_TRUE(eventually([] { return wine_tray_icons().empty(); }, 3s));
     PostMessageW(HWND_BROADCAST, taskbar_created, 0, 0);
-    ASSERT_TRUE(wait_until([&] { return single_tray_icon().has_value(); }, 3s))
+    ASSERT_TRUE(eventually([&] { return single_tray_icon().has_value(); }, 3s))
         << "the icon did not come back";
     icon_ = *single_tray_icon();
     EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - service not installed (port 3307)");
@@ -347,19 +348,19 @@ TEST_F(Tray, InstallFromTheMenuGreysTheEntryWhileItRuns) {
     ASSERT_TRUE(menu);
     EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::NotInstalled, false));
     choose_from_bottom(menu->window, 2); // Exit, then Install
-    ASSERT_TRUE(wait_until([&] { return exists(runs); }, 10s)) << "the install did not start";
+    ASSERT_TRUE(eventually([&] { return exists(runs); }, 10s)) << "the install did not start";
 
     menu = open_menu(tray->process_id());
     ASSERT_TRUE(menu);
-    save_screenshot(menu->area, artifact_path("tray-menu-installing"));
+    save_screenshot("tray-menu-installing", menu->area);
     EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::NotInstalled, true))
         << "the install entry is not greyed while the install runs";
     close_popup_menu(menu->window);
-    ASSERT_TRUE(wait_until([&] { return !has_popup_menu(tray->process_id()); }, 3s));
+    ASSERT_TRUE(eventually([&] { return !has_popup_menu(tray->process_id()); }, 3s));
 
     // The failure comes back as an error balloon; the entry is offered again.
     std::optional<BalloonSeen> balloon;
-    ASSERT_TRUE(wait_until([&] { return (balloon = balloon_of(icon_)).has_value(); }, 20s))
+    ASSERT_TRUE(eventually([&] { return (balloon = balloon_of(icon_)).has_value(); }, 20s))
         << "no balloon after the failed install";
     EXPECT_TRUE(balloon->text.starts_with("mysqld --initialize failed; see ")) << balloon->text;
     EXPECT_TRUE(balloon->error_symbol);
@@ -410,7 +411,7 @@ TEST_F(Tray, DoubleClickAndSetupEntryOpenTheSetupWindow) {
     // A double click starts the program again for the Setup window, without waiting for it.
     PostMessageW(tray_window(), tray_callback, tray_icon_id_, WM_LBUTTONDBLCLK);
     std::vector<DWORD> setup;
-    ASSERT_TRUE(wait_until([&] { return !(setup = children_of(tray_id)).empty(); }, 10s))
+    ASSERT_TRUE(eventually([&] { return !(setup = children_of(tray_id)).empty(); }, 10s))
         << "no Setup process after the double click";
     EXPECT_EQ(setup.size(), 1u);
     for (DWORD id : setup)
@@ -421,7 +422,7 @@ TEST_F(Tray, DoubleClickAndSetupEntryOpenTheSetupWindow) {
     auto menu = open_menu(tray_id);
     ASSERT_TRUE(menu);
     choose_from_bottom(menu->window, 3);
-    ASSERT_TRUE(wait_until([&] { return !(setup = children_of(tray_id)).empty(); }, 10s))
+    ASSERT_TRUE(eventually([&] { return !(setup = children_of(tray_id)).empty(); }, 10s))
         << "no Setup process after the menu entry";
     for (DWORD id : setup)
         end_process(id);

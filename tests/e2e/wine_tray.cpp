@@ -2,15 +2,12 @@
 
 #include "harness.h"
 
-#include "app/files.h"
 #include "app/text.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <thread>
 
 namespace e2e {
 
@@ -201,51 +198,6 @@ const char* dot_name(DotSeen dot) {
         break;
     }
     return "none";
-}
-
-bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-}
-
-void save_screenshot(const RECT& area, const std::string& path) {
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) return;
-    const auto pixels = screen_pixels(area);
-    const int stride = (width * 3 + 3) & ~3;
-    BITMAPFILEHEADER file{};
-    BITMAPINFOHEADER info{.biSize = sizeof(BITMAPINFOHEADER),
-                          .biWidth = width,
-                          .biHeight = height, // bottom-up
-                          .biPlanes = 1,
-                          .biBitCount = 24,
-                          .biCompression = BI_RGB,
-                          .biSizeImage = static_cast<DWORD>(stride * height)};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    std::string bytes(file.bfSize, '\0');
-    std::memcpy(bytes.data(), &file, sizeof file);
-    std::memcpy(bytes.data() + sizeof file, &info, sizeof info);
-    for (int y = 0; y < height; ++y) {
-        char* row =
-            bytes.data() + file.bfOffBits + static_cast<std::size_t>((height - 1 - y) * stride);
-        for (int x = 0; x < width; ++x) {
-            const DWORD pixel = pixels[static_cast<std::size_t>(y * width + x)];
-            row[x * 3] = static_cast<char>(pixel & 0xFF);
-            row[x * 3 + 1] = static_cast<char>((pixel >> 8) & 0xFF);
-            row[x * 3 + 2] = static_cast<char>((pixel >> 16) & 0xFF);
-        }
-    }
-    write_file(path, bytes);
-}
-
-std::string artifact_path(const std::string& name) {
-    return "C:\\kelta-test\\artifacts\\" + name + ".bmp";
 }
 
 } // namespace e2e

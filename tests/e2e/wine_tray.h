@@ -6,8 +6,6 @@
 // of the process that draws the tray.
 #include <windows.h>
 
-#include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,13 +35,5 @@ std::optional<BalloonSeen> balloon_of(HWND icon);
 enum class DotSeen { none, grey, red, amber };
 DotSeen dot_of(HWND icon);
 const char* dot_name(DotSeen dot);
-
-// Polls every 100 ms until `done` says yes or the limit passes; gives the last answer.
-bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit);
-
-// Saves what the display shows in the rectangle as a 24-bit BMP file.
-void save_screenshot(const RECT& area, const std::string& path);
-// C:\kelta-test\artifacts\<name>.bmp, kept after the run for people to look at.
-std::string artifact_path(const std::string& name);
 
 } // namespace e2e
