@@ -104,9 +104,7 @@ class Tray : public ::testing::Test {
         hide_balloons();
     }
 
-    // Wine lays a new balloon out again once its fonts are loaded: the picture waits for that.
     void screenshot_with_balloon(const std::string& name) {
-        Sleep(settle_ms);
         auto balloon = balloon_of(icon_);
         RECT area{};
         GetWindowRect(wine_tray_window(), &area);
@@ -135,7 +133,6 @@ class Tray : public ::testing::Test {
     }
 
     void screenshot_tray(const std::string& name) {
-        Sleep(settle_ms); // the tray window's caption is drawn again after the balloon went
         RECT area{};
         GetWindowRect(wine_tray_window(), &area);
         save_screenshot(name, area);
@@ -149,7 +146,6 @@ class Tray : public ::testing::Test {
     TestFolder folder_;
     SavedUserValue language_{program_key, "Language"};
     HWND icon_ = nullptr;
-    static constexpr DWORD settle_ms = 1500;
     const WPARAM tray_icon_id_ = 1;
 };
 
