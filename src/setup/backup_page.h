@@ -1,6 +1,6 @@
 #pragma once
-// The Backup & restore page (page 2): the frame's hooks into it. The page's own controls and
-// rules are built on these; until then it shows its cards and title only.
+// The Backup & restore page (page 2): a dump to a file of the operator's choice, a restore from
+// one after a question, the folder of the safety dumps, and where the data lives.
 #include <windows.h>
 
 void create_backup_controls(HWND window);
@@ -8,3 +8,7 @@ void create_backup_controls(HWND window);
 void refresh_backup_page(HWND window);
 // A click on one of the page's buttons; false when the identifier is not the page's.
 bool handle_backup_command(HWND window, int control_id);
+
+// Creates the data folder when it is missing and opens it in Explorer (also the General page's
+// Log folder).
+void open_data_folder();

@@ -1,16 +1,29 @@
 #pragma once
-// The Connection page (page 1): the frame's hooks into it. The page's own controls and rules are
-// built on these; until then it shows its card and title only.
+// The Connection page (page 1): the stored connection settings as editable fields, the
+// comparison that tells unsaved changes, and Save through the apply job.
 #include "config/settings.h"
 
 #include <windows.h>
 
 #include <optional>
+#include <string_view>
 
 void create_connection_controls(HWND window);
 // Fills the fields, the Server IP list and the firewall box from the loaded settings, then
 // updates Save and Undo.
 void load_connection_page(HWND window, const ConnectionSettings& settings);
+
+// Rebuilds the Server IP list around `bind` and selects it.
+void fill_server_ip_choices(HWND window, std::string_view bind);
+// The settings as entered now; the root password is the loaded one, which the page never shows.
+ConnectionSettings read_connection_page(HWND window);
+// The entered values differ from the loaded settings. A comparison, not a flag: typing a value
+// back to its stored text makes the page clean again.
+bool connection_dirty(HWND window);
+// Save and Undo are enabled only with unsaved changes and no job running; the validation
+// message goes.
+void update_save_buttons(HWND window);
+
 // The values entered, when they differ from the loaded settings (unsaved changes).
 std::optional<ConnectionSettings> unsaved_connection_edits(HWND window);
 // Puts values kept across a rebuild of the controls back into the fields.

@@ -52,6 +52,28 @@ HWND create_control(HWND window, const ControlSpec& spec) {
     return control;
 }
 
+HWND create_button(HWND window, int control_id, std::string_view text, ControlPlace place) {
+    return create_control(window, {.class_name = button_class,
+                                   .text = text,
+                                   .style = WS_TABSTOP,
+                                   .place = place,
+                                   .id = control_id,
+                                   .kind = ControlKind::button});
+}
+
+HWND create_label(HWND window, int control_id, std::string_view text, ControlPlace place) {
+    return create_text(window, control_id, text, place, SS_ENDELLIPSIS);
+}
+
+HWND create_text(HWND window, int control_id, std::string_view text, ControlPlace place,
+                 DWORD extra_style) {
+    return create_control(window, {.class_name = static_class,
+                                   .text = text,
+                                   .style = SS_NOPREFIX | extra_style,
+                                   .place = place,
+                                   .id = control_id});
+}
+
 void create_checkbox(HWND window, int box_id, std::string_view text, int y) {
     create_control(window, {.class_name = button_class,
                             .style = BS_AUTOCHECKBOX | WS_TABSTOP,

@@ -31,6 +31,14 @@ struct ControlSpec {
 // Creates the control on page_being_built and records it in the controls list.
 HWND create_control(HWND window, const ControlSpec& spec);
 
+// A push button (WS_TABSTOP).
+HWND create_button(HWND window, int id, std::string_view text, ControlPlace place);
+// A one-line label (SS_NOPREFIX, SS_ENDELLIPSIS).
+HWND create_label(HWND window, int id, std::string_view text, ControlPlace place);
+// A static text (SS_NOPREFIX) that wraps, or shortens a path in its middle with SS_PATHELLIPSIS.
+HWND create_text(HWND window, int id, std::string_view text, ControlPlace place,
+                 DWORD extra_style = 0);
+
 // A check box at (256, y) and its separate label (identifier + 100) at (280, y + 3), so that the
 // label text takes the palette colours.
 void create_checkbox(HWND window, int id, std::string_view text, int y);

@@ -24,7 +24,6 @@ namespace {
 
 constexpr DWORD label_style = SS_NOPREFIX | SS_ENDELLIPSIS;
 constexpr DWORD field_style = ES_AUTOHSCROLL | ES_READONLY;
-constexpr wchar_t password_bullet = L'\u25CF';
 
 struct InfoRow {
     std::string_view english;
@@ -41,24 +40,6 @@ constexpr InfoRow info_rows[] = {
     {"User", "用户名", 351, id::user_field, 349},
     {"Password", "密码", 378, id::password_field, 376},
 };
-
-HWND button(HWND window, int control_id, std::string_view text, ControlPlace place,
-            DWORD extra_style = 0, ControlKind kind = ControlKind::button) {
-    return create_control(window, {.class_name = button_class,
-                                   .text = text,
-                                   .style = WS_TABSTOP | extra_style,
-                                   .place = place,
-                                   .id = control_id,
-                                   .kind = kind});
-}
-
-HWND label(HWND window, int control_id, std::string_view text, ControlPlace place) {
-    return create_control(window, {.class_name = static_class,
-                                   .text = text,
-                                   .style = label_style,
-                                   .place = place,
-                                   .id = control_id});
-}
 
 // The status text in the status font, or in the smaller section font when it would not fit: the
 // longer states ("running but not accepting connections yet") are wider than the card in most
@@ -121,31 +102,34 @@ void create_overview_controls(HWND window) {
                             .style = label_style | SS_CENTERIMAGE,
                             .place = {280, 94, 464, 30},
                             .id = id::status_text});
-    label(window, id::detail_line, "", {280, 126, 464, 20});
-    button(window, id::start_button, tr("Start", "启动"), {256, 158, 100, 30});
-    button(window, id::stop_button, tr("Stop", "停止"), {364, 158, 100, 30});
-    button(window, id::restart_button, tr("Restart", "重新启动"), {472, 158, 120, 30});
-    button(window, id::install_button, install_button_text(setup_state(window).shown_status),
-           {604, 158, 140, 30}, BS_OWNERDRAW, ControlKind::static_text);
-    label(window, id::connection_heading, tr("Connection for the registers", "收银机连接信息"),
-          {256, 232, 300, 24});
-    button(window, id::copy_connection_string, tr("Copy connection string", "复制连接字符串"),
-           {564, 228, 180, 30});
+    create_label(window, id::detail_line, "", {280, 126, 464, 20});
+    create_button(window, id::start_button, tr("Start", "启动"), {256, 158, 100, 30});
+    create_button(window, id::stop_button, tr("Stop", "停止"), {364, 158, 100, 30});
+    create_button(window, id::restart_button, tr("Restart", "重新启动"), {472, 158, 120, 30});
+    create_control(window, {.class_name = button_class,
+                            .text = install_button_text(setup_state(window).shown_status),
+                            .style = WS_TABSTOP | BS_OWNERDRAW,
+                            .place = {604, 158, 140, 30},
+                            .id = id::install_button});
+    create_label(window, id::connection_heading,
+                 tr("Connection for the registers", "收银机连接信息"), {256, 232, 300, 24});
+    create_button(window, id::copy_connection_string,
+                  tr("Copy connection string", "复制连接字符串"), {564, 228, 180, 30});
     for (const InfoRow& row : info_rows) {
-        label(window, 0, tr(row.english, row.chinese), {256, row.label_y, 130, 20});
+        create_label(window, 0, tr(row.english, row.chinese), {256, row.label_y, 130, 20});
         create_control(window, {.class_name = edit_class,
                                 .style = field_style,
                                 .place = {396, row.field_y, 240, 22},
                                 .id = row.field_id});
     }
-    button(window, id::show_password_overview, tr("Show", "显示"), {646, 372, 80, 30});
+    create_button(window, id::show_password_overview, tr("Show", "显示"), {646, 372, 80, 30});
     // Two lines high and wrapping: beside the Open port button the closed-port sentence is
     // longer than the card is wide in every language.
     create_control(window, {.class_name = static_class,
                             .style = SS_NOPREFIX,
                             .place = {256, 442, 338, 40},
                             .id = id::firewall_line});
-    button(window, id::open_port_button, tr("Open port", "开放端口"), {604, 445, 140, 30});
+    create_button(window, id::open_port_button, tr("Open port", "开放端口"), {604, 445, 140, 30});
 }
 
 void refresh_overview(HWND window) {

@@ -3,6 +3,9 @@
 // registers, and the firewall line.
 #include <windows.h>
 
+// What a hidden password shows for each character, on both pages.
+inline constexpr wchar_t password_bullet = L'\u25CF';
+
 void create_overview_controls(HWND window);
 
 // Recomputes every text and button state of the page (and the few of the Backup & restore and

@@ -159,6 +159,9 @@ LRESULT dispatch(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     case MSG_JOB_DONE:
         finish_job(window);
         return 0;
+    case MSG_REBUILD_CONTROLS:
+        rebuild_controls(window);
+        return 0;
     default:
         return DefWindowProcW(window, message, wparam, lparam);
     }

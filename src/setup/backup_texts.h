@@ -1,0 +1,13 @@
+#pragma once
+// The texts of the Backup & restore page as plain functions: the last-backup line and the file
+// name the save dialog proposes.
+#include <optional>
+#include <string>
+#include <string_view>
+
+// From the stored "LastBackup" value ("YYYY-MM-DD HH:MM|path"): "Last backup: <time>  ·  <path>",
+// or "No backup yet" when there is no value or it holds no "|". The path may hold "|" itself.
+std::string last_backup_line(const std::optional<std::string>& stored);
+
+// "<database>_<timestamp>.sql"; characters that no Windows file name may hold become "_".
+std::string proposed_backup_name(std::string_view database, std::string_view timestamp);

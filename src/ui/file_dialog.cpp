@@ -1,0 +1,63 @@
+#include "ui/file_dialog.h"
+
+#include "app/text.h"
+#include "i18n/tr.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t file_name_units = 1024;
+constexpr wchar_t default_extension[] = L"sql";
+
+constexpr DWORD save_flags =
+    OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT;
+constexpr DWORD open_flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+static_assert(save_flags == 0x8080A && open_flags == 0x81808);
+static_assert(sizeof(OPENFILENAMEW) == 152, "the full structure, with the Windows 2000 fields");
+
+void append_entry(std::wstring& filter, std::string_view text) {
+    filter += widen(text);
+    filter += L'\0';
+}
+
+} // namespace
+
+std::wstring file_dialog_filter() {
+    std::wstring filter;
+    append_entry(filter, tr("SQL backup (*.sql)", "SQL 备份 (*.sql)"));
+    append_entry(filter, "*.sql");
+    append_entry(filter, tr("All files (*.*)", "所有文件 (*.*)"));
+    append_entry(filter, "*.*");
+    filter += L'\0';
+    return filter;
+}
+
+std::optional<std::string> file_dialog(HWND owner, bool save, std::string_view initial_name) {
+    std::vector<wchar_t> file_name(file_name_units, L'\0');
+    const std::wstring initial = widen(initial_name);
+    // The last unit stays NUL, so that the dialog always starts from a terminated name.
+    std::copy_n(initial.begin(), std::min(initial.size(), file_name_units - 1), file_name.begin());
+    const std::wstring filter = file_dialog_filter();
+    const std::wstring title =
+        widen(save ? tr("Back up database", "备份数据库") : tr("Restore database", "恢复数据库"));
+    OPENFILENAMEW dialog{
+        .lStructSize = sizeof dialog,
+        .hwndOwner = owner,
+        .lpstrFilter = filter.c_str(),
+        .lpstrFile = file_name.data(),
+        .nMaxFile = static_cast<DWORD>(file_name.size()),
+        .lpstrTitle = title.c_str(),
+        .Flags = save ? save_flags : open_flags,
+        .lpstrDefExt = default_extension,
+    };
+    const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+    if (!chosen) return std::nullopt;
+    const auto end = std::ranges::find(file_name, L'\0');
+    if (end == file_name.end()) return std::nullopt;
+    return narrow(
+        std::wstring_view(file_name.data(), static_cast<std::size_t>(end - file_name.begin())));
+}
