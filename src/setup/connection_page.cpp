@@ -26,6 +26,7 @@ constexpr int label_drop = 5; // labels sit 5 units below the top of their field
 constexpr int field_x = 396;
 constexpr int field_width = 200;
 constexpr int field_height = 28;
+constexpr int server_ip_list_width = 348;
 constexpr int firewall_box_y = 332;
 
 struct FieldRow {
@@ -118,9 +119,11 @@ void undo(HWND window) {
 
 void create_connection_controls(HWND window) {
     create_label(window, 0, tr("Server IP", "服务器 IP"), {label_x, 95, label_width, label_height});
+    // As wide as the card allows, not as the fields: an address this computer lacks is listed
+    // with "(not found on this computer)", which is wider than the fields in every language.
     create_control(window, {.class_name = combo_class,
                             .style = WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST,
-                            .place = {field_x, 90, field_width, 240},
+                            .place = {field_x, 90, server_ip_list_width, 240},
                             .id = id::server_ip_list,
                             .kind = ControlKind::combo});
     for (const FieldRow& row : field_rows)

@@ -41,24 +41,14 @@ constexpr InfoRow info_rows[] = {
     {"Password", "密码", 378, id::password_field, 376},
 };
 
-// The status text in the status font, or in the smaller section font when it would not fit: the
-// longer states ("running but not accepting connections yet") are wider than the card in most
-// languages.
-void show_status_text(HWND window, const SetupUiState& state, std::string_view text) {
+// Shows the status text in the largest font that fits (status_text_font); the font is chosen
+// again only when the text changes.
+void show_status_text(HWND window, std::string_view text) {
     HWND control = GetDlgItem(window, id::status_text);
-    if (!control || !state.fonts || get_text(window, id::status_text) == text) return;
-    const std::wstring units = widen(text);
-    RECT area{};
-    GetClientRect(control, &area);
-    SIZE extent{};
-    {
-        WindowDc dc(control);
-        SelectedObject with_font(dc.get(), state.fonts->status.get());
-        GetTextExtentPoint32W(dc.get(), units.c_str(), static_cast<int>(units.size()), &extent);
-    }
-    HFONT font = extent.cx <= area.right ? state.fonts->status.get() : state.fonts->section.get();
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SetWindowTextW(control, units.c_str());
+    if (!control || get_text(window, id::status_text) == text) return;
+    if (HFONT font = status_text_font(window, text))
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetWindowTextW(control, widen(text).c_str());
 }
 
 ConnectionSettings shown_settings(const SetupUiState& state) {
@@ -95,6 +85,24 @@ void open_port(HWND window) {
 }
 
 } // namespace
+
+HFONT status_text_font(HWND window, std::string_view text) {
+    const SetupUiState& state = setup_state(window);
+    HWND control = GetDlgItem(window, id::status_text);
+    if (!control || !state.fonts) return nullptr;
+    const std::wstring units = widen(text);
+    RECT area{};
+    GetClientRect(control, &area);
+    WindowDc dc(control);
+    const HFONT candidates[] = {state.fonts->status.get(), state.fonts->section.get()};
+    for (HFONT font : candidates) {
+        SelectedObject with_font(dc.get(), font);
+        SIZE extent{};
+        GetTextExtentPoint32W(dc.get(), units.c_str(), static_cast<int>(units.size()), &extent);
+        if (extent.cx <= area.right) return font;
+    }
+    return state.fonts->body.get();
+}
 
 void create_overview_controls(HWND window) {
     // Centred on the dot's height whichever font show_status_text chooses.
@@ -145,7 +153,7 @@ void refresh_overview(HWND window) {
     const std::string server = register_address(settings.bind);
     const bool on_page = state.current_page == page::overview;
 
-    show_status_text(window, state, status_text(status));
+    show_status_text(window, status_text(status));
     set_text(window, id::detail_line, detail_line(status, configured_port(), server, start_type));
 
     const ServiceButtons buttons = service_buttons(status);

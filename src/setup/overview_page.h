@@ -3,10 +3,18 @@
 // registers, and the firewall line.
 #include <windows.h>
 
+#include <string_view>
+
 // What a hidden password shows for each character, on both pages.
 inline constexpr wchar_t password_bullet = L'\u25CF';
 
 void create_overview_controls(HWND window);
+
+// The font of the status text: the status font, else the section font, else the body font,
+// the first in which the text fits the line. The longer states ("running but not accepting
+// connections yet") are wider than the card in the status font in every language but Chinese,
+// and in French and Spanish in the section font too.
+HFONT status_text_font(HWND window, std::string_view text);
 
 // Recomputes every text and button state of the page (and the few of the Backup & restore and
 // General pages that follow the service). Does nothing while a job runs.

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <future>
+#include <set>
 
 using namespace e2e;
 
@@ -180,24 +181,48 @@ TEST_F(SetupFrame, NavigationRepaintsOnlyWhatChanged) {
     EXPECT_EQ(whole.bottom, 560);
 }
 
+// The page a control belongs to, by its identifier; labels without one are on the first two.
+std::uint8_t page_of(int id) {
+    if (id == id::progress_bar || id == id::status_line) return page::every;
+    if (id >= id::status_text && id <= id::open_port_button) return page::overview;
+    if ((id >= id::port_edit && id <= id::host_hint) ||
+        id == id::firewall_box + id::checkbox_label_offset)
+        return page::connection;
+    if (id >= id::backup_heading && id <= id::open_data_folder) return page::backup;
+    return page::general;
+}
+
 TEST_F(SetupFrame, ControlsBelongToTheirPagesWithTheirFonts) {
     ASSERT_FALSE(state_.controls.empty());
+    const std::vector<int> headings = {
+        id::connection_heading,    id::backup_heading,  id::restore_heading,
+        id::data_location_heading, id::startup_heading, id::language_heading,
+        id::logs_heading,          id::about_heading,   id::about_line};
     int frame_controls = 0;
+    std::set<std::uint8_t> pages;
     for (const ControlEntry& control : state_.controls) {
         const int id = GetDlgCtrlID(control.window);
-        if (id == id::progress_bar || id == id::status_line) {
-            ++frame_controls;
-            EXPECT_EQ(control.page, page::every);
-            continue;
+        pages.insert(control.page);
+        if (id == 0) {
+            EXPECT_TRUE(control.page == page::overview || control.page == page::connection);
+        } else {
+            EXPECT_EQ(control.page, page_of(id)) << id;
         }
-        EXPECT_EQ(control.page, page::overview) << id;
+        if (control.page == page::every) ++frame_controls;
+        // The other pages' controls wait hidden.
+        if (control.page != page::every && control.page != page::overview) {
+            EXPECT_FALSE(IsWindowVisible(control.window)) << id;
+        }
         auto font = reinterpret_cast<HFONT>(SendMessageW(control.window, WM_GETFONT, 0, 0));
-        HFONT expected = id == id::status_text          ? state_.fonts->status.get()
-                         : id == id::connection_heading ? state_.fonts->section.get()
-                                                        : state_.fonts->body.get();
+        HFONT expected = id == id::status_text ? state_.fonts->status.get()
+                         : std::ranges::find(headings, id) != headings.end()
+                             ? state_.fonts->section.get()
+                             : state_.fonts->body.get();
         EXPECT_EQ(font, expected) << id;
     }
     EXPECT_EQ(frame_controls, 2);
+    EXPECT_EQ(pages, (std::set<std::uint8_t>{page::overview, page::connection, page::backup,
+                                             page::general, page::every}));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(window_, id::progress_bar)));
     EXPECT_EQ(state_.controls.back().window, GetDlgItem(window_, id::status_line));
 }

@@ -52,7 +52,91 @@ int channel(DWORD pixel, int shift) {
     return static_cast<int>((pixel >> shift) & 0xFF);
 }
 
+// Messages to another process's controls: the string ones are carried across by Windows.
+LRESULT send_to(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(control, message, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result))
+        return -1;
+    return static_cast<LRESULT>(result);
+}
+
+// WM_GETTEXT: GetWindowTextW would only read the caption Windows keeps for a window of another
+// process, which edit fields and drop-down lists do not use.
+std::string asked_text(HWND control) {
+    const LRESULT length = send_to(control, WM_GETTEXTLENGTH, 0, 0);
+    if (length <= 0) return {};
+    std::wstring units(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied =
+        send_to(control, WM_GETTEXT, units.size(), reinterpret_cast<LPARAM>(units.data()));
+    units.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
+    return narrow(units);
+}
+
+void set_text_of(HWND control, const std::string& text) {
+    const std::wstring units = widen(text);
+    send_to(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(units.c_str()));
+}
+
+// The file-name field of a common file dialog: an edit (edt1) or the edit inside the file-name
+// combo box (cmb13), depending on the dialog's template.
+constexpr int file_name_edit = 0x480;
+constexpr int file_name_combo = 0x47C;
+
+HWND file_name_field(HWND dialog) {
+    if (HWND edit = GetDlgItem(dialog, file_name_edit)) return edit;
+    if (HWND combo = GetDlgItem(dialog, file_name_combo))
+        return FindWindowExW(combo, nullptr, L"Edit", nullptr);
+    return nullptr;
+}
+
+struct DialogSearch {
+    DWORD process_id;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK find_file_dialog(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t class_name[16] = {};
+    GetClassNameW(window, class_name, 16);
+    if (owner != search->process_id || wcscmp(class_name, L"#32770") != 0 ||
+        !IsWindowVisible(window) || !file_name_field(window))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 } // namespace
+
+std::string OpenFileDialog::file_name() const {
+    return asked_text(file_name_field(dialog));
+}
+
+void OpenFileDialog::choose(const std::string& path) const {
+    set_text_of(file_name_field(dialog), path);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+}
+
+void OpenFileDialog::cancel() const {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+}
+
+std::optional<OpenFileDialog> wait_for_file_dialog(DWORD process_id,
+                                                   std::chrono::milliseconds limit) {
+    DialogSearch search{process_id};
+    if (!eventually(
+            [&] {
+                EnumWindows(find_file_dialog, reinterpret_cast<LPARAM>(&search));
+                return search.found != nullptr;
+            },
+            limit))
+        return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // it fills its lists first
+    return OpenFileDialog{search.found, text_of(search.found)};
+}
 
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     auto deadline = std::chrono::steady_clock::now() + limit;
@@ -167,22 +251,64 @@ HWND SetupWindow::control(int id) const {
     return GetDlgItem(window_, id);
 }
 
-// GetWindowTextW reads another process's static controls and buttons directly; an edit control
-// keeps its text to itself, so it is asked with WM_GETTEXT, which Windows carries across.
+// GetWindowTextW reads another process's static controls and buttons directly; edit controls and
+// drop-down lists keep their text to themselves, so they are asked with WM_GETTEXT.
 std::string SetupWindow::text(int id) const {
     HWND c = control(id);
     wchar_t class_name[16] = {};
     GetClassNameW(c, class_name, 16);
-    if (_wcsicmp(class_name, L"Edit") != 0) return text_of(c);
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(c, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
-    std::wstring units(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(c, WM_GETTEXT, units.size(), reinterpret_cast<LPARAM>(units.data()),
-                             SMTO_ABORTIFHUNG, 5000, &copied))
-        return {};
-    units.resize(copied);
-    return narrow(units);
+    if (_wcsicmp(class_name, L"Edit") != 0 && _wcsicmp(class_name, L"ComboBox") != 0)
+        return text_of(c);
+    return asked_text(c);
+}
+
+bool SetupWindow::checked(int id) const {
+    return send_to(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::vector<std::string> SetupWindow::list_items(int id) const {
+    HWND list = control(id);
+    std::vector<std::string> items;
+    const LRESULT count = send_to(list, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = send_to(list, CB_GETLBTEXTLEN, i, 0);
+        std::wstring units(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+        const LRESULT copied =
+            send_to(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(units.data()));
+        units.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
+        items.push_back(narrow(units));
+    }
+    return items;
+}
+
+int SetupWindow::list_selection(int id) const {
+    return static_cast<int>(send_to(control(id), CB_GETCURSEL, 0, 0));
+}
+
+void SetupWindow::choose(int id, int index) const {
+    HWND list = control(id);
+    send_to(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    PostMessageW(window_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+}
+
+void SetupWindow::type(int id, const std::string& text) const {
+    for (wchar_t unit : widen(text))
+        PostMessageW(control(id), WM_CHAR, unit, 1);
+}
+
+void SetupWindow::paste(int id, const std::string& text) const {
+    set_text_of(control(id), text);
+}
+
+HWND SetupWindow::focus() const {
+    GUITHREADINFO info{.cbSize = sizeof info};
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+std::string SetupWindow::title() const {
+    return text_of(window_);
 }
 
 bool SetupWindow::visible(int id) const {

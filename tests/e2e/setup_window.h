@@ -37,6 +37,19 @@ struct OpenMessageBox {
 std::optional<OpenMessageBox>
 wait_for_message_box(DWORD process_id, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
+// A Save or Open dialog of a process (GetSaveFileNameW, GetOpenFileNameW), left open until the
+// test fills it in.
+struct OpenFileDialog {
+    HWND dialog = nullptr;
+    std::string title;
+    std::string file_name() const; // what the file-name field holds
+    // Puts the path into the file-name field and presses Save or Open.
+    void choose(const std::string& path) const;
+    void cancel() const;
+};
+std::optional<OpenFileDialog>
+wait_for_file_dialog(DWORD process_id, std::chrono::milliseconds limit = std::chrono::seconds(20));
+
 // KeltaMySQL.exe --setup [page] with the test's ProgramData, and its window once it shows.
 class SetupWindow {
   public:
@@ -54,6 +67,20 @@ class SetupWindow {
     bool visible(int id) const;
     bool enabled(int id) const;
     bool window_enabled() const;
+    bool checked(int id) const;
+    // The entries of a drop-down list, and the one selected (-1 for none).
+    std::vector<std::string> list_items(int id) const;
+    int list_selection(int id) const;
+    // Chooses an entry as the operator would: selects it, then the list tells the window.
+    void choose(int id, int index) const;
+    // Types into a field one character at a time, as the keyboard would.
+    void type(int id, const std::string& text) const;
+    // Replaces a field's text as a paste would, past the field's own filter (ES_NUMBER).
+    void paste(int id, const std::string& text) const;
+    // The control that has the keyboard focus in the window's thread.
+    HWND focus() const;
+    // The window title.
+    std::string title() const;
 
     SIZE client_size() const;
     // A control's rectangle in client coordinates.

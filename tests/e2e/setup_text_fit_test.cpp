@@ -1,0 +1,171 @@
+// Every text of the Setup window fits its control in every language: the controls keep one size
+// for all four languages, so a longer translation would be cut off or lose its last line. Each
+// text is measured with the control's own font against the control's own rectangle.
+#include "setup_in_process.h"
+
+#include "app/handles.h"
+#include "app/text.h"
+#include "i18n/language.h"
+#include "i18n/tr.h"
+#include "setup/control_ids.h"
+#include "setup/controls.h"
+#include "setup/frame.h"
+#include "setup/overview_page.h"
+#include "setup/overview_texts.h"
+#include "setup/server_ip_choices.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace e2e;
+
+namespace {
+
+// A push button draws its text inside its edge and focus rectangle: this much room on each side
+// keeps the text off them.
+constexpr int button_padding = 6;
+// The text of a drop-down list starts a little inside its edge.
+constexpr int list_padding = 4;
+
+enum class Fit { none, button, line, wrapped, list };
+
+Fit fit_of(HWND control) {
+    wchar_t class_name[32] = {};
+    GetClassNameW(control, class_name, 32);
+    const LONG style = GetWindowLongW(control, GWL_STYLE);
+    if (_wcsicmp(class_name, L"Button") == 0)
+        return (style & BS_TYPEMASK) == BS_AUTOCHECKBOX ? Fit::none : Fit::button;
+    if (_wcsicmp(class_name, L"ComboBox") == 0) return Fit::list;
+    if (_wcsicmp(class_name, L"Static") != 0) return Fit::none; // fields scroll, the bar has none
+    // A path is shortened in its middle by design.
+    if ((style & SS_ELLIPSISMASK) == SS_PATHELLIPSIS) return Fit::none;
+    if ((style & SS_ELLIPSISMASK) != 0 || (style & SS_CENTERIMAGE) != 0) return Fit::line;
+    return Fit::wrapped;
+}
+
+HFONT font_of(HWND control) {
+    return reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+}
+
+class TextFit : public InProcessSetup {
+  protected:
+    void SetUp() override {
+        InProcessSetup::SetUp();
+        open(shop_settings(), page::overview);
+    }
+
+    void use_language(const std::string& code) {
+        ASSERT_TRUE(set_language(code));
+        rebuild_controls(window_);
+        settle();
+        language_ = code;
+    }
+
+    // Records the text when it does not fit `control` drawn in `font`.
+    void check(HWND control, Fit fit, const std::string& text, HFONT font = nullptr) {
+        if (fit == Fit::none || text.empty()) return;
+        const std::wstring units = widen(text);
+        RECT area{};
+        GetClientRect(control, &area);
+        WindowDc dc(control);
+        SelectedObject selected(dc.get(), font ? font : font_of(control));
+        SIZE size{};
+        GetTextExtentPoint32W(dc.get(), units.c_str(), static_cast<int>(units.size()), &size);
+        int room = area.right;
+        int needed = size.cx;
+        int height_needed = size.cy;
+        switch (fit) {
+        case Fit::button:
+            needed += 2 * button_padding;
+            break;
+        case Fit::list:
+            room -= GetSystemMetrics(SM_CXVSCROLL) + 2 * list_padding;
+            height_needed = 0; // the list's own item height
+            break;
+        case Fit::wrapped: {
+            RECT wrapped{0, 0, area.right, 0};
+            DrawTextW(dc.get(), units.c_str(), static_cast<int>(units.size()), &wrapped,
+                      DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            needed = wrapped.right;
+            height_needed = wrapped.bottom;
+            break;
+        }
+        case Fit::line:
+        case Fit::none:
+            break;
+        }
+        if (needed <= room && height_needed <= area.bottom) return;
+        misfits_.push_back(language_ + " " + std::to_string(GetDlgCtrlID(control)) + " \"" + text +
+                           "\": needs " + std::to_string(needed) + "x" +
+                           std::to_string(height_needed) + ", has " + std::to_string(room) + "x" +
+                           std::to_string(area.bottom));
+    }
+
+    // Every control as it is now, every entry of the drop-down lists, and the texts the
+    // controls show in other states of the service.
+    void check_every_text() {
+        for (const ControlEntry& entry : state_->controls) {
+            const Fit fit = fit_of(entry.window);
+            if (fit == Fit::list) {
+                for (const std::string& item : list_items(GetDlgCtrlID(entry.window)))
+                    check(entry.window, fit, item);
+            } else {
+                check(entry.window, fit, get_text(window_, GetDlgCtrlID(entry.window)));
+            }
+        }
+        for (const auto& [id, texts] : texts_of_other_states())
+            for (const std::string& text : texts)
+                check(control(id), fit_of(control(id)), text);
+        // The status text takes a smaller font when the status font is too wide.
+        for (ServiceStatus status : {ServiceStatus::NotInstalled, ServiceStatus::Stopped,
+                                     ServiceStatus::Starting, ServiceStatus::Stopping,
+                                     ServiceStatus::RunningNotAccepting, ServiceStatus::Running}) {
+            const std::string text(status_text(status));
+            check(control(id::status_text), Fit::line, text, status_text_font(window_, text));
+        }
+    }
+
+    std::map<int, std::vector<std::string>> texts_of_other_states() const {
+        const std::string far_address = "192.168.100.200";
+        return {
+            {id::install_button,
+             {std::string(install_button_text(ServiceStatus::NotInstalled)),
+              std::string(install_button_text(ServiceStatus::Running))}},
+            {id::show_password_overview,
+             {std::string(tr("Show", "显示")), std::string(tr("Hide", "隐藏"))}},
+            {id::show_password_connection,
+             {std::string(tr("Show", "显示")), std::string(tr("Hide", "隐藏"))}},
+            {id::firewall_line, {firewall_line(true, 65535), firewall_line(false, 65535)}},
+            {id::detail_line,
+             {detail_line(ServiceStatus::Running, 65535, far_address, StartType::automatic),
+              detail_line(ServiceStatus::Running, 65535, far_address, StartType::manual)}},
+            {id::server_ip_list, {server_ip_choices(far_address, {}).back().label}},
+        };
+    }
+
+    std::string language_;
+    std::vector<std::string> misfits_;
+};
+
+TEST_F(TextFit, EveryTextFitsItsControlInEveryLanguage) {
+    for (const std::string code : {"en", "zh", "fr", "es"}) {
+        use_language(code);
+        check_every_text();
+    }
+    std::string report;
+    for (const std::string& misfit : misfits_)
+        report += "\n  " + misfit;
+    EXPECT_TRUE(misfits_.empty()) << misfits_.size() << " texts do not fit:" << report;
+}
+
+// The check itself sees a text that is too long.
+TEST_F(TextFit, ALongerTextIsReported) {
+    use_language("en");
+    check(control(id::save_button), Fit::button, "Save these settings for every register now");
+    check(control(id::port_change_hint), Fit::wrapped, std::string(400, 'x') + " words");
+    check(control(id::server_ip_list), Fit::list, std::string(60, 'W'));
+    EXPECT_EQ(misfits_.size(), 3u);
+}
+
+} // namespace
