@@ -77,15 +77,19 @@ void set_text_of(HWND control, const std::string& text) {
     send_to(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(units.c_str()));
 }
 
-// The file-name field of a common file dialog: an edit (edt1) or the edit inside the file-name
-// combo box (cmb13), depending on the dialog's template.
+// The file-name field of a common file dialog: an edit (edt1), or the edit inside the file-name
+// combo box (cmb13), which Wine wraps in a ComboBoxEx32.
 constexpr int file_name_edit = 0x480;
 constexpr int file_name_combo = 0x47C;
 
 HWND file_name_field(HWND dialog) {
     if (HWND edit = GetDlgItem(dialog, file_name_edit)) return edit;
-    if (HWND combo = GetDlgItem(dialog, file_name_combo))
-        return FindWindowExW(combo, nullptr, L"Edit", nullptr);
+    for (HWND inner = GetDlgItem(dialog, file_name_combo); inner;
+         inner = FindWindowExW(inner, nullptr, nullptr, nullptr)) {
+        wchar_t class_name[16] = {};
+        GetClassNameW(inner, class_name, 16);
+        if (_wcsicmp(class_name, L"Edit") == 0) return inner;
+    }
     return nullptr;
 }
 
@@ -107,7 +111,46 @@ BOOL CALLBACK find_file_dialog(HWND window, LPARAM param) {
     return FALSE;
 }
 
+struct TitleSearch {
+    const std::function<bool(const std::string&)>* matches;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK find_titled(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TitleSearch*>(param);
+    if (!IsWindowVisible(window) || !(*search->matches)(text_of(window))) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 } // namespace
+
+std::optional<ProgramWindow>
+wait_for_program_window(const std::function<bool(const std::string& title)>& matches,
+                        std::chrono::milliseconds limit) {
+    TitleSearch search{&matches};
+    if (!eventually(
+            [&] {
+                EnumWindows(find_titled, reinterpret_cast<LPARAM>(&search));
+                return search.found != nullptr;
+            },
+            limit))
+        return std::nullopt;
+    ProgramWindow program{search.found, 0, text_of(search.found)};
+    GetWindowThreadProcessId(search.found, &program.process_id);
+    return program;
+}
+
+void close_program(const ProgramWindow& program) {
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, program.process_id);
+    PostMessageW(program.window, WM_CLOSE, 0, 0);
+    if (!process) return;
+    if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+    }
+    CloseHandle(process);
+}
 
 std::string OpenFileDialog::file_name() const {
     return asked_text(file_name_field(dialog));
@@ -358,7 +401,13 @@ int SetupWindow::count_pixels(const RECT& client_area,
 }
 
 void SetupWindow::click(int id) const {
-    PostMessageW(control(id), BM_CLICK, 0, 0);
+    HWND c = control(id);
+    wchar_t class_name[16] = {};
+    GetClassNameW(c, class_name, 16);
+    if (_wcsicmp(class_name, L"Static") == 0)
+        PostMessageW(window_, WM_COMMAND, MAKEWPARAM(id, STN_CLICKED), reinterpret_cast<LPARAM>(c));
+    else
+        PostMessageW(c, BM_CLICK, 0, 0);
 }
 
 void SetupWindow::click_at(int x, int y) const {

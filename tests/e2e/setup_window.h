@@ -50,6 +50,21 @@ struct OpenFileDialog {
 std::optional<OpenFileDialog>
 wait_for_file_dialog(DWORD process_id, std::chrono::milliseconds limit = std::chrono::seconds(20));
 
+// A top-level window of another program that the Setup window had the shell start (Explorer,
+// Notepad).
+struct ProgramWindow {
+    HWND window = nullptr;
+    DWORD process_id = 0;
+    std::string title;
+};
+// The first visible top-level window whose title passes `matches`.
+std::optional<ProgramWindow>
+wait_for_program_window(const std::function<bool(const std::string& title)>& matches,
+                        std::chrono::milliseconds limit = std::chrono::seconds(20));
+// Closes the window and waits for its program to end, ending it when it does not: a program
+// left running would keep the test's output open.
+void close_program(const ProgramWindow& program);
+
 // KeltaMySQL.exe --setup [page] with the test's ProgramData, and its window once it shows.
 class SetupWindow {
   public:
@@ -91,7 +106,8 @@ class SetupWindow {
     // How many pixels of the area satisfy `test`.
     int count_pixels(const RECT& client_area, const std::function<bool(DWORD)>& test) const;
 
-    void click(int id) const;          // BM_CLICK, posted
+    // A button (BM_CLICK) or a label (STN_CLICKED, as the label tells the window), posted.
+    void click(int id) const;
     void click_at(int x, int y) const; // left button down in the client area, posted
     // The real pointer: a posted WM_MOUSEMOVE would be undone by Wine's leave tracking, which
     // looks at where the pointer really is.

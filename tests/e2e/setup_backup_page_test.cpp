@@ -1,0 +1,182 @@
+// The Backup & restore page against the bench's MySQL 5.7 service: the standard Save and Open
+// dialogs driven like an operator does, the dump and the restore they start, the last-backup
+// line, and the buttons that need a running server.
+#include "harness.h"
+#include "server.h"
+#include "setup_window.h"
+#include "user_registry.h"
+
+#include "app/files.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
+constexpr auto job_limit = 150s;
+constexpr int last_backup_line = 252;
+constexpr int backup_now = 253;
+constexpr int restore_from_backup = 256;
+constexpr int open_safety_backups = 257;
+constexpr int open_folder = 260;
+constexpr int status_line = 291;
+
+class BackupPage : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.installed());
+        set_user_string(program_key, "Language", "en");
+        delete_user_value(program_key, "LastBackup");
+        exports_ = server_.folder().program_data() + "\\exports";
+        ASSERT_TRUE(create_directories(exports_));
+    }
+
+    std::string root_password() const { return server_.settings().root_password; }
+
+    void sql(const std::string& statements) const {
+        ASSERT_EQ(mysql_as_root(statements, root_password(), "kelta_retail").exit_code, 0)
+            << statements;
+    }
+    std::string shelf() const {
+        return mysql_as_root("SELECT name FROM shelf", root_password(), "kelta_retail").output;
+    }
+
+    // Waits until the dialog is gone, so that the next #32770 window found is what follows it.
+    static void wait_until_closed(const OpenFileDialog& dialog) {
+        EXPECT_TRUE(eventually([&] { return !IsWindowVisible(dialog.dialog); }));
+    }
+
+    SavedUserValue language_{program_key, "Language"};
+    SavedUserValue last_backup_{program_key, "LastBackup"};
+    InstalledServer server_;
+    std::string exports_;
+};
+
+TEST_F(BackupPage, BackUpNowThroughTheSaveDialog) {
+    SetupWindow w(server_.folder(), {"backup"});
+    ASSERT_TRUE(w.handle());
+    EXPECT_EQ(w.text(last_backup_line), "No backup yet");
+    ASSERT_TRUE(
+        eventually([&] { return w.enabled(backup_now) && w.enabled(restore_from_backup); }));
+
+    // Cancelled: nothing starts.
+    w.click(backup_now);
+    auto dialog = wait_for_file_dialog(w.process_id());
+    ASSERT_TRUE(dialog.has_value());
+    dialog->cancel();
+    wait_until_closed(*dialog);
+    Sleep(500);
+    EXPECT_TRUE(w.window_enabled());
+    EXPECT_EQ(w.text(status_line), "");
+
+    // The dialog proposes the database name and the time; the operator picks a folder.
+    w.click(backup_now);
+    dialog = wait_for_file_dialog(w.process_id());
+    ASSERT_TRUE(dialog.has_value());
+    EXPECT_EQ(dialog->title, "Back up database");
+    const std::string proposed = dialog->file_name();
+    const std::string prefix = "kelta_retail_";
+    ASSERT_EQ(proposed.size(), prefix.size() + 15 + 4) << proposed;
+    EXPECT_TRUE(proposed.starts_with(prefix)) << proposed;
+    EXPECT_TRUE(is_timestamp(proposed.substr(prefix.size(), 15))) << proposed;
+    EXPECT_TRUE(proposed.ends_with(".sql")) << proposed;
+    w.screenshot("setup-backup-save-dialog");
+
+    const std::string target = exports_ + "\\shop backup.sql";
+    dialog->choose(target);
+    ASSERT_TRUE(
+        eventually([&] { return w.text(status_line) == "Backup done: " + target; }, job_limit))
+        << w.text(status_line);
+    EXPECT_TRUE(e2e::read_file(target).find("-- Dump completed") != std::string::npos);
+
+    // "LastBackup" holds the time and the file; the page shows both.
+    const auto stored = user_string(program_key, "LastBackup");
+    ASSERT_TRUE(stored.has_value());
+    const std::string time = stored->substr(0, stored->find('|'));
+    EXPECT_EQ(*stored, time + "|" + target);
+    ASSERT_EQ(time.size(), 16u) << time; // YYYY-MM-DD HH:MM
+    EXPECT_EQ(time[4], '-');
+    EXPECT_EQ(time[10], ' ');
+    EXPECT_EQ(time[13], ':');
+    EXPECT_TRUE(eventually([&] {
+        return w.text(last_backup_line) == "Last backup: " + time + "  \u00B7  " + target;
+    })) << w.text(last_backup_line);
+    w.screenshot("setup-backup-done");
+}
+
+TEST_F(BackupPage, RestoreThroughTheOpenDialogAfterTheQuestion) {
+    sql("CREATE TABLE shelf (id INT PRIMARY KEY, name VARCHAR(40)); "
+        "INSERT INTO shelf VALUES (1, 'as dumped');");
+    const std::string dump = exports_ + "\\before changes.sql";
+    ASSERT_EQ(server_.mode({"--backup", dump}).exit_code, 0u);
+    sql("UPDATE shelf SET name = 'changed since';");
+    ASSERT_EQ(shelf(), "changed since\n");
+
+    SetupWindow w(server_.folder(), {"backup"});
+    ASSERT_TRUE(w.handle());
+    ASSERT_TRUE(eventually([&] { return w.enabled(restore_from_backup); }));
+
+    // No to the question: nothing starts.
+    w.click(restore_from_backup);
+    auto dialog = wait_for_file_dialog(w.process_id());
+    ASSERT_TRUE(dialog.has_value());
+    EXPECT_EQ(dialog->title, "Restore database");
+    EXPECT_EQ(dialog->file_name(), "");
+    dialog->choose(dump);
+    wait_until_closed(*dialog);
+    auto question = wait_for_message_box(w.process_id());
+    ASSERT_TRUE(question.has_value());
+    EXPECT_EQ(question->text, "Restoring replaces ALL current data in the database with the "
+                              "backup.\nThe current data is saved automatically first.\n\n"
+                              "Continue?");
+    question->answer(IDNO);
+    Sleep(500);
+    EXPECT_TRUE(w.window_enabled());
+    EXPECT_EQ(w.text(status_line), "");
+    EXPECT_EQ(shelf(), "changed since\n");
+
+    // Yes: the data of the dump comes back; the data before it is in a safety dump.
+    w.click(restore_from_backup);
+    dialog = wait_for_file_dialog(w.process_id());
+    ASSERT_TRUE(dialog.has_value());
+    dialog->choose(dump);
+    wait_until_closed(*dialog);
+    question = wait_for_message_box(w.process_id());
+    ASSERT_TRUE(question.has_value());
+    question->answer(IDYES);
+    const std::string done = "Restore done. Data before the restore was saved to: ";
+    ASSERT_TRUE(eventually([&] { return w.text(status_line).starts_with(done); }, job_limit))
+        << w.text(status_line);
+    const std::string safety = w.text(status_line).substr(done.size());
+    EXPECT_TRUE(safety.starts_with(server_.folder().path("backups") + "\\before-restore_"))
+        << safety;
+    EXPECT_NE(e2e::read_file(safety).find("changed since"), std::string::npos);
+    EXPECT_EQ(shelf(), "as dumped\n");
+    w.screenshot("setup-backup-restored");
+}
+
+TEST_F(BackupPage, AStoppedServerCanBeNeitherDumpedNorRestored) {
+    ASSERT_EQ(server_.mode({"--stop"}).exit_code, 0u);
+    const std::string safety_folder = server_.folder().path("backups");
+    ASSERT_FALSE(exists(safety_folder));
+    SetupWindow w(server_.folder(), {"backup"});
+    ASSERT_TRUE(w.handle());
+    EXPECT_FALSE(w.enabled(backup_now));
+    EXPECT_FALSE(w.enabled(restore_from_backup));
+    EXPECT_TRUE(w.enabled(open_safety_backups));
+    EXPECT_TRUE(w.enabled(open_folder));
+    w.screenshot("setup-backup-stopped");
+
+    // The safety folder is made when it is missing, and Explorer shows it.
+    w.click(open_safety_backups);
+    EXPECT_TRUE(eventually([&] { return is_directory(safety_folder); }));
+    auto explorer =
+        wait_for_program_window([](const std::string& title) { return title == "backups"; });
+    ASSERT_TRUE(explorer.has_value());
+    close_program(*explorer);
+}
+
+} // namespace
