@@ -50,6 +50,24 @@ void glyph_in(HDC dc, wchar_t glyph, RECT r, HFONT font, COLORREF colour) {
     DrawTextW(dc, &glyph, 1, &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
 }
 
+// One line when the page name fits, else two lines centred in the item ("Sauvegarde et
+// restauration" is wider than the column), and an ellipsis only beyond that.
+void navigation_label_in(HDC dc, std::wstring_view text, RECT r, HFONT font, COLORREF colour) {
+    SelectedObject with_font(dc, font);
+    SIZE one_line{};
+    GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &one_line);
+    if (one_line.cx <= r.right - r.left) {
+        text_in(dc, text, r, font, colour, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+        return;
+    }
+    RECT needed{r.left, 0, r.right, 0};
+    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    const int height = needed.bottom - needed.top;
+    if (height < r.bottom - r.top) r.top += (r.bottom - r.top - height) / 2;
+    text_in(dc, text, r, font, colour, DT_WORDBREAK | DT_END_ELLIPSIS);
+}
+
 void draw_navigation(HDC dc, const SetupUiState& state) {
     const float s = state.scale;
     const int corner = px(s, card_corner_units);
@@ -65,9 +83,9 @@ void draw_navigation(HDC dc, const SetupUiState& state) {
         const PageName& name = page_name(item);
         glyph_in(dc, name.glyph, navigation_glyph_rect(s, item), state.fonts->icon.get(),
                  state.colour(normal_text));
-        text_in(dc, widen(tr(name.english, name.chinese)), navigation_label_rect(s, item),
-                state.fonts->body.get(), state.colour(normal_text),
-                DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+        navigation_label_in(dc, widen(tr(name.english, name.chinese)),
+                            navigation_label_rect(s, item), state.fonts->body.get(),
+                            state.colour(normal_text));
     }
 }
 

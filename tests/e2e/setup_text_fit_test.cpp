@@ -10,6 +10,8 @@
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
+#include "setup/geometry.h"
+#include "setup/page_names.h"
 #include "setup/overview_page.h"
 #include "setup/overview_texts.h"
 #include "setup/server_ip_choices.h"
@@ -117,12 +119,32 @@ class TextFit : public InProcessSetup {
         for (const auto& [id, texts] : texts_of_other_states())
             for (const std::string& text : texts)
                 check(control(id), fit_of(control(id)), text);
+        check_navigation_labels();
         // The status text takes a smaller font when the status font is too wide.
         for (ServiceStatus status : {ServiceStatus::NotInstalled, ServiceStatus::Stopped,
                                      ServiceStatus::Starting, ServiceStatus::Stopping,
                                      ServiceStatus::RunningNotAccepting, ServiceStatus::Running}) {
             const std::string text(status_text(status));
             check(control(id::status_text), Fit::line, text, status_text_font(window_, text));
+        }
+    }
+
+    // The page names in the navigation column: on one line, or on two within the item.
+    void check_navigation_labels() {
+        WindowDc dc(window_);
+        SelectedObject selected(dc.get(), state_->fonts->body.get());
+        for (int item = 0; item < navigation_items; ++item) {
+            const PageName& name = page_name(item);
+            const std::wstring units = widen(tr(name.english, name.chinese));
+            const RECT label = navigation_label_rect(state_->scale, item);
+            RECT needed{0, 0, label.right - label.left, 0};
+            DrawTextW(dc.get(), units.c_str(), static_cast<int>(units.size()), &needed,
+                      DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            if (needed.right <= label.right - label.left &&
+                needed.bottom <= label.bottom - label.top)
+                continue;
+            misfits_.push_back(language_ + " navigation \"" + narrow(units) + "\": needs " +
+                               std::to_string(needed.right) + "x" + std::to_string(needed.bottom));
         }
     }
 
