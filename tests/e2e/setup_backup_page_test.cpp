@@ -7,8 +7,14 @@
 #include "user_registry.h"
 
 #include "app/files.h"
+#include "app/text.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <aclapi.h>
+#include <sddl.h>
 
 using namespace e2e;
 using namespace std::chrono_literals;
@@ -23,6 +29,29 @@ constexpr int restore_from_backup = 256;
 constexpr int open_safety_backups = 257;
 constexpr int open_folder = 260;
 constexpr int status_line = 291;
+
+// The security identifiers that a folder's access list lets in.
+std::vector<std::string> let_in(const std::string& path) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::vector<std::string> sids;
+    if (GetNamedSecurityInfoW(widen(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return sids;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) ||
+            ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        wchar_t* text = nullptr;
+        if (ConvertSidToStringSidW(&ace->SidStart, &text)) {
+            sids.push_back(narrow(text));
+            LocalFree(text);
+        }
+    }
+    LocalFree(descriptor);
+    return sids;
+}
 
 class BackupPage : public ::testing::Test {
   protected:
@@ -170,9 +199,17 @@ TEST_F(BackupPage, AStoppedServerCanBeNeitherDumpedNorRestored) {
     EXPECT_TRUE(w.enabled(open_folder));
     w.screenshot("setup-backup-stopped");
 
-    // The safety folder is made when it is missing, and Explorer shows it.
+    // The safety folder is made when it is missing, and Explorer shows it. It will hold whole
+    // copies of the database: only the system and the administrators may enter, as when a
+    // restore makes it.
     w.click(open_safety_backups);
     EXPECT_TRUE(eventually([&] { return is_directory(safety_folder); }));
+    // (Wine lists the administrators as the user who runs it; a folder made the ordinary way
+    // lets Everyone in.)
+    const auto sids = let_in(safety_folder);
+    EXPECT_NE(std::ranges::find(sids, "S-1-5-18"), sids.end());
+    for (const char* everybody : {"S-1-1-0", "S-1-5-32-545", "S-1-5-11"})
+        EXPECT_EQ(std::ranges::find(sids, everybody), sids.end()) << everybody;
     auto explorer =
         wait_for_program_window([](const std::string& title) { return title == "backups"; });
     ASSERT_TRUE(explorer.has_value());
