@@ -205,17 +205,6 @@ std::optional<ConnectionSettings> unsaved_connection_edits(HWND window) {
     return read_connection_page(window);
 }
 
-void restore_connection_edits(HWND window, const ConnectionSettings& kept) {
-    set_text(window, id::port_edit, std::to_string(kept.port));
-    set_text(window, id::database_edit, kept.database);
-    set_text(window, id::user_edit, kept.user);
-    set_text(window, id::password_edit, kept.password);
-    set_text(window, id::host_edit, kept.host);
-    fill_server_ip_choices(window, kept.bind);
-    set_check(window, id::firewall_box, kept.firewall);
-    update_save_buttons(window);
-}
-
 bool handle_connection_command(HWND window, int control_id) {
     switch (control_id) {
     case id::generate_password:

@@ -9,8 +9,8 @@
 #include <string_view>
 
 void create_connection_controls(HWND window);
-// Fills the fields, the Server IP list and the firewall box from the loaded settings, then
-// updates Save and Undo.
+// Fills the fields, the Server IP list and the firewall box from the settings (the loaded ones,
+// or edits kept across a rebuild of the controls), then updates Save and Undo.
 void load_connection_page(HWND window, const ConnectionSettings& settings);
 
 // Rebuilds the Server IP list around `bind` and selects it.
@@ -26,8 +26,6 @@ void update_save_buttons(HWND window);
 
 // The values entered, when they differ from the loaded settings (unsaved changes).
 std::optional<ConnectionSettings> unsaved_connection_edits(HWND window);
-// Puts values kept across a rebuild of the controls back into the fields.
-void restore_connection_edits(HWND window, const ConnectionSettings& kept);
 // A click on one of the page's buttons; false when the identifier is not the page's.
 bool handle_connection_command(HWND window, int control_id);
 // EN_CHANGE of the fields and CBN_SELCHANGE of the Server IP list.

@@ -92,7 +92,8 @@ void rebuild_controls(HWND window) {
     create_fonts(state);
     create_controls(window);
     load_pages(window);
-    if (kept) restore_connection_edits(window, *kept);
+    // The kept edits go back into the fields over the stored values; the page stays dirty.
+    if (kept) load_connection_page(window, *kept);
     SetWindowTextW(window, widen(window_title()).c_str());
     InvalidateRect(window, nullptr, TRUE);
     if (HWND language_list = GetDlgItem(window, id::language_list)) SetFocus(language_list);

@@ -153,24 +153,6 @@ std::optional<unsigned long> Running::wait(std::chrono::milliseconds limit) {
 
 namespace {
 
-struct BoxSearch {
-    DWORD process_id;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK find_box(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<BoxSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t class_name[32] = {};
-    GetClassNameW(window, class_name, 32);
-    if (owner == search->process_id && std::wstring(class_name) == L"#32770" && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 enum class IconHue { none, red, blue };
 
 // The message box's icon as it shows on the screen, judged by its colour: the error icon is a
@@ -201,24 +183,53 @@ std::string window_text(HWND window) {
 
 } // namespace
 
+namespace {
+
+struct WindowSearch {
+    DWORD process_id;
+    const wchar_t* class_name;
+    const std::function<bool(HWND)>* also;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK find_window_of(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t class_name[64] = {};
+    GetClassNameW(window, class_name, 64);
+    if (owner != search->process_id || wcscmp(class_name, search->class_name) != 0 ||
+        !IsWindowVisible(window) || (*search->also && !(*search->also)(window)))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+} // namespace
+
+HWND visible_window_of(DWORD process_id, const wchar_t* class_name,
+                       const std::function<bool(HWND)>& also) {
+    WindowSearch search{process_id, class_name, &also};
+    EnumWindows(find_window_of, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::optional<MessageBoxSeen> take_message_box(DWORD process_id, std::chrono::milliseconds limit) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
-        BoxSearch search{process_id};
-        EnumWindows(find_box, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
+        if (HWND box = visible_window_of(process_id, L"#32770")) {
             Sleep(200); // let the box finish laying itself out
             MessageBoxSeen seen;
-            seen.caption = window_text(search.found);
+            seen.caption = window_text(box);
             // MessageBoxW puts its text in the static control 0xFFFF and its icon in 0x0014
             // (Windows) or 1088 (Wine).
-            seen.text = window_text(GetDlgItem(search.found, 0xFFFF));
-            HWND icon = GetDlgItem(search.found, 0x0014);
-            if (!icon) icon = GetDlgItem(search.found, 1088);
+            seen.text = window_text(GetDlgItem(box, 0xFFFF));
+            HWND icon = GetDlgItem(box, 0x0014);
+            if (!icon) icon = GetDlgItem(box, 1088);
             IconHue hue = icon_hue(icon);
             seen.error_icon = hue == IconHue::red;
             seen.information_icon = hue == IconHue::blue;
-            PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
             return seen;
         }
         Sleep(100);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -57,6 +58,10 @@ class Running {
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
 };
+
+// The first visible top-level window of the process with the class (and, when given, the test).
+HWND visible_window_of(DWORD process_id, const wchar_t* class_name,
+                       const std::function<bool(HWND)>& also = {});
 
 struct MessageBoxSeen {
     std::string caption;

@@ -15,29 +15,6 @@ constexpr auto poll_interval = std::chrono::milliseconds(50);
 const std::string artifacts_dir = "C:\\kelta-test\\artifacts";
 constexpr wchar_t setup_class[] = L"KeltaMySqlSetupWnd";
 
-struct WindowSearch {
-    DWORD process_id;
-    const wchar_t* class_name;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK find_window_of(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t class_name[64] = {};
-    GetClassNameW(window, class_name, 64);
-    if (owner != search->process_id || wcscmp(class_name, search->class_name) != 0) return TRUE;
-    if (!IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-HWND visible_window_of(DWORD process_id, const wchar_t* class_name) {
-    WindowSearch search{process_id, class_name};
-    EnumWindows(find_window_of, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 std::string text_of(HWND window) {
     if (!window) return {};
@@ -93,23 +70,6 @@ HWND file_name_field(HWND dialog) {
     return nullptr;
 }
 
-struct DialogSearch {
-    DWORD process_id;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK find_file_dialog(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<DialogSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t class_name[16] = {};
-    GetClassNameW(window, class_name, 16);
-    if (owner != search->process_id || wcscmp(class_name, L"#32770") != 0 ||
-        !IsWindowVisible(window) || !file_name_field(window))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
 
 struct TitleSearch {
     const std::function<bool(const std::string&)>* matches;
@@ -169,16 +129,13 @@ void OpenFileDialog::cancel() const {
 
 std::optional<OpenFileDialog> wait_for_file_dialog(DWORD process_id,
                                                    std::chrono::milliseconds limit) {
-    DialogSearch search{process_id};
-    if (!eventually(
-            [&] {
-                EnumWindows(find_file_dialog, reinterpret_cast<LPARAM>(&search));
-                return search.found != nullptr;
-            },
-            limit))
+    HWND dialog = nullptr;
+    auto is_file_dialog = [](HWND window) { return file_name_field(window) != nullptr; };
+    if (!eventually([&] { return (dialog = visible_window_of(process_id, L"#32770", is_file_dialog)); },
+                    limit))
         return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(300)); // it fills its lists first
-    return OpenFileDialog{search.found, text_of(search.found)};
+    return OpenFileDialog{dialog, text_of(dialog)};
 }
 
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
