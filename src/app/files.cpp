@@ -48,6 +48,7 @@ Result<std::string> read_text_file(const std::string& path) {
     auto content = read_file(path);
     if (!content) return content;
     if (!is_valid_utf8(*content)) return fail(path + ": the file is not valid UTF-8 text");
+    if (content->starts_with("\xEF\xBB\xBF")) content->erase(0, 3);
     return content;
 }
 

@@ -8,7 +8,8 @@
 #include <string>
 
 Result<std::string> read_file(const std::string& path);
-// As read_file, but the content must be valid UTF-8.
+// As read_file, but the content must be valid UTF-8. A leading byte-order mark (which Notepad
+// writes) is dropped, so that it never sticks to the first key of the file.
 Result<std::string> read_text_file(const std::string& path);
 
 // Writes the whole content straight over the file (created or truncated).

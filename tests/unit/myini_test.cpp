@@ -166,6 +166,14 @@ TEST_F(MyIniFile, ExistingFileIsUpdatedInPlace) {
     EXPECT_EQ(read_my_ini_value("bind-address"), "10.0.0.4");
 }
 
+// An administrator's Notepad adds a byte-order mark; the "[mysqld]" line must still be found.
+TEST_F(MyIniFile, ByteOrderMarkIsDroppedAndTheSectionStillFound) {
+    put("my.ini", "\xEF\xBB\xBF[mysqld]\r\nmax_connections=50\r\n");
+    ASSERT_TRUE(write_my_ini("C:\\App\\MySQL", settings_on(3400)).has_value());
+    EXPECT_TRUE(my_ini().starts_with("[mysqld]\r\nsocket=KELTA_MYSQL57\r\n")) << my_ini();
+    EXPECT_NE(my_ini().find("\r\nmax_connections=50\r\n"), std::string::npos);
+}
+
 TEST_F(MyIniFile, WriteFailureNamesThePathAndKeepsNoTemporaryFile) {
     // A folder where my.ini should be: the replacement cannot take its place.
     ASSERT_TRUE(create_directories(my_ini_path()).has_value());

@@ -218,6 +218,15 @@ TEST_F(SettingsFiles, NonUtf8AndUtf16AreReadErrors) {
     }
 }
 
+// A settings file saved by Notepad starts with a byte-order mark; its first key still counts.
+TEST_F(SettingsFiles, ByteOrderMarkDoesNotHideTheFirstKey) {
+    put("notepad.ini", "\xEF\xBB\xBFport=4000\r\nuser=pos\r\n");
+    auto read = read_settings_file(join_path(data_root(), "notepad.ini"));
+    ASSERT_TRUE(read.has_value()) << read.error();
+    EXPECT_EQ(read->port, 4000);
+    EXPECT_EQ(read->user, "pos");
+}
+
 TEST_F(SettingsFiles, LoadPrefersConnectionIni) {
     put("connection.ini", render_settings(sample()));
     put("connection.txt", "Password: legacy-pass\nroot / legacy-root\n");
