@@ -10,7 +10,7 @@
 #include "svc/firewall.h"
 #include "svc/install.h"
 #include "svc/restore.h"
-#include "svc/service.h"
+#include "svc/start_type.h"
 #include "svc/uninstall.h"
 
 #include <cstdio>
@@ -123,18 +123,6 @@ void run_job(HWND window, Job job) {
     } catch (const std::exception& e) {
         finish(window, {true, std::string("cannot start a background job: ") + e.what()});
     }
-}
-
-Result<void> set_service_start_type(bool automatic) {
-    auto service = open_service(SERVICE_CHANGE_CONFIG);
-    if (!service) return fail(service.error());
-    if (!*service) return fail("service is not installed");
-    if (!ChangeServiceConfigW((*service)->get(), SERVICE_NO_CHANGE,
-                              automatic ? SERVICE_AUTO_START : SERVICE_DEMAND_START,
-                              SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
-                              nullptr, nullptr))
-        return fail(win32_error_text("ChangeServiceConfig"));
-    return {};
 }
 
 std::string last_backup_text(const SYSTEMTIME& t, const std::string& path) {

@@ -62,9 +62,6 @@ JobResult perform_job(const Job& job);
 // never stays busy.
 void run_job(HWND window, Job job);
 
-// The Setup window's start-type change: automatic or on demand.
-Result<void> set_service_start_type(bool automatic);
-
 // "LastBackup": the local time of the end of the backup and the file, "YYYY-MM-DD HH:MM|path".
 void record_last_backup(const std::string& path);
 std::string last_backup_text(const SYSTEMTIME& time, const std::string& path);

@@ -30,3 +30,15 @@ StartType query_start_type() {
     }
     return config->dwStartType == SERVICE_AUTO_START ? StartType::automatic : StartType::manual;
 }
+
+Result<void> set_service_start_type(bool automatic) {
+    auto service = open_service(SERVICE_CHANGE_CONFIG);
+    if (!service) return fail(service.error());
+    if (!*service) return fail("service is not installed");
+    if (!ChangeServiceConfigW((*service)->get(), SERVICE_NO_CHANGE,
+                              automatic ? SERVICE_AUTO_START : SERVICE_DEMAND_START,
+                              SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, nullptr))
+        return fail(win32_error_text("ChangeServiceConfig"));
+    return {};
+}
