@@ -67,6 +67,14 @@ class Tray : public ::testing::Test {
         eventually([] { return wine_tray_icons().empty(); }, 3s);
     }
 
+    // Wine's tray window repaints the icon a moment after it takes the new tooltip: the picture
+    // is given a little time to follow.
+    void expect_dot(DotSeen wanted) {
+        DotSeen seen = dot_of(icon_);
+        eventually([&] { return (seen = dot_of(icon_)) == wanted; }, 2s);
+        EXPECT_EQ(seen, wanted) << dot_name(seen);
+    }
+
     Launch tray_launch(const std::string& program = app_exe()) {
         return Launch{{}, {{"ProgramData", folder_.program_data()}}, program};
     }
@@ -238,7 +246,7 @@ TEST_F(Tray, IconAndTooltipFollowTheService) {
     // Started from this process: the next tick of the 2-second timer shows it.
     ASSERT_TRUE(service.start());
     EXPECT_TRUE(tooltip_becomes("KELTA MySQL 5.7 - running (port 3307)", 4s)) << tooltip();
-    EXPECT_EQ(dot_of(icon_), DotSeen::none) << dot_name(dot_of(icon_));
+    expect_dot(DotSeen::none);
     screenshot_tray("tray-running");
     auto menu = open_menu(tray->process_id());
     ASSERT_TRUE(menu);
@@ -249,7 +257,7 @@ TEST_F(Tray, IconAndTooltipFollowTheService) {
 
     ASSERT_TRUE(service.request_stop());
     EXPECT_TRUE(tooltip_becomes("KELTA MySQL 5.7 - stopping... (port 3307)", 4s)) << tooltip();
-    EXPECT_EQ(dot_of(icon_), DotSeen::amber) << dot_name(dot_of(icon_));
+    expect_dot(DotSeen::amber);
     screenshot_tray("tray-stopping");
 
     ASSERT_TRUE(service.wait_for(SERVICE_STOPPED, 10000));
@@ -260,7 +268,7 @@ TEST_F(Tray, IconAndTooltipFollowTheService) {
                      std::chrono::steady_clock::now() - stopped_at)
                      .count()
               << " ms\n";
-    EXPECT_EQ(dot_of(icon_), DotSeen::red) << dot_name(dot_of(icon_));
+    expect_dot(DotSeen::red);
 }
 
 TEST_F(Tray, RunningServiceThatDoesNotListenIsAmber) {
@@ -274,7 +282,7 @@ TEST_F(Tray, RunningServiceThatDoesNotListenIsAmber) {
     EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - running, not accepting connections yet (port " +
                              std::to_string(port) + ")");
     take_welcome_balloon();
-    EXPECT_EQ(dot_of(icon_), DotSeen::amber) << dot_name(dot_of(icon_));
+    expect_dot(DotSeen::amber);
     screenshot_tray("tray-not-accepting");
 
     // A changed port alone is news too: the tooltip follows my.ini.
@@ -296,7 +304,7 @@ TEST_F(Tray, ChineseTooltipAndWelcome) {
     EXPECT_EQ(balloon->text, "已在托盘中运行，双击图标打开设置。");
     screenshot_with_balloon("tray-running-chinese");
     hide_balloons();
-    EXPECT_EQ(dot_of(icon_), DotSeen::none) << dot_name(dot_of(icon_));
+    expect_dot(DotSeen::none);
 }
 
 TEST_F(Tray, TaskbarCreatedPutsTheIconBack) {
@@ -443,7 +451,7 @@ TEST_F(Tray, FollowsTheInstalledServerStoppedAndStartedElsewhere) {
     ASSERT_NE(icon_, nullptr);
     EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - running" + suffix);
     take_welcome_balloon();
-    EXPECT_EQ(dot_of(icon_), DotSeen::none) << dot_name(dot_of(icon_));
+    expect_dot(DotSeen::none);
 
     ASSERT_EQ(run({{"--stop", "--quiet"}, environment}).exit_code, 0u);
     const auto stopped_at = std::chrono::steady_clock::now();
@@ -453,7 +461,7 @@ TEST_F(Tray, FollowsTheInstalledServerStoppedAndStartedElsewhere) {
                      std::chrono::steady_clock::now() - stopped_at)
                      .count()
               << " ms\n";
-    EXPECT_EQ(dot_of(icon_), DotSeen::red) << dot_name(dot_of(icon_));
+    expect_dot(DotSeen::red);
 
     ASSERT_EQ(run({{"--start", "--quiet"}, environment}).exit_code, 0u);
     EXPECT_TRUE(tooltip_becomes("KELTA MySQL 5.7 - running" + suffix, 4s)) << tooltip();
