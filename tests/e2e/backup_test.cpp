@@ -142,8 +142,8 @@ TEST_F(BackupRestore, MissingSourceFailsBeforeTheSafetyFolderExists) {
 }
 
 TEST_F(BackupRestore, SuccessBoxesSpeakTheOperatorsLanguage) {
-    SavedUserValue language(std::string(program_key), "Language");
-    set_user_string(std::string(program_key), "Language", "fr");
+    SavedUserValue language(e2e::program_key, "Language");
+    set_user_string(e2e::program_key, "Language", "fr");
     const std::string target = server.folder().program_data() + "\\shop.sql";
     Running backup_run({{"--backup", target}, {{"ProgramData", server.folder().program_data()}}});
     auto box = take_message_box(backup_run.process_id(), 60s);
@@ -153,7 +153,7 @@ TEST_F(BackupRestore, SuccessBoxesSpeakTheOperatorsLanguage) {
     EXPECT_TRUE(box->information_icon);
     EXPECT_EQ(backup_run.wait(10s), 0u);
 
-    set_user_string(std::string(program_key), "Language", "en");
+    set_user_string(e2e::program_key, "Language", "en");
     Running restore_run({{"--restore", target}, {{"ProgramData", server.folder().program_data()}}});
     box = take_message_box(restore_run.process_id(), 60s);
     ASSERT_TRUE(box.has_value());

@@ -47,7 +47,7 @@ class MessageCatcher {
 };
 
 TEST(Jobs, JobPostsDoneAndLeavesItsResult) {
-    SavedUserValue language(std::string(program_key), "Language");
+    SavedUserValue language(e2e::program_key, "Language");
     (void)set_language("en");
     MessageCatcher catcher;
     (void)take_job_result();
@@ -108,11 +108,11 @@ TEST(Jobs, LastBackupIsLocalTimeAndPath) {
     SYSTEMTIME t{.wYear = 2026, .wMonth = 3, .wDay = 5, .wHour = 18, .wMinute = 7, .wSecond = 59};
     EXPECT_EQ(last_backup_text(t, "D:\\Backups\\shop.sql"), "2026-03-05 18:07|D:\\Backups\\shop.sql");
 
-    SavedUserValue saved(std::string(program_key), "LastBackup");
+    SavedUserValue saved(e2e::program_key, "LastBackup");
     SYSTEMTIME before{};
     GetLocalTime(&before);
     record_last_backup("D:\\Backups\\shop|1.sql");
-    auto stored = user_string(std::string(program_key), "LastBackup");
+    auto stored = user_string(e2e::program_key, "LastBackup");
     ASSERT_TRUE(stored.has_value());
     ASSERT_EQ(stored->size(), std::string("YYYY-MM-DD HH:MM|D:\\Backups\\shop|1.sql").size());
     EXPECT_EQ(stored->substr(0, 4), std::to_string(before.wYear));
@@ -120,7 +120,7 @@ TEST(Jobs, LastBackupIsLocalTimeAndPath) {
 }
 
 TEST(Jobs, SuccessTextsAreTranslated) {
-    SavedUserValue language(std::string(program_key), "Language");
+    SavedUserValue language(e2e::program_key, "Language");
     (void)set_language("fr");
     EXPECT_EQ(perform_job(job::Stop{}).text, "MySQL arrêté") << "stop of a missing service succeeds";
     (void)set_language("zh");

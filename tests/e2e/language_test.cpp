@@ -14,8 +14,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
-
 // The Windows display language that detection sees, chosen by the test.
 std::uint16_t ui_language = 0x0409;
 std::uint16_t test_ui_language() {

@@ -12,7 +12,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string run_key = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string run_value = "KELTA Retail MySQL";
 
 class StartAtLogon : public ::testing::Test {

@@ -1,6 +1,7 @@
 // The Backup & restore page against the bench's MySQL 5.7 service: the standard Save and Open
 // dialogs driven like an operator does, the dump and the restore they start, the last-backup
 // line, and the buttons that need a running server.
+#include "access_list.h"
 #include "harness.h"
 #include "server.h"
 #include "setup_window.h"
@@ -13,15 +14,11 @@
 
 #include <algorithm>
 
-#include <aclapi.h>
-#include <sddl.h>
-
 using namespace e2e;
 using namespace std::chrono_literals;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
 constexpr auto job_limit = 150s;
 constexpr int last_backup_line = 252;
 constexpr int backup_now = 253;
@@ -29,29 +26,6 @@ constexpr int restore_from_backup = 256;
 constexpr int open_safety_backups = 257;
 constexpr int open_folder = 260;
 constexpr int status_line = 291;
-
-// The security identifiers that a folder's access list lets in.
-std::vector<std::string> let_in(const std::string& path) {
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    std::vector<std::string> sids;
-    if (GetNamedSecurityInfoW(widen(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
-        return sids;
-    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-        ACCESS_ALLOWED_ACE* ace = nullptr;
-        if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) ||
-            ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
-            continue;
-        wchar_t* text = nullptr;
-        if (ConvertSidToStringSidW(&ace->SidStart, &text)) {
-            sids.push_back(narrow(text));
-            LocalFree(text);
-        }
-    }
-    LocalFree(descriptor);
-    return sids;
-}
 
 class BackupPage : public ::testing::Test {
   protected:
@@ -206,10 +180,10 @@ TEST_F(BackupPage, AStoppedServerCanBeNeitherDumpedNorRestored) {
     EXPECT_TRUE(eventually([&] { return is_directory(safety_folder); }));
     // (Wine lists the administrators as the user who runs it; a folder made the ordinary way
     // lets Everyone in.)
-    const auto sids = let_in(safety_folder);
-    EXPECT_NE(std::ranges::find(sids, "S-1-5-18"), sids.end());
-    for (const char* everybody : {"S-1-1-0", "S-1-5-32-545", "S-1-5-11"})
-        EXPECT_EQ(std::ranges::find(sids, everybody), sids.end()) << everybody;
+    const auto sids = support::granted_sids(safety_folder);
+    ASSERT_TRUE(sids.has_value());
+    EXPECT_NE(std::ranges::find(*sids, "S-1-5-18"), sids->end());
+    EXPECT_FALSE(support::open_to_everyone(*sids));
     auto explorer =
         wait_for_program_window([](const std::string& title) { return title == "backups"; });
     ASSERT_TRUE(explorer.has_value());

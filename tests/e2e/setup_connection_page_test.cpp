@@ -13,7 +13,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
 const std::string saved_message =
     "Settings saved. The registers connect with the information on the Overview page.";
 constexpr auto job_limit = 150s;

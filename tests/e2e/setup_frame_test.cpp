@@ -28,7 +28,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
 const std::string personalize = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 
 // Messages by which a control would change on the screen.

@@ -13,7 +13,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
 const std::string personalize = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr int language_list = 274;
 constexpr POINT card_corner{240, 80};

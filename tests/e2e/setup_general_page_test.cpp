@@ -16,8 +16,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
-const std::string run_key = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string run_value = "KELTA Retail MySQL";
 constexpr auto job_limit = 150s;
 

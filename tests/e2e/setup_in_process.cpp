@@ -18,7 +18,7 @@ ConnectionSettings shop_settings() {
 }
 
 void InProcessSetup::SetUp() {
-    set_user_string("Software\\Vantrelo\\KELTA Retail MySQL", "Language", "en");
+    set_user_string(program_key, "Language", "en");
     detect_language();
     delete_user_value("Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
                       "AppsUseLightTheme");

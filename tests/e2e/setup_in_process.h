@@ -58,7 +58,7 @@ class InProcessSetup : public ::testing::Test {
     int count_on_screen(int id, bool (*test)(DWORD));
 
     TestFolder folder_;
-    SavedUserValue language_{"Software\\Vantrelo\\KELTA Retail MySQL", "Language"};
+    SavedUserValue language_{program_key, "Language"};
     SavedUserValue theme_{"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
                           "AppsUseLightTheme"};
     std::wstring saved_program_data_;

@@ -24,7 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
 const std::string password_alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 const std::string port_message = "Port must be a number (1024 - 65535)";

@@ -12,8 +12,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
-
 class SetupTexts : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(set_language("en")); }

@@ -13,7 +13,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
 const std::string personalize = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 const std::string dwm = "Software\\Microsoft\\Windows\\DWM";
 const std::string desktop = "Control Panel\\Desktop";

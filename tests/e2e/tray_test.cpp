@@ -28,7 +28,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
 const std::string welcome = "Running in the system tray. Double-click the icon to open Setup.";
 constexpr UINT tray_callback = WM_APP + 1;
 

@@ -13,8 +13,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
-
 class TrayTexts : public ::testing::Test {
   protected:
     void use(const char* code) { ASSERT_TRUE(set_language(code)); }

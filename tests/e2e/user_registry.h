@@ -11,6 +11,11 @@
 
 namespace e2e {
 
+// Where the program keeps the operator's choices (language, last backup, welcome shown).
+inline const std::string program_key = "Software\\Vantrelo\\KELTA Retail MySQL";
+// Where Windows finds the programs to start at logon.
+inline const std::string run_key = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
 void set_user_string(const std::string& subkey, const std::string& name, const std::string& text);
 // Raw UTF-16 units as REG_SZ data (for texts that are not valid Unicode), NUL added.
 void set_user_units(const std::string& subkey, const std::string& name, const std::wstring& units);

@@ -1,45 +1,20 @@
 // Replacing a file in one step: the old content survives every failure, no temporary file is left,
 // and a file holding secrets is never open to everyone, not even under its temporary name.
+#include "access_list.h"
+#include "scratch.h"
+
 #include "app/files.h"
 #include "app/text.h"
-#include "scratch.h"
 
 #include <gtest/gtest.h>
 
-#include <aclapi.h>
-#include <sddl.h>
-
 namespace {
 
-// The security identifiers that the file's access list grants anything to.
+// The identifiers the file's access list grants anything to; a failed read fails the test.
 std::vector<std::string> granted_to(const std::string& path) {
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    std::vector<std::string> sids;
-    if (GetNamedSecurityInfoW(widen(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-        ADD_FAILURE() << "no access list for " << path;
-        return sids;
-    }
-    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-        ACCESS_ALLOWED_ACE* ace = nullptr;
-        if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) ||
-            ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
-            continue;
-        wchar_t* text = nullptr;
-        if (ConvertSidToStringSidW(&ace->SidStart, &text)) {
-            sids.push_back(narrow(text));
-            LocalFree(text);
-        }
-    }
-    LocalFree(descriptor);
-    return sids;
-}
-
-bool open_to_everyone(const std::vector<std::string>& sids) {
-    for (const char* wide : {"S-1-1-0", "S-1-5-32-545", "S-1-5-11"})
-        if (std::find(sids.begin(), sids.end(), wide) != sids.end()) return true;
-    return false;
+    auto sids = support::granted_sids(path);
+    if (!sids) ADD_FAILURE() << "no access list for " << path;
+    return sids.value_or(std::vector<std::string>{});
 }
 
 using FileReplacement = ScratchProgramData;
@@ -79,7 +54,7 @@ TEST_F(FileReplacement, PrivateFileIsClosedToEveryoneFromTheStart) {
     // A leftover of an interrupted save, open to everyone as files here are by default: it must
     // not lend its access list to the new temporary file.
     ASSERT_TRUE(write_file(path + ".new", "stale").has_value());
-    ASSERT_TRUE(open_to_everyone(granted_to(path + ".new")))
+    ASSERT_TRUE(support::open_to_everyone(granted_to(path + ".new")))
         << "the check below could not fail on this system";
 
     std::vector<std::string> temp_rights;
@@ -90,8 +65,8 @@ TEST_F(FileReplacement, PrivateFileIsClosedToEveryoneFromTheStart) {
                                                   });
     ASSERT_TRUE(replaced.has_value()) << replaced.error();
     EXPECT_FALSE(temp_rights.empty());
-    EXPECT_FALSE(open_to_everyone(temp_rights)) << testing::PrintToString(temp_rights);
-    EXPECT_FALSE(open_to_everyone(granted_to(path)));
+    EXPECT_FALSE(support::open_to_everyone(temp_rights)) << testing::PrintToString(temp_rights);
+    EXPECT_FALSE(support::open_to_everyone(granted_to(path)));
     EXPECT_EQ(*read_file(path), "password=x\r\n");
     EXPECT_FALSE(path_exists(path + ".new"));
 }
@@ -120,11 +95,13 @@ TEST_F(FileReplacement, LeftoverThatCannotBeRemovedStopsAPrivateReplace) {
 TEST_F(FileReplacement, PrivateFolderPassesItsRightsOn) {
     std::string plain = folder_ + "\\plain";
     ASSERT_TRUE(create_directories(plain).has_value());
-    ASSERT_TRUE(open_to_everyone(granted_to(plain))) << "the check below could not fail on this system";
+    ASSERT_TRUE(support::open_to_everyone(granted_to(plain)))
+        << "the check below could not fail on this system";
 
     std::string safety = folder_ + "\\data\\backups";
     ASSERT_TRUE(create_private_directories(safety).has_value());
-    EXPECT_FALSE(open_to_everyone(granted_to(safety)));
-    EXPECT_TRUE(open_to_everyone(granted_to(folder_ + "\\data"))) << "parents keep the usual rights";
+    EXPECT_FALSE(support::open_to_everyone(granted_to(safety)));
+    EXPECT_TRUE(support::open_to_everyone(granted_to(folder_ + "\\data")))
+        << "parents keep the usual rights";
     EXPECT_TRUE(create_private_directories(safety).has_value()) << "an existing folder is fine";
 }
