@@ -119,14 +119,25 @@ Result<void> replace_private_file_contents(const std::string& path, std::string_
     return replaced;
 }
 
+namespace {
+
+// After CreateDirectoryW failed: another process may have made the folder meanwhile, which is
+// fine; a file of that name is not a folder and later writes inside it would fail obscurely.
+Result<void> folder_made_by_another(const std::string& path) {
+    DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS && is_directory(path)) return {};
+    return fail(system_error_text(error));
+}
+
+} // namespace
+
 Result<void> create_directories(const std::string& path) {
     if (path.empty() || is_directory(path)) return {};
     std::string parent = parent_path(path);
     if (!parent.empty() && parent != path) {
         if (auto made = create_directories(parent); !made) return made;
     }
-    if (!CreateDirectoryW(widen(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        return fail(last_error_text());
+    if (!CreateDirectoryW(widen(path).c_str(), nullptr)) return folder_made_by_another(path);
     return {};
 }
 
@@ -142,7 +153,10 @@ Result<void> create_private_directories(const std::string& path) {
     BOOL created = CreateDirectoryW(widen(path).c_str(), &security);
     DWORD error = GetLastError();
     LocalFree(descriptor);
-    if (!created && error != ERROR_ALREADY_EXISTS) return fail(system_error_text(error));
+    if (!created) {
+        SetLastError(error);
+        return folder_made_by_another(path);
+    }
     return {};
 }
 
@@ -168,9 +182,16 @@ bool move_file(const std::string& from, const std::string& to) {
 }
 
 void delete_tree(const std::string& path) {
+    const std::wstring wide = widen(path);
+    // A junction or symbolic link is removed as a link: entering it would delete whatever it
+    // points to, which lies outside the tree.
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        RemoveDirectoryW(wide.c_str());
+        return;
+    }
     WIN32_FIND_DATAW entry{};
-    HANDLE search = FindFirstFileW(widen(join_path(path, "*")).c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
+    if (UniqueFind search(FindFirstFileW(widen(join_path(path, "*")).c_str(), &entry)); search) {
         do {
             std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..") continue;
@@ -181,10 +202,9 @@ void delete_tree(const std::string& path) {
                 SetFileAttributesW(widen(child).c_str(), FILE_ATTRIBUTE_NORMAL);
                 delete_file(child);
             }
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &entry));
     }
-    RemoveDirectoryW(widen(path).c_str());
+    RemoveDirectoryW(wide.c_str());
 }
 
 std::string parent_path(const std::string& path) {

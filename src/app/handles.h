@@ -51,6 +51,12 @@ struct FileTraits {
     static void close(HANDLE h) { CloseHandle(h); }
 };
 
+struct FindTraits {
+    using type = HANDLE;
+    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { FindClose(h); }
+};
+
 struct SocketTraits {
     using type = SOCKET;
     static SOCKET invalid() { return INVALID_SOCKET; }
@@ -61,6 +67,7 @@ inline void delete_gdi_object(HGDIOBJ h) { DeleteObject(h); }
 
 using UniqueHandle = Owned<NullTraits<HANDLE, CloseHandle>>;
 using UniqueFile = Owned<FileTraits>;
+using UniqueFind = Owned<FindTraits>;
 using UniqueServiceHandle = Owned<NullTraits<SC_HANDLE, CloseServiceHandle>>;
 using UniqueKey = Owned<NullTraits<HKEY, RegCloseKey>>;
 using UniqueIcon = Owned<NullTraits<HICON, DestroyIcon>>;
