@@ -27,7 +27,10 @@ Result<void> register_service() {
     const std::wstring name = widen(service_name);
     const std::wstring binary_path = widen(service_binary_path());
 
-    UniqueServiceHandle service(OpenServiceW(manager->get(), name.c_str(), SERVICE_CHANGE_CONFIG));
+    // Restart-on-failure actions need the start right too; with the change right alone Windows
+    // refuses them and an older registration would never restart the server after a crash.
+    UniqueServiceHandle service(
+        OpenServiceW(manager->get(), name.c_str(), SERVICE_CHANGE_CONFIG | SERVICE_START));
     if (service) {
         if (!ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
                                   SERVICE_NO_CHANGE, binary_path.c_str(), nullptr, nullptr, nullptr,
