@@ -162,11 +162,11 @@ bool start_tray_install_job(HWND tray) {
         } catch (const std::exception& e) {
             result = fail(std::string("internal error: ") + e.what());
         }
+        // Queued before the flag clears: an exiting tray waits only for the flag, and the
+        // queue must still exist when this thread touches it.
+        if (!result) queue_tray_notification({result.error(), true});
         install_busy.exchange(0);
-        if (!result) {
-            queue_tray_notification({result.error(), true});
-            PostMessageW(tray, MSG_TRAY_NOTIFY, 0, 0);
-        }
+        if (!result) PostMessageW(tray, MSG_TRAY_NOTIFY, 0, 0);
         PostMessageW(tray, MSG_TRAY_REFRESH, 0, 0);
     };
     try {

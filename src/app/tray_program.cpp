@@ -1,6 +1,7 @@
 #include "app/tray_program.h"
 
 #include "app/handles.h"
+#include "app/jobs.h"
 #include "svc/myini.h"
 #include "svc/status.h"
 #include "tray/icons.h"
@@ -17,6 +18,7 @@ constexpr wchar_t tray_mutex_name[] = L"KELTA.MySqlTray.SingleInstance";
 constexpr int quit_polls = 30;
 constexpr DWORD quit_poll_ms = 100;
 constexpr DWORD quit_settle_ms = 300;
+constexpr DWORD install_poll_ms = 100;
 
 // The mutex lives in the session's own namespace, so each logged-on user has one tray. A failed
 // CreateMutexW counts as no other instance: better two icons than none.
@@ -70,6 +72,11 @@ void run_tray_program() {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    // The icon is gone, but an install started from the menu may still run on its thread in
+    // this process: ending now would cut it off between two steps (and leave init.sql with the
+    // root password behind).
+    while (install_busy.load() != 0)
+        Sleep(install_poll_ms);
 }
 
 void quit_running_tray() {

@@ -150,6 +150,24 @@ class Tray : public ::testing::Test {
         return wait_popup_menu(process_id, 5s);
     }
 
+    // A program folder of its own whose mysqld.exe takes `seconds` and fails, so that an
+    // install runs long enough to look at and then reports its failure; runs.log beside it
+    // gets a line for each start.
+    struct SlowInstall {
+        std::string program;
+        std::string runs;
+    };
+    SlowInstall slow_install_program(int seconds) {
+        const std::string app = join_path(folder_.program_data(), "app");
+        const std::string bin = join_path(join_path(app, "MySQL"), "bin");
+        e2e::write_file(join_path(bin, "delay.txt"), std::to_string(seconds));
+        const std::string program = join_path(app, "KeltaMySQL.exe");
+        EXPECT_TRUE(CopyFileW(widen(app_exe()).c_str(), widen(program).c_str(), FALSE));
+        EXPECT_TRUE(CopyFileW(widen(test_program("kelta_slow_mysqld.exe")).c_str(),
+                              widen(join_path(bin, "mysqld.exe")).c_str(), FALSE));
+        return {program, join_path(bin, "runs.log")};
+    }
+
     TestFolder folder_;
     SavedUserValue language_{program_key, "Language"};
     HWND icon_ = nullptr;
@@ -333,18 +351,10 @@ TEST_F(Tray, TaskbarCreatedPutsTheIconBack) {
 }
 
 TEST_F(Tray, InstallFromTheMenuGreysTheEntryWhileItRuns) {
-    // A program folder of its own whose mysqld.exe takes 6 s and fails, so that the install
-    // runs long enough to look at and then reports its failure.
-    const std::string app = join_path(folder_.program_data(), "app");
-    const std::string bin = join_path(join_path(app, "MySQL"), "bin");
-    e2e::write_file(join_path(bin, "delay.txt"), "6");
-    ASSERT_TRUE(CopyFileW(widen(app_exe()).c_str(), widen(join_path(app, "KeltaMySQL.exe")).c_str(),
-                          FALSE));
-    ASSERT_TRUE(CopyFileW(widen(test_program("kelta_slow_mysqld.exe")).c_str(),
-                          widen(join_path(bin, "mysqld.exe")).c_str(), FALSE));
-    const std::string runs = join_path(bin, "runs.log");
+    const SlowInstall slow = slow_install_program(6);
+    const std::string& runs = slow.runs;
 
-    auto tray = start_tray(join_path(app, "KeltaMySQL.exe"));
+    auto tray = start_tray(slow.program);
     ASSERT_NE(icon_, nullptr);
     take_welcome_balloon();
     auto menu = open_menu(tray->process_id());
@@ -375,6 +385,31 @@ TEST_F(Tray, InstallFromTheMenuGreysTheEntryWhileItRuns) {
     EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::NotInstalled, false));
     close_popup_menu(menu->window);
     EXPECT_EQ(tooltip(), "KELTA MySQL 5.7 - service not installed (port 3307)");
+}
+
+// Exit while an install from the menu runs: the icon goes at once, but the process lives until the
+// install has finished its step, so that nothing is left half done (the data folder's init.sql
+// holds the root password in clear text until the initialization step removes it).
+TEST_F(Tray, ExitDuringAnInstallLetsTheInstallFinish) {
+    const SlowInstall slow = slow_install_program(5);
+    auto tray = start_tray(slow.program);
+    ASSERT_NE(icon_, nullptr);
+    take_welcome_balloon();
+    auto menu = open_menu(tray->process_id());
+    ASSERT_TRUE(menu);
+    choose_from_bottom(menu->window, 2); // Exit, then Install
+    ASSERT_TRUE(eventually([&] { return exists(slow.runs); }, 10s)) << "the install did not start";
+    ASSERT_TRUE(exists(folder_.path("init.sql"))) << "the install is not in the middle of a step";
+
+    Finished quit = run(Launch{{"--quit"}, {{"ProgramData", folder_.program_data()}}}, 30s);
+    EXPECT_EQ(quit.exit_code, 0u);
+    EXPECT_EQ(tray_window(), nullptr);
+    EXPECT_TRUE(eventually([] { return wine_tray_icons().empty(); }, 2s)) << "icon left behind";
+    EXPECT_EQ(tray->wait(0ms), std::nullopt) << "the tray ended with the install half done";
+
+    EXPECT_EQ(tray->wait(30s), 0u);
+    EXPECT_FALSE(exists(folder_.path("init.sql"))) << "the install was cut off";
+    EXPECT_EQ(lines_of(e2e::read_file(slow.runs)).size(), 1u);
 }
 
 // Programs the process started that still run.
