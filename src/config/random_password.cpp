@@ -1,9 +1,10 @@
 #include "config/settings.h"
 
+#include "app/fatal.h"
+
 #include <windows.h>
 #include <bcrypt.h>
 
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,11 +20,8 @@ constexpr unsigned char alphabet_mask = 63;
 // No weaker generator may stand in for the system's: a predictable root password is worse than
 // no installation, so the process ends here.
 [[noreturn]] void random_generator_failed(NTSTATUS status) {
-    std::wstring text = L"KELTA Retail MySQL: the system random generator failed (BCryptGenRandom "
-                        L"status " +
-                        std::to_wstring(static_cast<unsigned long>(status)) + L").";
-    FatalAppExitW(0, text.c_str());
-    std::abort();
+    end_process_now("the system random generator failed (BCryptGenRandom status " +
+                    std::to_string(static_cast<unsigned long>(status)) + ")");
 }
 
 } // namespace

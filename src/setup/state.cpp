@@ -1,11 +1,8 @@
 #include "setup/state.h"
 
-#include "tray/theme.h"
+#include "app/fatal.h"
 
-namespace {
-// Exit code of a process that found a window without its record (the code abort() uses).
-constexpr UINT lost_state_exit_code = 3;
-} // namespace
+#include "tray/theme.h"
 
 void read_theme(SetupUiState& state) {
     state.dark = is_dark_theme();
@@ -27,6 +24,6 @@ SetupUiState* find_state(HWND window) {
 
 SetupUiState& setup_state(HWND window) {
     SetupUiState* state = find_state(window);
-    if (!state) TerminateProcess(GetCurrentProcess(), lost_state_exit_code);
+    if (!state) end_process_now("the Setup window's state was used after the window was destroyed");
     return *state;
 }

@@ -1,13 +1,11 @@
 #include "tray/state.h"
 
-#include <cstdlib>
+#include "app/fatal.h"
 
 namespace {
 
 [[noreturn]] void state_gone() {
-    FatalAppExitW(0, L"KELTA Retail MySQL: the tray window's state was used after the window "
-                     L"was destroyed.");
-    std::abort();
+    end_process_now("the tray window's state was used after the window was destroyed");
 }
 
 } // namespace
