@@ -27,6 +27,15 @@ Result<unsigned long> run_elevated_program(const std::string& program,
                                            const std::string& parameters, bool wait) {
     std::wstring file = widen(program);
     std::wstring params = widen(parameters);
+    // An elevated start begins in the system folder, not in ours: relative file names the
+    // operator typed (--backup shop.sql) must mean the same to the child.
+    std::wstring folder(MAX_PATH, L'\0');
+    DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    if (length > folder.size()) {
+        folder.resize(length);
+        length = GetCurrentDirectoryW(length, folder.data());
+    }
+    folder.resize(length < folder.size() ? length : 0);
     SHELLEXECUTEINFOW info{
         .cbSize = sizeof info,
         // Without FLAG_NO_UI the shell adds its own error box to ours when the start fails.
@@ -35,7 +44,7 @@ Result<unsigned long> run_elevated_program(const std::string& program,
         .lpVerb = is_elevated() ? L"open" : L"runas",
         .lpFile = file.c_str(),
         .lpParameters = params.c_str(),
-        .lpDirectory = nullptr,
+        .lpDirectory = folder.empty() ? nullptr : folder.c_str(),
         .nShow = SW_SHOWNORMAL,
     };
     if (!ShellExecuteExW(&info) || !info.hProcess)

@@ -2,6 +2,8 @@
 // message boxes of failed modes, and the elevated relaunch.
 #include "harness.h"
 
+#include "app/text.h"
+
 #include <gtest/gtest.h>
 
 using namespace e2e;
@@ -121,6 +123,25 @@ TEST(Elevation, RelaunchPassesArgumentsAndExitCode) {
     EXPECT_EQ(result.exit_code, 1u);
     ASSERT_EQ(result.log_lines.size(), 1u);
     EXPECT_EQ(after_timestamp(result.log_lines[0]), mode + " failed: unknown option " + mode);
+}
+
+// File names on the command line are the operator's, relative to the folder the command ran in:
+// the elevated child works there too (an elevated start would otherwise begin in the system
+// folder). --apply deletes its settings file, read or not, which shows where it looked.
+TEST(Elevation, RelaunchedChildWorksInTheCallersFolder) {
+    TestFolder folder;
+    const std::string here = folder.program_data() + "\\shop";
+    ASSERT_TRUE(CreateDirectoryW(widen(here).c_str(), nullptr));
+    write_file(here + "\\new.ini", "port=80\r\n");
+    auto finished = run({{"--apply", "--config", "new.ini", "--quiet"},
+                         {{"ProgramData", folder.program_data()}},
+                         app_exe("KeltaMySQL-unelevated.exe"),
+                         here});
+    EXPECT_EQ(finished.exit_code, 1u);
+    EXPECT_FALSE(exists(here + "\\new.ini")) << "the child looked for the file elsewhere";
+    auto log = lines_of(read_file(folder.path("tray.log")));
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(after_timestamp(log[0]), "--apply failed: Port must be 1024 - 65535");
 }
 
 TEST(Elevation, DeclinedPromptExitsOneAndLogsNothing) {
