@@ -134,6 +134,11 @@ void enable_control(HWND window, int control_id, bool enabled) {
     EnableWindow(control, enabled ? TRUE : FALSE);
 }
 
+void repaint_control(HWND window, int control_id) {
+    // A missing control must not become InvalidateRect(nullptr): that repaints the whole desktop.
+    if (HWND control = GetDlgItem(window, control_id)) InvalidateRect(control, nullptr, TRUE);
+}
+
 HBRUSH background_brush(SetupUiState& state, COLORREF colour) {
     for (const auto& [known, brush] : state.brushes)
         if (known == colour) return brush.get();

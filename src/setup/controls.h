@@ -54,6 +54,8 @@ void set_text(HWND window, int id, std::string_view text);
 
 void show_control(HWND window, int id, bool shown);
 void enable_control(HWND window, int id, bool enabled);
+// Has the control drawn again (its colours may have changed).
+void repaint_control(HWND window, int id);
 
 // WM_CTLCOLOR*: sets the text and background colours and gives the background brush.
 LRESULT control_colours(HWND window, HDC dc, HWND control, bool field);

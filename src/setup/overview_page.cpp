@@ -163,7 +163,7 @@ void refresh_overview(HWND window) {
         show_control(window, id::install_button, true);
     }
     set_text(window, id::install_button, install_button_text(status));
-    if (status != previous) InvalidateRect(GetDlgItem(window, id::install_button), nullptr, TRUE);
+    if (status != previous) repaint_control(window, id::install_button);
     enable_control(window, id::start_button, buttons.start);
     enable_control(window, id::stop_button, buttons.stop);
     enable_control(window, id::restart_button, buttons.restart);

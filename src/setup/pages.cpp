@@ -60,8 +60,7 @@ void load_pages(HWND window) {
     settings.firewall = state.firewall_open;
     state.saved_settings = settings;
     // The firewall line's colour follows the rule; its text alone would not repaint it.
-    if (state.firewall_open != was_open)
-        InvalidateRect(GetDlgItem(window, id::firewall_line), nullptr, TRUE);
+    if (state.firewall_open != was_open) repaint_control(window, id::firewall_line);
     load_connection_page(window, settings);
     load_general_page(window);
     refresh_overview(window);

@@ -158,8 +158,11 @@ Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& i
             DWORD written = 0;
             DWORD chunk = static_cast<DWORD>(std::min<size_t>(rest.size(), 1u << 20));
             if (!WriteFile(in_pipe->write.get(), rest.data(), chunk, &written, nullptr)) {
-                // The child is not waited for: it sees the end of its input and exits by itself.
-                return fail(last_error_text());
+                // The child is not waited for, but the readers are joined on the way out: the
+                // child must see the end of its input first, or it and they wait for ever.
+                std::string failure = last_error_text();
+                in_pipe->write.reset();
+                return fail(failure);
             }
             rest.remove_prefix(written);
         }
