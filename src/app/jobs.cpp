@@ -22,11 +22,20 @@ std::atomic<std::uint8_t> install_busy{0};
 
 namespace {
 
-std::mutex slot_lock;
-std::optional<JobResult> slot;
+// The Setup window's last finished job, until the window takes it; a newer result replaces one
+// nobody took.
+struct JobResultSlot {
+    std::mutex lock;
+    std::optional<JobResult> content;
+};
+JobResultSlot job_result_slot;
 
-std::mutex queue_lock;
-std::vector<TrayNotification> queue;
+// The tray's balloons in the order they were queued; the tray window takes them all at once.
+struct TrayNotificationQueue {
+    std::mutex lock;
+    std::vector<TrayNotification> entries;
+};
+TrayNotificationQueue tray_notification_queue;
 
 JobResult outcome(const Result<void>& result, std::string_view success) {
     if (!result) return {true, result.error()};
@@ -96,23 +105,23 @@ JobResult perform_guarded(const Job& job) {
 } // namespace
 
 void store_job_result(JobResult result) {
-    std::lock_guard guard(slot_lock);
-    slot = std::move(result);
+    std::lock_guard guard(job_result_slot.lock);
+    job_result_slot.content = std::move(result);
 }
 
 std::optional<JobResult> take_job_result() {
-    std::lock_guard guard(slot_lock);
-    return std::exchange(slot, std::nullopt);
+    std::lock_guard guard(job_result_slot.lock);
+    return std::exchange(job_result_slot.content, std::nullopt);
 }
 
 void queue_tray_notification(TrayNotification notification) {
-    std::lock_guard guard(queue_lock);
-    queue.push_back(std::move(notification));
+    std::lock_guard guard(tray_notification_queue.lock);
+    tray_notification_queue.entries.push_back(std::move(notification));
 }
 
 std::vector<TrayNotification> take_tray_notifications() {
-    std::lock_guard guard(queue_lock);
-    return std::exchange(queue, {});
+    std::lock_guard guard(tray_notification_queue.lock);
+    return std::exchange(tray_notification_queue.entries, {});
 }
 
 JobResult perform_job(const Job& job) { return std::visit(Performer{}, job); }

@@ -21,7 +21,7 @@ struct JobResult {
     std::string text;
 };
 
-// JobResultSlot: the last finished Setup-window job's result, until the window takes it.
+// The last finished Setup-window job's result (JobResultSlot), until the window takes it.
 void store_job_result(JobResult result);
 std::optional<JobResult> take_job_result();
 
@@ -30,7 +30,7 @@ struct TrayNotification {
     bool is_error = false;
 };
 
-// TrayNotificationQueue: balloons for the tray, in the order they were queued.
+// Balloons for the tray (TrayNotificationQueue), in the order they were queued.
 void queue_tray_notification(TrayNotification notification);
 std::vector<TrayNotification> take_tray_notifications();
 

@@ -1,6 +1,7 @@
 #pragma once
-// Where the instance lives: the MySQL programs beside the executable, everything the instance
-// writes under ProgramData\KELTA Retail\MySQL. Computed afresh on every call; nothing is created.
+// InstancePaths, where the instance lives: the MySQL programs beside the executable, everything
+// the instance writes under ProgramData\KELTA Retail\MySQL. Computed afresh on every call;
+// nothing is created.
 #include "app/result.h"
 
 #include <string>
