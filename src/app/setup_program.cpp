@@ -1,6 +1,7 @@
 #include "app/setup_program.h"
 
 #include "app/handles.h"
+#include "app/system_library.h"
 #include "app/text.h"
 #include "setup/frame.h"
 #include "setup/geometry.h"
@@ -58,8 +59,12 @@ RECT centred_frame(float scale) {
 } // namespace
 
 HWND open_setup_window(SetupUiState& state) {
+    // Loaded here rather than imported: only this window has common controls, and the tray
+    // would otherwise carry the library all day.
+    static auto* const init_controls =
+        system_function<decltype(InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
     INITCOMMONCONTROLSEX controls{.dwSize = sizeof controls, .dwICC = ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    if (init_controls) init_controls(&controls);
     state.scale = screen_scale();
     create_fonts(state);
     apply_app_dark_mode();

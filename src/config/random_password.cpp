@@ -1,6 +1,7 @@
 #include "config/settings.h"
 
 #include "app/fatal.h"
+#include "app/system_library.h"
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -29,8 +30,12 @@ constexpr unsigned char alphabet_mask = 63;
 std::string random_password(std::size_t length) {
     if (length == 0) return {};
     std::vector<unsigned char> bytes(length);
-    NTSTATUS status = BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(length),
-                                      BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    // A function-local static is initialised once even when threads race to the first call.
+    static auto* const generate =
+        system_function<decltype(BCryptGenRandom)>(L"bcrypt.dll", "BCryptGenRandom");
+    if (!generate) end_process_now("the system random generator (bcrypt.dll) is missing");
+    NTSTATUS status = generate(nullptr, bytes.data(), static_cast<ULONG>(length),
+                               BCRYPT_USE_SYSTEM_PREFERRED_RNG);
     if (!BCRYPT_SUCCESS(status)) random_generator_failed(status);
     std::string password;
     password.reserve(length);

@@ -1,5 +1,6 @@
 #include "ui/file_dialog.h"
 
+#include "app/system_library.h"
 #include "app/text.h"
 #include "i18n/tr.h"
 
@@ -54,8 +55,12 @@ std::optional<std::string> file_dialog(HWND owner, bool save, std::string_view i
         .Flags = save ? save_flags : open_flags,
         .lpstrDefExt = default_extension,
     };
-    const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-    if (!chosen) return std::nullopt;
+    static auto* const save_dialog =
+        system_function<decltype(GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
+    static auto* const open_dialog =
+        system_function<decltype(GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+    auto* const show = save ? save_dialog : open_dialog;
+    if (!show || !show(&dialog)) return std::nullopt;
     const auto end = std::ranges::find(file_name, L'\0');
     if (end == file_name.end()) return std::nullopt;
     return narrow(
