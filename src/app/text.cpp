@@ -49,6 +49,34 @@ size_t decode_one(std::string_view text, size_t i, char32_t& cp) {
     return len;
 }
 
+// How many bytes at text[i], where decoding failed, begin a sequence that is cut short or broken
+// (at least one): they are replaced together by one U+FFFD, as Unicode recommends, so a truncated
+// character shows as one mark rather than two or three.
+size_t broken_sequence_length(std::string_view text, size_t i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    size_t len = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range; later ones are 80..BF
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0) low = 0xA0;  // no overlong forms
+        if (c == 0xED) high = 0x9F; // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0) low = 0x90; // no overlong forms
+        if (c == 0xF4) high = 0x8F; // nothing above U+10FFFF
+    } else {
+        return 1;
+    }
+    size_t k = 1;
+    for (; k < len && i + k < text.size(); ++k) {
+        const auto t = static_cast<unsigned char>(text[i + k]);
+        if (t < (k == 1 ? low : 0x80) || t > (k == 1 ? high : 0xBF)) break;
+    }
+    return k;
+}
+
 } // namespace
 
 bool is_valid_utf8(std::string_view bytes) {
@@ -69,7 +97,7 @@ std::string lossy_utf8(std::string_view bytes) {
         size_t n = decode_one(bytes, i, cp);
         if (n == 0) {
             out += "\xEF\xBF\xBD";
-            ++i;
+            i += broken_sequence_length(bytes, i);
         } else {
             out.append(bytes.substr(i, n));
             i += n;

@@ -73,7 +73,21 @@ TEST(StderrSummary, KeepsTheLastFiveMeaningfulLines) {
 }
 
 TEST(StderrSummary, InvalidUtf8BecomesReplacementCharacter) {
-    EXPECT_EQ(stderr_summary("bad \xff byte\n"), "bad \xEF\xBF\xBD byte");
+    const std::string mark = "\xEF\xBF\xBD";
+    EXPECT_EQ(stderr_summary("bad \xff byte\n"), "bad " + mark + " byte");
+    // One mark for each broken sequence, not for each of its bytes: a character cut short...
+    EXPECT_EQ(stderr_summary("\xE2\x82x"), mark + "x");
+    EXPECT_EQ(stderr_summary("\xF0\x9F\x98"), mark);
+    // ...but bytes that cannot continue the sequence start anew: overlong forms, surrogates,
+    // code points above U+10FFFF and stray continuation bytes.
+    EXPECT_EQ(stderr_summary("\xE0\x80\x80"), mark + mark + mark);
+    EXPECT_EQ(stderr_summary("\xED\xA0\x80"), mark + mark + mark);
+    EXPECT_EQ(stderr_summary("\xF4\x90\x80\x80"), mark + mark + mark + mark);
+    EXPECT_EQ(stderr_summary("\x80\xBF"), mark + mark);
+    EXPECT_EQ(stderr_summary("\xC0\xAF"), mark + mark);
+    // Valid text around them is kept whole.
+    EXPECT_EQ(stderr_summary("\xE4\xB8\xAD\xE4\xB8\xE6\x96\x87"),
+              "\xE4\xB8\xAD" + mark + "\xE6\x96\x87");
 }
 
 } // namespace
