@@ -7,6 +7,18 @@
 #include <windows.h>
 #include <shellapi.h>
 
+namespace {
+
+// Empty when it cannot be read (or changed length between the two calls).
+std::wstring current_folder() {
+    std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    folder.resize(length < folder.size() ? length : 0);
+    return folder;
+}
+
+} // namespace
+
 bool is_elevated() {
     UniqueHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
@@ -29,13 +41,7 @@ Result<unsigned long> run_elevated_program(const std::string& program,
     std::wstring params = widen(parameters);
     // An elevated start begins in the system folder, not in ours: relative file names the
     // operator typed (--backup shop.sql) must mean the same to the child.
-    std::wstring folder(MAX_PATH, L'\0');
-    DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
-    if (length > folder.size()) {
-        folder.resize(length);
-        length = GetCurrentDirectoryW(length, folder.data());
-    }
-    folder.resize(length < folder.size() ? length : 0);
+    const std::wstring folder = current_folder();
     SHELLEXECUTEINFOW info{
         .cbSize = sizeof info,
         // Without FLAG_NO_UI the shell adds its own error box to ours when the start fails.

@@ -123,8 +123,7 @@ namespace {
 
 // After CreateDirectoryW failed: another process may have made the folder meanwhile, which is
 // fine; a file of that name is not a folder and later writes inside it would fail obscurely.
-Result<void> folder_made_by_another(const std::string& path) {
-    DWORD error = GetLastError();
+Result<void> folder_made_by_another(const std::string& path, DWORD error) {
     if (error == ERROR_ALREADY_EXISTS && is_directory(path)) return {};
     return fail(system_error_text(error));
 }
@@ -137,8 +136,9 @@ Result<void> create_directories(const std::string& path) {
     if (!parent.empty() && parent != path) {
         if (auto made = create_directories(parent); !made) return made;
     }
-    if (!CreateDirectoryW(widen(path).c_str(), nullptr)) return folder_made_by_another(path);
-    return {};
+    const std::wstring wide = widen(path);
+    if (CreateDirectoryW(wide.c_str(), nullptr)) return {};
+    return folder_made_by_another(path, GetLastError());
 }
 
 Result<void> create_private_directories(const std::string& path) {
@@ -153,10 +153,7 @@ Result<void> create_private_directories(const std::string& path) {
     BOOL created = CreateDirectoryW(widen(path).c_str(), &security);
     DWORD error = GetLastError();
     LocalFree(descriptor);
-    if (!created) {
-        SetLastError(error);
-        return folder_made_by_another(path);
-    }
+    if (!created) return folder_made_by_another(path, error);
     return {};
 }
 

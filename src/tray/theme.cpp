@@ -1,6 +1,7 @@
 #include "tray/theme.h"
 
 #include "app/registry.h"
+#include "app/system_library.h"
 
 #include <dwmapi.h>
 
@@ -30,7 +31,7 @@ template <class Function> Function uxtheme_export(WORD ordinal) {
 
 FARPROC uxtheme_function(WORD ordinal) {
     // A function-local static is initialised once even when threads race to the first call.
-    static const HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+    static const HMODULE uxtheme = system_module(L"uxtheme.dll");
     if (!uxtheme) return nullptr;
     return GetProcAddress(uxtheme, MAKEINTRESOURCEA(ordinal));
 }
