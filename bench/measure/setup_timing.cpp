@@ -5,7 +5,7 @@
 // 2. One 2-second refresh of the Overview, created in this process, next to the service_status
 //    call inside it, and the visible changes a refresh with nothing new makes.
 #include "app/setup_program.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "config/addresses.h"
 #include "setup/control_ids.h"
 #include "setup/overview_page.h"

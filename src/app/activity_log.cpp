@@ -1,22 +1,12 @@
 #include "app/activity_log.h"
 
-#include "app/files.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/local_time.h"
+#include "base/text.h"
 #include "svc/paths.h"
 
 #include <windows.h>
-
-#include <cstdio>
-
-std::string local_timestamp() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u%02u%02u_%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond);
-    return text;
-}
 
 void log_mode_failure(std::string_view mode, std::string_view text) {
     (void)create_directories(data_root());

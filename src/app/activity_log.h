@@ -4,8 +4,5 @@
 #include <string>
 #include <string_view>
 
-// Local time as YYYYMMDD_HHMMSS.
-std::string local_timestamp();
-
 // Appends "<timestamp> <mode> failed: <text>\n"; never fails towards its caller.
 void log_mode_failure(std::string_view mode, std::string_view text);

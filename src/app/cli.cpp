@@ -1,6 +1,6 @@
 #include "app/cli.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <algorithm>
 

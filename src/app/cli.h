@@ -1,6 +1,8 @@
 #pragma once
 // Reading the argument list: the mode, its modifiers and operands. Pure functions over the list;
 // every comparison is exact and case-sensitive.
+#include "svc/install.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,7 +25,6 @@ std::optional<std::string> file_argument(const Arguments& arguments, const std::
 // --limit: an unsigned 64-bit decimal with an optional "+"; anything else means no limit.
 std::optional<std::uint64_t> rotate_limit(const Arguments& arguments);
 
-enum class FirewallChoice { keep, on, off };
 // --firewall: no value keeps the settings' choice, "off" is off, any other value is on.
 FirewallChoice firewall_choice(const Arguments& arguments);
 

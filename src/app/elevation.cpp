@@ -1,7 +1,7 @@
 #include "app/elevation.h"
 
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "svc/paths.h"
 
 #include <windows.h>

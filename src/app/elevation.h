@@ -1,7 +1,7 @@
 #pragma once
 // Work that needs an administrator runs in a second copy of this executable, started through
 // the shell with the elevation verb.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #include "app/jobs.h"
 
 #include "app/elevation.h"
-#include "app/registry.h"
-#include "app/text.h"
+#include "base/registry.h"
+#include "base/text.h"
 #include "i18n/tr.h"
 #include "svc/apply.h"
 #include "svc/backup.h"

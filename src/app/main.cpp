@@ -1,6 +1,6 @@
 // KELTA Retail MySQL: provisions, runs and looks after the shop's private MySQL 5.7 server.
-#include "app/cmdline.h"
 #include "app/modes.h"
+#include "base/cmdline.h"
 
 #include <windows.h>
 

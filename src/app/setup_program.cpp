@@ -1,8 +1,8 @@
 #include "app/setup_program.h"
 
-#include "app/handles.h"
-#include "app/system_library.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/system_library.h"
+#include "base/text.h"
 #include "setup/frame.h"
 #include "setup/geometry.h"
 #include "setup/pages.h"

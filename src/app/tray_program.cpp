@@ -1,7 +1,7 @@
 #include "app/tray_program.h"
 
-#include "app/handles.h"
 #include "app/jobs.h"
+#include "base/handles.h"
 #include "svc/myini.h"
 #include "svc/status.h"
 #include "tray/icons.h"

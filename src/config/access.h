@@ -1,7 +1,7 @@
 #pragma once
 // connection.ini holds both passwords in plain text: only the local system account and the
 // Administrators group may read or change it.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <string>
 

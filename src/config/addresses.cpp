@@ -1,7 +1,7 @@
 #include "config/addresses.h"
 
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

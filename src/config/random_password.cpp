@@ -1,7 +1,7 @@
 #include "config/settings.h"
 
-#include "app/fatal.h"
-#include "app/system_library.h"
+#include "base/fatal.h"
+#include "base/system_library.h"
 
 #include <windows.h>
 #include <bcrypt.h>

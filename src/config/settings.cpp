@@ -1,7 +1,7 @@
 #include "config/settings.h"
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "config/access.h"
 #include "config/legacy.h"
 #include "svc/paths.h"

@@ -1,6 +1,6 @@
 #pragma once
 // ConnectionSettings: how the managed server is reached and secured, kept in connection.ini.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // The checks settings pass before they reach my.ini, the server's accounts or connection.ini.
 // Only the first failing rule is reported; the texts stay English in every interface language.
-#include "app/result.h"
+#include "base/result.h"
 #include "config/addresses.h"
 #include "config/settings.h"
 

@@ -1,6 +1,6 @@
 #include "i18n/language.h"
 
-#include "app/registry.h"
+#include "base/registry.h"
 
 #include <windows.h>
 

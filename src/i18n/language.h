@@ -1,7 +1,7 @@
 #pragma once
 // The interface language: one per Windows user, stored in the registry, "auto" following the
 // Windows display language; and the process-wide current language that every translation reads.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
 #include "setup/backup_page.h"
 
-#include "app/activity_log.h"
-#include "app/files.h"
 #include "app/jobs.h"
-#include "app/registry.h"
+#include "base/files.h"
+#include "base/local_time.h"
+#include "base/registry.h"
 #include "config/settings.h"
 #include "i18n/tr.h"
 #include "setup/backup_texts.h"

@@ -1,7 +1,7 @@
 #include "setup/connection_page.h"
 
 #include "app/jobs.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "config/addresses.h"
 #include "config/validation.h"
 #include "i18n/tr.h"

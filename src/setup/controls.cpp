@@ -1,6 +1,6 @@
 #include "setup/controls.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "setup/control_ids.h"
 #include "setup/geometry.h"
 #include "tray/theme.h"

@@ -1,7 +1,7 @@
 #include "setup/fonts.h"
 
-#include "app/registry.h"
-#include "app/text.h"
+#include "base/registry.h"
+#include "base/text.h"
 #include "i18n/language.h"
 #include "setup/geometry.h"
 

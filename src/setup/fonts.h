@@ -1,7 +1,7 @@
 #pragma once
 // The Setup window's five fonts, all copies of the system message font with their own height,
 // weight and face.
-#include "app/handles.h"
+#include "base/handles.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "setup/frame.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "i18n/tr.h"
 #include "setup/connection_page.h"
 #include "setup/control_ids.h"

@@ -1,7 +1,7 @@
 #include "setup/general_page.h"
 
 #include "app/jobs.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "i18n/language.h"
 #include "i18n/language_list.h"
 #include "i18n/tr.h"

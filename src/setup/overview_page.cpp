@@ -1,8 +1,8 @@
 #include "setup/overview_page.h"
 
-#include "app/handles.h"
 #include "app/jobs.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "config/addresses.h"
 #include "i18n/tr.h"
 #include "setup/backup_page.h"

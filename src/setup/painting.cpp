@@ -1,7 +1,7 @@
 #include "setup/painting.h"
 
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "i18n/tr.h"
 #include "setup/controls.h"
 #include "setup/geometry.h"

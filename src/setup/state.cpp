@@ -1,6 +1,6 @@
 #include "setup/state.h"
 
-#include "app/fatal.h"
+#include "base/fatal.h"
 
 #include "tray/theme.h"
 

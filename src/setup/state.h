@@ -1,7 +1,7 @@
 #pragma once
 // SetupUiState: the one record of the Setup window, owned by the window's thread. It is handed
 // to the window at creation and reached from a window handle only through setup_state().
-#include "app/handles.h"
+#include "base/handles.h"
 #include "config/settings.h"
 #include "setup/fonts.h"
 #include "setup/palette.h"

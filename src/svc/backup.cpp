@@ -1,8 +1,8 @@
 #include "svc/backup.h"
 
-#include "app/files.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "config/settings.h"
 #include "svc/client.h"
 #include "svc/paths.h"

@@ -1,6 +1,6 @@
 #pragma once
 // A complete SQL dump of the application database into one file.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <string>
 

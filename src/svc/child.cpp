@@ -1,8 +1,8 @@
 #include "svc/child.h"
 
-#include "app/cmdline.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/cmdline.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 #include <windows.h>
 

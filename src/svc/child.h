@@ -1,7 +1,7 @@
 #pragma once
 // The only ways this program starts other programs: hidden (CREATE_NO_WINDOW), waited for
 // without a time limit, judged by the exit code, every failure turned into one text.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "svc/client.h"
 
-#include "app/files.h"
+#include "base/files.h"
 #include "svc/paths.h"
 #include "svc/status.h"
 

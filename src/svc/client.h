@@ -1,7 +1,7 @@
 #pragma once
 // The MySQL client programs, logged in as root over the server's named pipe with the password
 // in the environment: the only way the program changes anything inside the server.
-#include "app/result.h"
+#include "base/result.h"
 #include "svc/child.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 // Starting, stopping and restarting the managed server's Windows service.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <chrono>
 

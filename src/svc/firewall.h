@@ -1,7 +1,7 @@
 #pragma once
 // The Windows Firewall rule that lets the registers reach the server, and the nightly Task
 // Scheduler task that rotates the logs; both set with the Windows tools netsh and schtasks.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <string_view>

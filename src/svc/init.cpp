@@ -1,6 +1,6 @@
 #include "svc/init.h"
 
-#include "app/files.h"
+#include "base/files.h"
 #include "svc/child.h"
 #include "svc/paths.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A fresh data directory, made by mysqld itself with an init file that sets the root password
 // and creates the application database and account.
-#include "app/result.h"
+#include "base/result.h"
 #include "config/settings.h"
 
 #include <optional>

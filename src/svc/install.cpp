@@ -1,7 +1,7 @@
 #include "svc/install.h"
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "config/settings.h"
 #include "config/validation.h"
 #include "svc/client.h"

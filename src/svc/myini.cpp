@@ -1,7 +1,7 @@
 #include "svc/myini.h"
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "svc/myini_text.h"
 #include "svc/paths.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // my.ini, the server's configuration file: written at install and when the port or listening
 // address changes, updated in place so that an administrator's own options survive.
-#include "app/result.h"
+#include "base/result.h"
 #include "config/settings.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "svc/myini_text.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "svc/paths.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "svc/paths.h"
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // InstancePaths, where the instance lives: the MySQL programs beside the executable, everything
 // the instance writes under ProgramData\KELTA Retail\MySQL. Computed afresh on every call;
 // nothing is created.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <string>
 #include <string_view>

@@ -1,9 +1,9 @@
 #include "svc/restore.h"
 
-#include "app/activity_log.h"
-#include "app/files.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/local_time.h"
+#include "base/text.h"
 #include "config/settings.h"
 #include "svc/backup.h"
 #include "svc/client.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Replaces the application database with a dump, after a safety dump of the current data.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "svc/rotate.h"
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "config/settings.h"
 #include "svc/client.h"
 #include "svc/paths.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Keeps tray.log and error.log below their size limits with five numbered copies.
-#include "app/result.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <optional>

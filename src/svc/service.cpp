@@ -1,6 +1,6 @@
 #include "svc/service.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "svc/paths.h"
 
 #include <windows.h>

@@ -2,8 +2,8 @@
 // The program's dialogue with the Service Control Manager about the one service it manages:
 // least access for each operation, the state, waits with a limit, and error texts that name the
 // failed call.
-#include "app/handles.h"
-#include "app/result.h"
+#include "base/handles.h"
+#include "base/result.h"
 
 #include <chrono>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 // How the service starts: with Windows or on demand, as the Service Control Manager has it.
-#include "app/result.h"
+#include "base/result.h"
 
 enum class StartType { automatic, manual, undetermined };
 

@@ -1,6 +1,6 @@
 #include "svc/status.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "svc/myini.h"
 #include "svc/service.h"
 

@@ -1,5 +1,5 @@
 #pragma once
 // Removes what install registered with Windows; data, configuration and logs stay.
-#include "app/result.h"
+#include "base/result.h"
 
 Result<void> uninstall();

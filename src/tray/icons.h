@@ -1,6 +1,6 @@
 #pragma once
 // The four tray icons: the program icon with a grey, red or amber status dot, and the plain one.
-#include "app/handles.h"
+#include "base/handles.h"
 #include "svc/status.h"
 #include "tray/dot.h"
 

@@ -1,6 +1,6 @@
 #include "tray/logon.h"
 
-#include "app/registry.h"
+#include "base/registry.h"
 #include "svc/paths.h"
 
 namespace {

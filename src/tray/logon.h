@@ -1,6 +1,6 @@
 #pragma once
 // Start of the tray program at the user's logon: the per-user Run value.
-#include "app/result.h"
+#include "base/result.h"
 
 // On exactly when the Run value exists as a text, wherever it points.
 bool is_run_at_logon();

@@ -1,7 +1,7 @@
 #include "tray/menu.h"
 
 #include "app/jobs.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "i18n/language.h"
 #include "i18n/tr.h"
 #include "tray/notify.h"

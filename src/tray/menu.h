@@ -1,6 +1,6 @@
 #pragma once
 // The tray icon's right-click menu.
-#include "app/handles.h"
+#include "base/handles.h"
 #include "svc/status.h"
 
 #include <windows.h>

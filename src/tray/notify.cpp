@@ -1,7 +1,7 @@
 #include "tray/notify.h"
 
 #include "app/jobs.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "i18n/tr.h"
 #include "svc/myini.h"
 #include "tray/state.h"

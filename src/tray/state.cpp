@@ -1,6 +1,6 @@
 #include "tray/state.h"
 
-#include "app/fatal.h"
+#include "base/fatal.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "tray/theme.h"
 
-#include "app/registry.h"
-#include "app/system_library.h"
+#include "base/registry.h"
+#include "base/system_library.h"
 
 #include <dwmapi.h>
 

@@ -1,7 +1,7 @@
 #include "ui/file_dialog.h"
 
-#include "app/system_library.h"
-#include "app/text.h"
+#include "base/system_library.h"
+#include "base/text.h"
 #include "i18n/tr.h"
 
 #include <commdlg.h>

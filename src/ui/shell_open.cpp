@@ -1,6 +1,6 @@
 #include "ui/shell_open.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -5,9 +5,9 @@
 // end. Printed times: initialization, start to accepting connections, stop.
 #include "harness.h"
 
-#include "app/files.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "svc/child.h"
 
 #include <gtest/gtest.h>

@@ -2,14 +2,14 @@
 // not by ctest): each "test" measures and prints; none of them judges a time.
 #include "server.h"
 
-#include "app/files.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "svc/backup.h"
 #include "svc/child.h"
-#include "svc/restore.h"
 #include "svc/myini.h"
 #include "svc/paths.h"
+#include "svc/restore.h"
 #include "svc/status.h"
 
 #include <gtest/gtest.h>

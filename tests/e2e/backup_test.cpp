@@ -3,9 +3,9 @@
 #include "server.h"
 #include "user_registry.h"
 
-#include "app/files.h"
-#include "app/registry.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/registry.h"
+#include "base/text.h"
 #include "svc/backup.h"
 #include "svc/paths.h"
 

@@ -2,7 +2,7 @@
 // message boxes of failed modes, and the elevated relaunch.
 #include "harness.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

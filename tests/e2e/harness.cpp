@@ -1,10 +1,10 @@
 #include "harness.h"
 
 #include "agent_link.h"
-#include "app/cmdline.h"
-#include "app/files.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/cmdline.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 #include <iphlpapi.h>

@@ -2,9 +2,9 @@
 // registration, firewall rule, rotation task, and an application account that really logs in.
 #include "server.h"
 
-#include "app/files.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "svc/paths.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include "user_registry.h"
 
 #include "app/jobs.h"
-#include "app/registry.h"
-#include "app/text.h"
+#include "base/registry.h"
+#include "base/text.h"
 #include "i18n/language.h"
 
 #include <gtest/gtest.h>

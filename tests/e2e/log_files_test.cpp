@@ -2,7 +2,7 @@
 // installed, rotation asks the server; these run one at a time with the tests that install one.)
 #include "harness.h"
 
-#include "app/files.h"
+#include "base/files.h"
 #include "svc/paths.h"
 #include "svc/rotate.h"
 

@@ -4,7 +4,7 @@
 #include "setup_window.h"
 #include "wine_tray.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <thread>
 

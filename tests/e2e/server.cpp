@@ -1,6 +1,6 @@
 #include "server.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

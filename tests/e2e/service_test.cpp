@@ -3,8 +3,8 @@
 // initialization and log rotation.
 #include "server.h"
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "svc/client.h"
 #include "svc/control.h"
 #include "svc/init.h"

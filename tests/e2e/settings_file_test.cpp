@@ -2,7 +2,7 @@
 // ends up with, and what is left behind when icacls or the final replace fails.
 #include "harness.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "config/access.h"
 #include "config/settings.h"
 #include "svc/paths.h"

@@ -7,8 +7,8 @@
 #include "setup_window.h"
 #include "user_registry.h"
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

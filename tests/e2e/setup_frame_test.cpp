@@ -7,7 +7,7 @@
 
 #include "app/jobs.h"
 #include "app/setup_program.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "config/settings.h"
 #include "i18n/language.h"
 #include "setup/busy.h"

@@ -6,7 +6,7 @@
 #include "setup_window.h"
 #include "user_registry.h"
 
-#include "app/files.h"
+#include "base/files.h"
 #include "svc/start_type.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 
 #include "app/jobs.h"
 #include "app/setup_program.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "i18n/language.h"
 #include "setup/controls.h"
 

@@ -5,8 +5,8 @@
 #include "setup_window.h"
 #include "user_registry.h"
 
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "config/addresses.h"
 #include "svc/service.h"
 

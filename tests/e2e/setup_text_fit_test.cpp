@@ -3,17 +3,17 @@
 // text is measured with the control's own font against the control's own rectangle.
 #include "setup_in_process.h"
 
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "i18n/language.h"
 #include "i18n/tr.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
 #include "setup/geometry.h"
-#include "setup/page_names.h"
 #include "setup/overview_page.h"
 #include "setup/overview_texts.h"
+#include "setup/page_names.h"
 #include "setup/server_ip_choices.h"
 
 #include <gtest/gtest.h>

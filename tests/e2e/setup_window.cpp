@@ -1,7 +1,7 @@
 #include "setup_window.h"
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // folder, never from the current folder.
 #include "harness.h"
 
-#include "app/files.h"
+#include "base/files.h"
 #include "svc/child.h"
 #include "svc/paths.h"
 

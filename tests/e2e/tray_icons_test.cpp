@@ -3,7 +3,7 @@
 // known pictures (fully opaque, straight alpha, premultiplied alpha).
 #include "harness.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "tray/icons.h"
 
 #include <gtest/gtest.h>

@@ -4,14 +4,14 @@
 #include "fake_service.h"
 #include "harness.h"
 #include "popup_menu.h"
-#include "user_registry.h"
 #include "setup_window.h"
+#include "user_registry.h"
 #include "wine_tray.h"
 
-#include "app/files.h"
 #include "app/jobs.h"
-#include "app/text.h"
 #include "app/tray_program.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "i18n/language.h"
 #include "tray/menu.h"
 

@@ -1,7 +1,7 @@
 // --uninstall removes what install registered with Windows and nothing else.
 #include "server.h"
 
-#include "app/files.h"
+#include "base/files.h"
 #include "svc/paths.h"
 #include "svc/status.h"
 

@@ -1,6 +1,6 @@
 #include "user_registry.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "harness.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // without KELTA_TEST_ELEVATED reports itself not elevated; it sets the variable, so the copy it
 // relaunches through the shell reports itself elevated. With KELTA_TEST_DECLINE set, the
 // relaunch fails the way a declined elevation prompt does.
-#include "app/cmdline.h"
 #include "app/elevation.h"
 #include "app/modes.h"
+#include "base/cmdline.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "access_list.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <algorithm>
 

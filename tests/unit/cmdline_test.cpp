@@ -1,5 +1,5 @@
-#include "app/cmdline.h"
-#include "app/text.h"
+#include "base/cmdline.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // words, and removing a tree never reaches through a link into what lies outside it.
 #include "scratch.h"
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "access_list.h"
 #include "scratch.h"
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

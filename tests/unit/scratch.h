@@ -1,8 +1,8 @@
 #pragma once
 // A ProgramData folder of the test's own, C:\kelta-test\unit.<suite>.<test>, so that the data
 // root and everything under it start empty; the variable is put back afterwards.
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "svc/paths.h"
 
 #include <gtest/gtest.h>

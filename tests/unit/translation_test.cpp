@@ -1,6 +1,6 @@
 // The French and Spanish table and the lookup rules of the translation, as pure functions of
 // the language: exact keys, the reference texts, the shape of every text, the fallbacks.
-#include "app/text.h"
+#include "base/text.h"
 #include "i18n/tr.h"
 #include "i18n/translations.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // Whole-file reads and writes with the error texts the operator sees: "<path>: <reason>".
-#include "app/result.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "app/registry.h"
+#include "base/registry.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <cwchar>
 #include <vector>

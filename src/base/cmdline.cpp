@@ -1,6 +1,6 @@
-#include "app/cmdline.h"
+#include "base/cmdline.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,7 +1,7 @@
-#include "app/files.h"
+#include "base/files.h"
 
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 #include <windows.h>
 #include <sddl.h>

@@ -1,6 +1,6 @@
-#include "app/fatal.h"
+#include "base/fatal.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <windows.h>
 

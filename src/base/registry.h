@@ -1,7 +1,7 @@
 #pragma once
 // Small readers and writers of registry values. Readers treat every failure (no key, no value,
 // another type, a text too long for its buffer) as "not there"; writers give the Win32 code.
-#include "app/handles.h"
+#include "base/handles.h"
 
 #include <cstddef>
 #include <cstdint>
