@@ -222,11 +222,6 @@ std::wstring own_path() {
     return path;
 }
 
-std::wstring own_folder() {
-    std::wstring path = own_path();
-    return path.substr(0, path.find_last_of(L"\\/"));
-}
-
 std::wstring full_path(const std::wstring& path) {
     std::wstring full(path_capacity, L'\0');
     DWORD n = GetFullPathNameW(path.c_str(), path_capacity, full.data(), nullptr);
@@ -235,8 +230,8 @@ std::wstring full_path(const std::wstring& path) {
     return full;
 }
 
-std::unique_ptr<AgentLink> open_agent_beside_program(std::string& error) {
-    auto address = read_agent_address(own_folder() + L"\\bench.ini", error);
+std::unique_ptr<AgentLink> open_bench_agent(std::string& error) {
+    auto address = read_agent_address(agent_ini_path, error);
     if (!address) return nullptr;
     return AgentLink::open(*address, error);
 }

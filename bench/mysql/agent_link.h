@@ -17,8 +17,11 @@
 
 namespace bench {
 
-// Written by bench/up as bench.ini beside the stand-ins: the agent's port and per-run secret.
-// (A file, not environment variables: a service gets services.exe's environment.)
+// Written by bench/up into the bench's own folder of the prefix: the agent's port and per-run
+// secret. (A file, not environment variables: a service gets services.exe's environment. Not
+// beside the stand-ins: a package of the program with the stand-ins carries no bench state.)
+inline constexpr wchar_t agent_ini_path[] = L"C:\\kelta-bench\\bench.ini";
+
 struct AgentAddress {
     unsigned short port = 0;
     std::string secret;
@@ -79,13 +82,12 @@ std::string json_quoted(std::string_view utf8);
 std::string utf8_of(std::wstring_view text);
 std::wstring wide_of(std::string_view text);
 
-// The running program's own path, its folder, and a path made absolute.
+// The running program's own path, and a path made absolute.
 std::wstring own_path();
-std::wstring own_folder();
 std::wstring full_path(const std::wstring& path);
 
-// The agent named by bench.ini beside the running program (the stand-ins' way to it).
-std::unique_ptr<AgentLink> open_agent_beside_program(std::string& error);
+// The agent named by the bench's bench.ini (the stand-ins' way to it).
+std::unique_ptr<AgentLink> open_bench_agent(std::string& error);
 
 // The Unix path of a Windows path through Wine (kernel32's wine_get_unix_file_name); nothing
 // when not running under Wine or when the path cannot be mapped.

@@ -141,7 +141,7 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
     }
 
     std::string error;
-    std::shared_ptr<AgentLink> link = open_agent_beside_program(error);
+    std::shared_ptr<AgentLink> link = open_bench_agent(error);
     if (!link) {
         if (result_file) write_all(*result_file, "", false); // as the real one, the file exists
         to_stream(stderr, name + ": [ERROR] " + error + "\n");

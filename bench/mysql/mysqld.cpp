@@ -177,7 +177,7 @@ int initialize(const Arguments& args) {
         }
         request.text("init_file", *mapped);
     }
-    auto link = bench::open_agent_beside_program(error);
+    auto link = bench::open_bench_agent(error);
     if (!link) {
         append_error_log(plan->error_log, "[ERROR] " + error);
         say_error(error);
@@ -208,7 +208,7 @@ int run_in_foreground(const Arguments& args, const std::vector<std::string>& gro
         say_error("Fatal error in defaults handling. Program aborted!");
         return exit_failure;
     }
-    auto link = bench::open_agent_beside_program(error);
+    auto link = bench::open_bench_agent(error);
     if (!link) {
         say_error(error);
         return exit_failure;
@@ -307,7 +307,7 @@ int serve(Service& service) {
     }
     if (control_on(L"mysqld.skip-networking"))
         plan->options.emplace_back("skip-networking", std::nullopt);
-    auto link = bench::open_agent_beside_program(error);
+    auto link = bench::open_bench_agent(error);
     if (!link) {
         append_error_log(plan->error_log, "[ERROR] " + error + "\n[ERROR] Aborting");
         return exit_failure;

@@ -300,7 +300,7 @@ namespace {
 SqlOutcome ask_agent(const bench::Request& request, const std::string& input) {
     SqlOutcome outcome;
     std::string error;
-    auto address = bench::read_agent_address(widen(join_path(app_dir(), "MySQL\\bin\\bench.ini")), error);
+    auto address = bench::read_agent_address(bench::agent_ini_path, error);
     auto link = address ? bench::AgentLink::open(*address, error) : nullptr;
     if (!link) {
         ADD_FAILURE() << "bench agent: " << error;
