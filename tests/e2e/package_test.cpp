@@ -50,8 +50,7 @@ TEST(Package, FailedInstallThenInstallAndRemoval) {
     };
     const auto tray_log = [&] { return e2e::read_file(folder.path("tray.log")); };
     const auto state = [](auto tool) { return e2e::read_file("C:\\kelta-bench\\state\\"s + tool); };
-    // Wine puts it into the user's Start menu, Windows into the common one.
-    const std::string shortcut =
+    const std::string shortcut = // Wine: in the user's Start menu; Windows: in the common one
         std::getenv("APPDATA") +
         "\\Microsoft\\Windows\\Start Menu\\Programs\\KELTA Retail MySQL Setup.lnk"s;
 
