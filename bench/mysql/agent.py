@@ -143,6 +143,7 @@ class Agent:
                 "initialize": self.run_initialize,
                 "serve": self.run_server,
                 "servers": self.list_servers,
+                "kill-server": self.kill_server,
             }
             if op not in handlers:
                 raise Refused(f"unknown request {op!r}")
@@ -408,6 +409,19 @@ class Agent:
                     for pid, s in self.servers.items() if s["process"].poll() is None]
         link.send("O", "".join(live))
         link.send("X", "0")
+
+    def kill_server(self, link, request):
+        """Kills the server behind a pipe outright (SIGKILL), as a crash or a power cut would: the
+        fault tests' way to take the server away in the middle of an operation."""
+        socket_path = self.socket_of_pipe(self.checked_text(request.get("pipe"), "pipe name"))
+        with self.lock:
+            victims = [s["process"] for s in self.servers.values()
+                       if s["socket"] == socket_path and s["process"].poll() is None]
+        for process in victims:
+            log(f"server {process.pid}: killed on request")
+            process.kill()
+            process.wait()
+        link.send("X", "0" if victims else "1")
 
     def stop_all(self):
         with self.lock:

@@ -51,6 +51,11 @@ TEST(MyIniText, NewFileHasSixteenLines) {
 TEST(MyIniText, PathTextIsLossyUtf8WithSlashes) {
     EXPECT_EQ(my_ini_path_text("C:\\Donn\u00E9es\\x"), "C:/Donn\u00E9es/x");
     EXPECT_EQ(my_ini_path_text("C:\\bad\xFF"), "C:/bad\uFFFD");
+    // The server reads "#" as the start of a comment: such a path goes in quotes and reads back.
+    std::string text = new_my_ini_text(owned_my_ini_options("C:\\Shop #2\\MySQL", settings_on(3307)),
+                                       "D:\\PD\\data", "D:\\PD\\error.log");
+    EXPECT_NE(text.find("\r\nbasedir=\"C:/Shop #2/MySQL\"\r\n"), std::string::npos) << text;
+    EXPECT_EQ(my_ini_value(text, "basedir"), "C:/Shop #2/MySQL");
 }
 
 TEST(MyIniText, UpdateKeepsForeignLinesAndConvertsLineEnds) {
@@ -78,29 +83,31 @@ TEST(MyIniText, IndentedAndTrailingTextIsReplaced) {
     std::string existing = "[mysqld]\r\n  \tport=3310 # old port\r\nport=3311\r\n";
     std::string updated = update_my_ini_text(existing, owned());
     EXPECT_TRUE(updated.starts_with("[mysqld]\r\nsocket=KELTA_MYSQL57\r\n")) << updated;
-    EXPECT_NE(updated.find("\r\nport=3307\r\nport=3311\r\n"), std::string::npos) << updated;
+    // The server takes the last of several lines: every one of them gets the value.
+    EXPECT_NE(updated.find("\r\nport=3307\r\nport=3307\r\n"), std::string::npos) << updated;
 }
 
-TEST(MyIniText, BlankBeforeEqualsIsNotTheOption) {
-    std::string updated = update_my_ini_text("[mysqld]\r\nport = 3310\r\n", owned());
+TEST(MyIniText, BlanksAroundEqualsAndOtherSpellingsAreTheOption) {
+    std::string updated = update_my_ini_text(
+        "[mysqld]\r\nport = 3310\r\nbind_address=1.2.3.4\r\nskip-named-pipe\r\n", owned());
     EXPECT_EQ(updated, "[mysqld]\r\n"
                        "socket=KELTA_MYSQL57\r\n"
-                       "enable-named-pipe=1\r\n"
-                       "bind-address=0.0.0.0\r\n"
-                       "port=3307\r\n"
                        "basedir=C:/Program Files/KELTA Retail MySQL/MySQL\r\n"
-                       "port = 3310\r\n");
-    EXPECT_EQ(my_ini_value("[mysqld]\r\nport = 3310\r\n", "port"), std::nullopt);
+                       "port=3307\r\n"
+                       "bind-address=0.0.0.0\r\n"
+                       "enable-named-pipe=1\r\n");
+    EXPECT_EQ(my_ini_value("[mysqld]\r\nport = 3310\r\n", "port"), "3310");
 }
 
 TEST(MyIniText, MissingOptionsGoUnderMysqldInReverseOrder) {
     std::string existing = "[client]\r\nport=3310\r\n  [mysqld]  \r\nbind-address=1.2.3.4\r\n";
     EXPECT_EQ(update_my_ini_text(existing, owned()),
               "[client]\r\n"
-              "port=3307\r\n" // the first port line wins, whatever its section
+              "port=3310\r\n" // the client's port is not the server's
               "  [mysqld]  \r\n"
               "socket=KELTA_MYSQL57\r\n"
               "enable-named-pipe=1\r\n"
+              "port=3307\r\n"
               "basedir=C:/Program Files/KELTA Retail MySQL/MySQL\r\n"
               "bind-address=0.0.0.0\r\n");
 }
@@ -111,20 +118,26 @@ TEST(MyIniText, OnlyBasedirMissing) {
     EXPECT_EQ(update_my_ini_text(existing, owned()), "[mysqld]\r\n" + owned_block);
 }
 
-TEST(MyIniText, WithoutMysqldSectionOptionsAreAppendedInOrder) {
-    EXPECT_EQ(update_my_ini_text("", owned()), owned_block);
-    EXPECT_EQ(update_my_ini_text("[client]\nuser=x", owned()),
-              "[client]\r\nuser=x\r\n" + owned_block);
-    // "[mysqld" or "[MYSQLD]" are not the section.
-    EXPECT_EQ(update_my_ini_text("[MYSQLD]\n", owned()), "[MYSQLD]\r\n" + owned_block);
+TEST(MyIniText, WithoutMysqldSectionItIsAddedAtTheEndWithTheOptions) {
+    EXPECT_EQ(update_my_ini_text("", owned()), "[mysqld]\r\n" + owned_block);
+    EXPECT_EQ(update_my_ini_text("[client]\nport=3310", owned()),
+              "[client]\r\nport=3310\r\n[mysqld]\r\n" + owned_block);
+    // "[mysqld" is not the section; the server reads "[MYSQLD]" as it, whatever the case.
+    EXPECT_EQ(update_my_ini_text("[mysqld\n", owned()), "[mysqld\r\n[mysqld]\r\n" + owned_block);
+    EXPECT_TRUE(update_my_ini_text("[MYSQLD]\n", owned()).starts_with("[MYSQLD]\r\nsocket="));
 }
 
-TEST(MyIniText, ValueReader) {
-    std::string text = "[client]\r\n port = x\r\n  port=  4000  \r\nport=5000\r\nsocket=\r\n";
-    EXPECT_EQ(my_ini_value(text, "port"), "4000");
+TEST(MyIniText, ValueReaderReadsAsTheServerDoes) {
+    std::string text = "[mysqld]\r\n port = x\r\n  port=  4000  \r\nport=5000 # moved\r\nsocket=\r\n"
+                       "basedir = 'C:/a#b' # quoted\r\ndatadir=\"C:/x\\\\y\\\"z\"\r\n"
+                       "bind_address=1.2.3.4\r\n[client]\r\nport=6000\r\n";
+    EXPECT_EQ(my_ini_value(text, "port"), "5000");
     EXPECT_EQ(my_ini_value(text, "socket"), "");
-    EXPECT_EQ(my_ini_value(text, "basedir"), std::nullopt);
-    EXPECT_EQ(my_ini_value("bind-address=1.2.3.4", "bind"), std::nullopt);
+    EXPECT_EQ(my_ini_value(text, "basedir"), "C:/a#b");
+    EXPECT_EQ(my_ini_value(text, "datadir"), "C:/x\\y\"z");
+    EXPECT_EQ(my_ini_value(text, "bind-address"), "1.2.3.4");
+    EXPECT_EQ(my_ini_value(text, "log-error"), std::nullopt);
+    EXPECT_EQ(my_ini_value("bind-address=1.2.3.4", "bind-address"), std::nullopt);
 }
 
 using MyIniFile = ScratchProgramData;
@@ -145,11 +158,14 @@ TEST_F(MyIniFile, NewFileWhenMissing) {
     EXPECT_FALSE(path_exists(my_ini_path() + ".new"));
 }
 
-TEST_F(MyIniFile, UnreadableFileIsReplacedByANewOne) {
-    put("my.ini", "[mysqld]\r\nport=3310\r\ncomment=caf\xE9\r\n");
-    ASSERT_TRUE(write_my_ini("C:\\App\\MySQL", settings_on(3307)).has_value());
-    EXPECT_TRUE(my_ini().starts_with("[mysqld]\r\nbasedir=C:/App/MySQL\r\nport=3307\r\n"));
-    EXPECT_EQ(my_ini().find("comment"), std::string::npos);
+// A comment typed in an old editor's code page is no reason to rebuild the administrator's file.
+TEST_F(MyIniFile, NonUtf8FileIsEditedAsBytes) {
+    put("my.ini", "[mysqld]\r\n# caf\xE9\r\ndatadir=D:/moved\r\nport=3310\r\n");
+    ASSERT_TRUE(write_my_ini("C:\\App\\MySQL", settings_on(3400)).has_value());
+    EXPECT_EQ(my_ini(), "[mysqld]\r\nsocket=KELTA_MYSQL57\r\nenable-named-pipe=1\r\n"
+                        "bind-address=0.0.0.0\r\nbasedir=C:/App/MySQL\r\n# caf\xE9\r\n"
+                        "datadir=D:/moved\r\nport=3400\r\n");
+    EXPECT_EQ(configured_port(), 3400);
 }
 
 TEST_F(MyIniFile, ExistingFileIsUpdatedInPlace) {
@@ -193,12 +209,15 @@ TEST_F(MyIniFile, ConfiguredPortFallsBackTo3307) {
     EXPECT_EQ(configured_port(), 3307); // no file
     EXPECT_EQ(read_my_ini_value("port"), std::nullopt);
     const std::pair<const char*, std::uint16_t> cases[] = {
-        {"[mysqld]\r\n", 3307},      {"port=-1\r\n", 3307}, {"port=65536\r\n", 3307},
-        {"port=33a7\r\n", 3307},     {"port=\r\n", 3307},   {"port=+3400\r\n", 3400},
-        {"port=003400\r\n", 3400},   {"port=0\r\n", 0},     {" port = 1\r\nport=3401\r\n", 3401},
-        {"port=3402\xFF\r\n", 3307}, // not UTF-8: no file as far as the reader goes
+        {"", 3307},                {"port=-1\r\n", 3307}, {"port=65536\r\n", 3307},
+        {"port=33a7\r\n", 3307},   {"port=\r\n", 3307},   {"port=+3400\r\n", 3400},
+        {"port=003400\r\n", 3400}, {"port=0\r\n", 0},     {" port = 1\r\nport=3401\r\n", 3401},
+        {"port=3402\xFF\r\n", 3307}, {"port=3403 # moved\r\n", 3403},
     };
-    for (const auto& [text, port] : cases) {
+    put("my.ini", "[client]\r\nport=3400\r\n");
+    EXPECT_EQ(configured_port(), 3307); // the client's port is not the server's
+    for (const auto& [lines, port] : cases) {
+        const std::string text = std::string("[mysqld]\r\n") + lines;
         put("my.ini", text);
         EXPECT_EQ(configured_port(), port) << text;
     }
