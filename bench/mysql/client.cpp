@@ -71,6 +71,17 @@ ClientArguments parse(const ClientKind& kind, int argc, wchar_t** argv) {
     return args;
 }
 
+// The client names its result file by the path it was given, not by the Linux one behind it.
+std::string windows_paths_in(std::string text, const std::optional<std::string>& unix_path,
+                             const std::optional<std::wstring>& windows_path) {
+    if (!unix_path || !windows_path || unix_path->empty()) return text;
+    const std::string native = utf8(*windows_path);
+    for (size_t at = text.find(*unix_path); at != std::string::npos;
+         at = text.find(*unix_path, at + native.size()))
+        text.replace(at, unix_path->size(), native);
+    return text;
+}
+
 std::optional<std::string> environment_value(const wchar_t* name) {
     DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
     if (n == 0) return std::nullopt;
@@ -112,7 +123,8 @@ std::optional<std::size_t> take_count_control(const std::wstring& name) {
 std::optional<PartWayFault> take_part_way_fault(const std::wstring& program) {
     if (auto after = take_count_control(program + L".kill-server-after"))
         return PartWayFault{.after = *after, .kill_server = true};
-    if (auto after = take_count_control(program + L".fail-after")) return PartWayFault{.after = *after};
+    if (auto after = take_count_control(program + L".fail-after"))
+        return PartWayFault{.after = *after};
     return std::nullopt;
 }
 
@@ -228,7 +240,7 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
             to_stream(stdout, frame->payload);
             break;
         case 'E':
-            to_stream(stderr, frame->payload);
+            to_stream(stderr, windows_paths_in(frame->payload, result_unix, result_file));
             break;
         case 'F':
             to_stream(stderr, name + ": [ERROR] " + frame->payload + "\n");
@@ -248,9 +260,11 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
         // The break: the dump so far stays in the file, and the client says what the real one
         // says when its connection goes.
         if (kind.dump) {
-            if (result_file) write_all(*result_file, read_all(*result_file).substr(0, fault->after), false);
+            if (result_file)
+                write_all(*result_file, read_all(*result_file).substr(0, fault->after), false);
             if (fault->kill_server) kill_server(args.pipe);
-            to_stream(stderr, name + ": Error 2013: Lost connection to MySQL server during query\n");
+            to_stream(stderr,
+                      name + ": Error 2013: Lost connection to MySQL server during query\n");
         } else {
             to_stream(stderr, "ERROR 2013 (HY000) at line " + std::to_string(*lines_sent + 1) +
                                   ": Lost connection to MySQL server during query\n");

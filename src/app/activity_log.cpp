@@ -16,7 +16,8 @@ void append_entry(std::string_view mode, std::string_view text) {
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
-    std::string entry = local_timestamp() + " " + std::string(mode) + " " + std::string(text) + "\n";
+    std::string entry =
+        local_timestamp() + " " + std::string(mode) + " " + std::string(text) + "\n";
     DWORD written = 0;
     WriteFile(file.get(), entry.data(), static_cast<DWORD>(entry.size()), &written, nullptr);
 }
@@ -27,4 +28,6 @@ void log_mode_failure(std::string_view mode, std::string_view text) {
     append_entry(mode, "failed: " + std::string(text));
 }
 
-void log_mode_note(std::string_view mode, std::string_view text) { append_entry(mode, text); }
+void log_mode_note(std::string_view mode, std::string_view text) {
+    append_entry(mode, text);
+}

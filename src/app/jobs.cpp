@@ -133,7 +133,9 @@ struct LockedAs {
     std::optional<std::string_view> operator()(const job::Stop&) const { return "--stop"; }
     std::optional<std::string_view> operator()(const job::Restart&) const { return "--restart"; }
     std::optional<std::string_view> operator()(const job::Install&) const { return "--install"; }
-    std::optional<std::string_view> operator()(const job::Uninstall&) const { return "--uninstall"; }
+    std::optional<std::string_view> operator()(const job::Uninstall&) const {
+        return "--uninstall";
+    }
     std::optional<std::string_view> operator()(const job::Backup&) const { return "--backup"; }
     std::optional<std::string_view> operator()(const job::Restore&) const { return "--restore"; }
     std::optional<std::string_view> operator()(const job::Apply&) const { return "--apply"; }

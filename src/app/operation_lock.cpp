@@ -21,8 +21,8 @@ Result<UniqueHandle> open_lock() {
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(lock_access_list, SDDL_REVISION_1,
                                                               &descriptor, nullptr))
         return fail("operation lock: " + last_error_text());
-    SECURITY_ATTRIBUTES security{.nLength = sizeof security, .lpSecurityDescriptor = descriptor,
-                                 .bInheritHandle = FALSE};
+    SECURITY_ATTRIBUTES security{
+        .nLength = sizeof security, .lpSecurityDescriptor = descriptor, .bInheritHandle = FALSE};
     UniqueHandle mutex(CreateMutexW(&security, FALSE, lock_name));
     LocalFree(descriptor);
     // A process without administrator rights may not open an existing lock for all access;

@@ -51,7 +51,9 @@ bool equals_ignoring_case(std::string_view text, std::string_view lower) {
     return true;
 }
 
-bool is_root(std::string_view user) { return equals_ignoring_case(user, "root"); }
+bool is_root(std::string_view user) {
+    return equals_ignoring_case(user, "root");
+}
 
 // The server's own databases: an account granted everything on one of them owns the server.
 // Database names ignore case on Windows.

@@ -28,9 +28,14 @@ constexpr std::array<TranslationRow, 120> rows{{
     {"About", "À propos", "Acerca de"},
     {"All files (*.*)", "Tous les fichiers (*.*)", "Todos los archivos (*.*)"},
     {"Allowed host", "Hôte autorisé", "Host permitido"},
-    {"Allowed host: use an IP address, a pattern such as 192.168.1.% or %; computer names cannot log in", "Hôte autorisé : utilisez une adresse IP, un modèle comme 192.168.1.% ou % ; les noms d'ordinateur ne peuvent pas se connecter",
-     "Host permitido: use una dirección IP, un patrón como 192.168.1.% o %; los nombres de equipo no pueden iniciar sesión"},
-    {"Another KELTA Retail MySQL operation is running", "Une autre opération KELTA Retail MySQL est en cours",
+    {"Allowed host: use an IP address, a pattern such as 192.168.1.% or %; computer names cannot "
+     "log in",
+     "Hôte autorisé : utilisez une adresse IP, un modèle comme 192.168.1.% ou % ; les noms "
+     "d'ordinateur ne peuvent pas se connecter",
+     "Host permitido: use una dirección IP, un patrón como 192.168.1.% o %; los nombres de equipo "
+     "no pueden iniciar sesión"},
+    {"Another KELTA Retail MySQL operation is running",
+     "Une autre opération KELTA Retail MySQL est en cours",
      "Hay otra operación de KELTA Retail MySQL en curso"},
     {"Apply", "Appliquer", "Aplicar"},
     {"Back up", "Sauvegarde", "Copia de seguridad"},
@@ -60,7 +65,9 @@ constexpr std::array<TranslationRow, 120> rows{{
     {"Data folder", "Dossier des données", "Carpeta de datos"},
     {"Data location", "Emplacement des données", "Ubicación de los datos"},
     {"Database", "Base de données", "Base de datos"},
-    {"Database: mysql, sys, information_schema and performance_schema belong to the server", "Base de données : mysql, sys, information_schema et performance_schema appartiennent au serveur",
+    {"Database: mysql, sys, information_schema and performance_schema belong to the server",
+     "Base de données : mysql, sys, information_schema et performance_schema appartiennent au "
+     "serveur",
      "Base de datos: mysql, sys, information_schema y performance_schema pertenecen al servidor"},
     {"Error log", "Journal d'erreurs", "Registro de errores"},
     {"Error logs are split automatically at 10 MB; the last 5 are kept.",
@@ -173,9 +180,12 @@ constexpr std::array<TranslationRow, 120> rows{{
     {"Stop", "Arrêter", "Detener"},
     {"The MySQL service is not installed", "Le service MySQL n'est pas installé",
      "El servicio MySQL no está instalado"},
-    {"The database was put back as it was before the restore, from:", "La base de données a été remise dans son état d'avant la restauration, à partir de :",
+    {"The database was put back as it was before the restore, from:",
+     "La base de données a été remise dans son état d'avant la restauration, à partir de :",
      "La base de datos volvió a su estado anterior a la restauración, desde:"},
-    {"This dump was cut short (its \"-- Dump completed\" line is missing); nothing was restored:", "Cette sauvegarde est incomplète (la ligne \"-- Dump completed\" manque) ; rien n'a été restauré :",
+    {"This dump was cut short (its \"-- Dump completed\" line is missing); nothing was restored:",
+     "Cette sauvegarde est incomplète (la ligne \"-- Dump completed\" manque) ; rien n'a été "
+     "restauré :",
      "Esta copia está incompleta (falta la línea \"-- Dump completed\"); no se restauró nada:"},
     {"Undo changes", "Annuler", "Deshacer cambios"},
     {"Uninstall MySQL service (keeps data)", "Désinstaller le service MySQL (conserve les données)",

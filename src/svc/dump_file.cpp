@@ -34,8 +34,9 @@ bool starts_like_a_dump(HANDLE file) {
     const auto lines = split_lines(head);
     return std::any_of(lines.begin(), lines.begin() + std::min(lines.size(), head_lines),
                        [](std::string_view line) {
-                           return std::any_of(std::begin(dump_headers), std::end(dump_headers),
-                                              [&](std::string_view h) { return line.starts_with(h); });
+                           return std::any_of(
+                               std::begin(dump_headers), std::end(dump_headers),
+                               [&](std::string_view h) { return line.starts_with(h); });
                        });
 }
 
@@ -43,5 +44,6 @@ bool ends_like_a_complete_dump(HANDLE file) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size)) return false;
     const LONGLONG start = std::max<LONGLONG>(0, size.QuadPart - tail_bytes);
-    return read_at(file, start, size.QuadPart - start).find(dump_completed_mark) != std::string::npos;
+    return read_at(file, start, size.QuadPart - start).find(dump_completed_mark) !=
+           std::string::npos;
 }

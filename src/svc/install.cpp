@@ -85,7 +85,8 @@ Result<void> install(const std::optional<std::string>& settings_file, FirewallCh
     if (firewall != FirewallChoice::keep) settings.firewall = firewall == FirewallChoice::on;
 
     // A settings file brings new values; a repair keeps what connection.ini already holds.
-    if (auto valid = settings_file ? validate_settings(settings) : validate_stored_settings(settings);
+    if (auto valid =
+            settings_file ? validate_settings(settings) : validate_stored_settings(settings);
         !valid)
         return valid;
     if (auto bind = check_bind_address(settings.bind); !bind) return bind;

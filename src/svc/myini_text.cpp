@@ -28,7 +28,9 @@ std::string option_line(std::string_view name, std::string_view value) {
     return std::string(name) + "=" + option_value_text(value);
 }
 
-std::string option_line(const MyIniOption& option) { return option_line(option.name, option.value); }
+std::string option_line(const MyIniOption& option) {
+    return option_line(option.name, option.value);
+}
 
 std::string join_lines(const std::vector<std::string>& lines) {
     std::string text;
@@ -49,7 +51,8 @@ std::vector<std::string> lines_of(std::string_view text) {
 }
 
 // Calls `visit` with the index and option key of every option line in a [mysqld] section.
-template <class Visit> void for_each_server_option(const std::vector<std::string>& lines, Visit visit) {
+template <class Visit>
+void for_each_server_option(const std::vector<std::string>& lines, Visit visit) {
     bool in_server_group = false;
     for (size_t i = 0; i < lines.size(); ++i) {
         if (auto group = option_group(lines[i])) {

@@ -10,17 +10,21 @@ bool is_blank(char c) {
 }
 
 std::string_view without_leading_blanks(std::string_view text) {
-    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.front()))
+        text.remove_prefix(1);
     return text;
 }
 
 std::string_view without_blanks(std::string_view text) {
     text = without_leading_blanks(text);
-    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && is_blank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char ascii_lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // A "#" outside quotes starts a comment; a backslash keeps the next quote from counting.
 std::string_view without_end_comment(std::string_view line) {
@@ -51,14 +55,26 @@ std::string unescaped(std::string_view value) {
             continue;
         }
         switch (const char next = value[++i]) {
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case 'b': out += '\b'; break;
-        case 's': out += ' '; break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 'b':
+            out += '\b';
+            break;
+        case 's':
+            out += ' ';
+            break;
         case '"':
         case '\'':
-        case '\\': out += next; break;
+        case '\\':
+            out += next;
+            break;
         default: // the server keeps the backslash of an escape it does not know
             out += '\\';
             out += next;
@@ -82,7 +98,8 @@ std::optional<std::string> option_group(std::string_view line) {
     // The server refuses a file with such a line; it opens no group the program could use.
     if (close == std::string_view::npos) return std::string();
     std::string_view name = line.substr(1, close - 1);
-    while (!name.empty() && is_blank(name.back())) name.remove_suffix(1);
+    while (!name.empty() && is_blank(name.back()))
+        name.remove_suffix(1);
     return std::string(name);
 }
 

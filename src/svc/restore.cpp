@@ -17,7 +17,9 @@ namespace {
 using Failure = std::unexpected<RestoreFailure>;
 using Kind = RestoreFailure::Kind;
 
-Failure unchanged(std::string reason) { return Failure({.reason = std::move(reason)}); }
+Failure unchanged(std::string reason) {
+    return Failure({.reason = std::move(reason)});
+}
 
 UniqueFile open_for_reading(const std::string& path) {
     return UniqueFile(CreateFileW(widen(path).c_str(), GENERIC_READ,
@@ -52,8 +54,10 @@ Result<void> load_back(const std::string& safety, const ConnectionSettings& sett
 
 // A dump that fails part-way has already dropped and recreated some tables: the safety dump
 // goes back in at once, so the shop is never left with half its data.
-Failure put_back(std::string reason, const std::string& safety, const ConnectionSettings& settings) {
-    RestoreFailure failure{.kind = Kind::put_back, .reason = std::move(reason), .safety_dump = safety};
+Failure put_back(std::string reason, const std::string& safety,
+                 const ConnectionSettings& settings) {
+    RestoreFailure failure{
+        .kind = Kind::put_back, .reason = std::move(reason), .safety_dump = safety};
     if (auto loaded = load_back(safety, settings); !loaded) {
         failure.kind = Kind::not_put_back;
         failure.put_back_reason = loaded.error();
@@ -65,7 +69,8 @@ Failure put_back(std::string reason, const std::string& safety, const Connection
 
 std::expected<std::string, RestoreFailure> restore(const std::string& source) {
     auto settings = load_settings();
-    if (!settings) return unchanged(settings_path() + " not found (install the MySQL service first)");
+    if (!settings)
+        return unchanged(settings_path() + " not found (install the MySQL service first)");
 
     UniqueFile input = open_for_reading(source);
     if (!input) return unchanged(source + ": " + last_error_text());

@@ -20,7 +20,9 @@ constexpr int kept_copies = 5;
 std::string copy_path(const std::string& path, int n) { return path + "." + std::to_string(n); }
 
 // Where the log waits between leaving its own name and becoming copy 1.
-std::string pending_path(const std::string& path) { return path + ".rotating"; }
+std::string pending_path(const std::string& path) {
+    return path + ".rotating";
+}
 
 // Makes room for a new copy 1: 5 is deleted, 4..1 move up by one. Failures are ignored; at
 // worst the new copy cannot take its place this time and waits under its pending name.

@@ -170,7 +170,8 @@ class TextFit : public InProcessSetup {
              {detail_line(ServiceStatus::Running, 65535, far_address, StartType::automatic),
               detail_line(ServiceStatus::Running, 65535, far_address, StartType::manual)}},
             {id::server_ip_list, {server_ip_choices(far_address, {}).back().label}},
-            {id::validation_message, {refusal({.host = "till-pc"}), refusal({.database = "mysql"})}},
+            {id::validation_message,
+             {refusal({.host = "till-pc"}), refusal({.database = "mysql"})}},
         };
     }
 

@@ -53,7 +53,8 @@ DWORD fill_drive(const std::string& filler) {
         }
     }
     DWORD written = 0;
-    return WriteFile(file.get(), block.data(), 1, &written, nullptr) ? ERROR_SUCCESS : GetLastError();
+    return WriteFile(file.get(), block.data(), 1, &written, nullptr) ? ERROR_SUCCESS
+                                                                     : GetLastError();
 }
 
 } // namespace
@@ -90,36 +91,39 @@ TEST(BackupFaults, ThePreviousBackupSurvivesEveryBrokenDump) {
         EXPECT_EQ(server.mode({"--start"}).exit_code, 0u);
         fault.kept("the shop's rows", shop_rows(root) == rows + "3\teggs\n");
     }
-    {
-        Fault fault("backup: the target is read-only");
-        SetFileAttributesW(widen(target).c_str(), FILE_ATTRIBUTE_READONLY);
-        auto finished = server.mode({"--backup", target});
-        SetFileAttributesW(widen(target).c_str(), FILE_ATTRIBUTE_NORMAL);
-        fault.outcome(outcome_of(finished, server.folder()));
-        EXPECT_EQ(finished.exit_code, 1u);
-        fault.kept("the previous backup file", e2e::read_file(target) == previous);
-        fault.kept("the new dump (kept beside it)", complete_dump_with(e2e::read_file(temporary), "'eggs'"));
-    }
-
-    // scripts/faults mounts a small tmpfs as a drive when it may, and says why when it may not.
-    const char* drive = std::getenv("KELTA_FULL_DISK");
-    if (!drive || !*drive) {
-        const char* why = std::getenv("KELTA_FULL_DISK_SKIPPED");
-        skipped("backup: the target's disk is full", why ? why : "no small drive was mounted");
+    // scripts/faults mounts two small drives when it may (a full one, a write-protected one with
+    // a backup on it), and says why when it may not.
+    const char* full_drive = std::getenv("KELTA_FULL_DRIVE");
+    const char* protected_drive = std::getenv("KELTA_READ_ONLY_DRIVE");
+    if (!full_drive || !protected_drive) {
+        const char* why = std::getenv("KELTA_FAULT_DRIVES_SKIPPED");
+        for (const char* name :
+             {"backup: the target's disk is full", "backup: the target is read-only"})
+            skipped(name, why ? why : "scripts/faults mounted no drives");
         return;
     }
-    Fault fault("backup: the target's disk is full");
-    const std::string full_target = std::string(drive) + "\\shop.sql";
-    e2e::write_file(full_target, previous);
-    const DWORD full = fill_drive(std::string(drive) + "\\filler");
-    EXPECT_EQ(full, static_cast<DWORD>(ERROR_DISK_FULL)) << "the drive is not full as Windows sees it";
-    auto finished = server.mode({"--backup", full_target});
-    fault.outcome(outcome_of(finished, server.folder()));
-    EXPECT_EQ(finished.exit_code, 1u);
-    fault.kept("the previous backup file", e2e::read_file(full_target) == previous);
-    EXPECT_FALSE(exists(std::string(drive) + "\\shop.sql.tmp"));
-    delete_file(std::string(drive) + "\\filler");
-    delete_file(full_target);
+    {
+        Fault fault("backup: the target's disk is full");
+        const std::string full_target = std::string(full_drive) + "\\shop.sql";
+        e2e::write_file(full_target, previous);
+        const DWORD full = fill_drive(std::string(full_drive) + "\\filler");
+        EXPECT_EQ(full, static_cast<DWORD>(ERROR_DISK_FULL)) << "Windows does not see a full disk";
+        auto finished = server.mode({"--backup", full_target});
+        fault.outcome(outcome_of(finished, server.folder()));
+        EXPECT_EQ(finished.exit_code, 1u);
+        fault.kept("the previous backup file", e2e::read_file(full_target) == previous);
+        EXPECT_FALSE(exists(std::string(full_drive) + "\\shop.sql.tmp"));
+    }
+    {
+        Fault fault("backup: the target is read-only");
+        const std::string protected_target = std::string(protected_drive) + "\\shop.sql";
+        const std::string last_backup = e2e::read_file(protected_target);
+        ASSERT_FALSE(last_backup.empty()) << "scripts/faults put a backup on the drive";
+        auto finished = server.mode({"--backup", protected_target});
+        fault.outcome(outcome_of(finished, server.folder()));
+        EXPECT_EQ(finished.exit_code, 1u);
+        fault.kept("the previous backup file", e2e::read_file(protected_target) == last_backup);
+    }
 }
 
 TEST(RestoreFaults, TheShopsDataIsNeverLeftHalfRestored) {
@@ -164,18 +168,26 @@ TEST(RestoreFaults, TheShopsDataIsNeverLeftHalfRestored) {
         // Safety dumps already taken this second and the next ones, as a first restore leaves.
         std::vector<std::string> earlier;
         for (int second = 0; second < 20; ++second) {
-            earlier.push_back(join_path(backups, "before-restore_" + timestamp_in(second) + ".sql"));
+            earlier.push_back(
+                join_path(backups, "before-restore_" + timestamp_in(second) + ".sql"));
             e2e::write_file(earlier.back(), "earlier safety dump " + std::to_string(second));
         }
         auto finished = server.mode({"--restore", source});
-        fault.outcome(outcome_of(finished, server.folder()));
+        WIN32_FIND_DATAW found{};
+        UniqueFind taken(
+            FindFirstFileW(widen(join_path(backups, "before-restore_*-2.sql")).c_str(), &found));
+        fault.outcome(outcome_of(finished, server.folder()) + ", the safety dump took " +
+                      (taken ? narrow(found.cFileName) : std::string("no numbered name")));
         EXPECT_EQ(finished.exit_code, 0u);
+        EXPECT_TRUE(taken);
         bool all_kept = true;
         for (int second = 0; second < 20; ++second)
-            all_kept = all_kept && e2e::read_file(earlier[second]) == "earlier safety dump " + std::to_string(second);
+            all_kept = all_kept && e2e::read_file(earlier[second]) ==
+                                       "earlier safety dump " + std::to_string(second);
         fault.kept("the earlier safety dumps of that second", all_kept);
         EXPECT_EQ(shop_rows(root), week1);
-        for (const std::string& file : earlier) delete_file(file);
+        for (const std::string& file : earlier)
+            delete_file(file);
     }
     {
         Fault fault("restore: the server is killed during the restore");
@@ -188,10 +200,12 @@ TEST(RestoreFaults, TheShopsDataIsNeverLeftHalfRestored) {
         ASSERT_GE(log.size(), 2u);
         EXPECT_NE(log[log.size() - 2].find("by hand"), std::string::npos) << log[log.size() - 2];
         const std::string safety = log.back();
-        fault.kept("the safety dump named for a restore by hand", complete_dump_with(e2e::read_file(safety), "'eggs'"));
+        fault.kept("the safety dump named for a restore by hand",
+                   complete_dump_with(e2e::read_file(safety), "'eggs'"));
         EXPECT_EQ(server.mode({"--start"}).exit_code, 0u);
         EXPECT_EQ(server.mode({"--restore", safety}).exit_code, 0u);
-        fault.kept("the shop's rows (restored by hand from the safety dump)", shop_rows(root) == today);
+        fault.kept("the shop's rows (restored by hand from the safety dump)",
+                   shop_rows(root) == today);
     }
 }
 

@@ -14,6 +14,8 @@ struct Row {
     std::string fault, outcome, lost;
 };
 
+constexpr size_t outcome_width = 110;
+
 std::vector<Row> rows;
 std::vector<std::string> skips;
 
@@ -46,6 +48,8 @@ Fault::~Fault() {
 void Fault::outcome(std::string text) {
     for (char& c : text)
         if (c == '\n' || c == '\r') c = ' ';
+    // One line of the table: the start says what happened.
+    if (text.size() > outcome_width) text = text.substr(0, outcome_width - 3) + "...";
     outcome_ = std::move(text);
 }
 
@@ -78,7 +82,8 @@ bool print_table() {
         line(row.fault, row.outcome, row.lost);
         if (row.lost == "none") ++survived;
     }
-    for (const std::string& skip : skips) std::printf("%s\n", skip.c_str());
+    for (const std::string& skip : skips)
+        std::printf("%s\n", skip.c_str());
     std::printf("%zu faults injected, %zu survived with nothing lost\n", rows.size(), survived);
     std::fflush(stdout);
     return survived == rows.size();

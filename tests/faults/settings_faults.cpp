@@ -69,8 +69,9 @@ void expect_server_reachable(Fault& fault, const FreshInstance& fresh) {
     if (!stored) return;
     fault.kept("root access to the new server",
                mysql_as_root("SELECT 1;", stored->root_password).exit_code == 0);
-    fault.kept("the registers' account",
-               query_over_tcp(stored->user, stored->password, fresh.port(), "SELECT 1;").exit_code == 0);
+    fault.kept(
+        "the registers' account",
+        query_over_tcp(stored->user, stored->password, fresh.port(), "SELECT 1;").exit_code == 0);
 }
 
 std::string apply_file(const TestFolder& folder, ConnectionSettings settings) {
@@ -99,7 +100,8 @@ TEST(InstallFaults, AFirstInstallNeverLosesTheRootPasswordItGave) {
         auto finished = fresh.install(true);
         fault.outcome(outcome_of(finished, fresh.folder()));
         EXPECT_EQ(finished.exit_code, 1u);
-        EXPECT_TRUE(last_said(fresh.folder()).ends_with("exit code Some(5)")) << last_said(fresh.folder());
+        EXPECT_TRUE(last_said(fresh.folder()).ends_with("exit code Some(5)"))
+            << last_said(fresh.folder());
         clear_tool_state();
         EXPECT_EQ(fresh.install(false).exit_code, 0u) << "a repair goes on from where it stopped";
         expect_server_reachable(fault, fresh);
@@ -113,11 +115,13 @@ TEST(SettingsFaults, StoredSettingsAndLogsSurvive) {
     seed_shop(stored.root_password, "(1, 'bread'), (2, 'milk')");
     const std::string rows = shop_rows(stored.root_password);
     const std::string my_ini_path = server.folder().path("my.ini");
-    e2e::write_file(my_ini_path, e2e::read_file(my_ini_path) + "max_connections=50 # the shop's own\r\n");
+    e2e::write_file(my_ini_path,
+                    e2e::read_file(my_ini_path) + "max_connections=50 # the shop's own\r\n");
     const std::string connection_ini = e2e::read_file(server.folder().path("connection.ini"));
     const std::string my_ini = e2e::read_file(my_ini_path);
     auto account_works = [&] {
-        return query_over_tcp(stored.user, stored.password, server.port(), "SELECT 1;").exit_code == 0;
+        return query_over_tcp(stored.user, stored.password, server.port(), "SELECT 1;").exit_code ==
+               0;
     };
 
     {
@@ -128,7 +132,8 @@ TEST(SettingsFaults, StoredSettingsAndLogsSurvive) {
         auto finished = server.mode({"--apply", "--config", apply_file(server.folder(), changed)});
         fault.outcome(outcome_of(finished, server.folder()));
         EXPECT_EQ(finished.exit_code, 1u);
-        fault.kept("connection.ini", e2e::read_file(server.folder().path("connection.ini")) == connection_ini);
+        fault.kept("connection.ini",
+                   e2e::read_file(server.folder().path("connection.ini")) == connection_ini);
         fault.kept("my.ini", e2e::read_file(my_ini_path) == my_ini);
         EXPECT_EQ(server.mode({"--start"}).exit_code, 0u);
         fault.kept("the shop's rows", shop_rows(stored.root_password) == rows);
@@ -144,7 +149,8 @@ TEST(SettingsFaults, StoredSettingsAndLogsSurvive) {
         fault.outcome(outcome_of(finished, server.folder()));
         EXPECT_EQ(finished.exit_code, 1u);
         EXPECT_NE(last_said(server.folder()).find(said), std::string::npos);
-        fault.kept("connection.ini", e2e::read_file(server.folder().path("connection.ini")) == connection_ini);
+        fault.kept("connection.ini",
+                   e2e::read_file(server.folder().path("connection.ini")) == connection_ini);
         fault.kept("the account connection.ini describes", account_works());
     }
     {
@@ -152,7 +158,8 @@ TEST(SettingsFaults, StoredSettingsAndLogsSurvive) {
         const std::string error_log = server.folder().path("error.log");
         const std::string logged = e2e::read_file(error_log);
         ASSERT_FALSE(logged.empty());
-        for (int n = 1; n <= 5; ++n) e2e::write_file(error_log + "." + std::to_string(n), "copy " + std::to_string(n));
+        for (int n = 1; n <= 5; ++n)
+            e2e::write_file(error_log + "." + std::to_string(n), "copy " + std::to_string(n));
         ConnectionSettings wrong = stored;
         wrong.root_password = "not-the-root-password";
         ASSERT_TRUE(save_settings(wrong).has_value());
@@ -164,7 +171,8 @@ TEST(SettingsFaults, StoredSettingsAndLogsSurvive) {
         fault.outcome(outcome_of(finished, server.folder()));
         bool copies_kept = true;
         for (int n = 1; n <= 5; ++n)
-            copies_kept = copies_kept && e2e::read_file(error_log + "." + std::to_string(n)) == "copy " + std::to_string(n);
+            copies_kept = copies_kept && e2e::read_file(error_log + "." + std::to_string(n)) ==
+                                             "copy " + std::to_string(n);
         fault.kept("error.log.1 to error.log.5", copies_kept);
         fault.kept("error.log", e2e::read_file(error_log).starts_with(logged));
         ASSERT_TRUE(save_settings(stored).has_value());

@@ -7,13 +7,15 @@ namespace faults {
 void seed_shop(const std::string& root_password, const std::string& values) {
     auto made = e2e::mysql_as_root(
         "DROP TABLE IF EXISTS item; CREATE TABLE item (id INT PRIMARY KEY, name VARCHAR(40)) "
-        "CHARACTER SET utf8mb4; INSERT INTO item VALUES " + values + ";",
+        "CHARACTER SET utf8mb4; INSERT INTO item VALUES " +
+            values + ";",
         root_password, "kelta_retail");
     ASSERT_EQ(made.exit_code, 0) << made.error;
 }
 
 std::string shop_rows(const std::string& root_password) {
-    return e2e::mysql_as_root("SELECT id, name FROM item ORDER BY id;", root_password, "kelta_retail")
+    return e2e::mysql_as_root("SELECT id, name FROM item ORDER BY id;", root_password,
+                              "kelta_retail")
         .output;
 }
 

@@ -52,8 +52,9 @@ TEST(MyIniText, PathTextIsLossyUtf8WithSlashes) {
     EXPECT_EQ(my_ini_path_text("C:\\Donn\u00E9es\\x"), "C:/Donn\u00E9es/x");
     EXPECT_EQ(my_ini_path_text("C:\\bad\xFF"), "C:/bad\uFFFD");
     // The server reads "#" as the start of a comment: such a path goes in quotes and reads back.
-    std::string text = new_my_ini_text(owned_my_ini_options("C:\\Shop #2\\MySQL", settings_on(3307)),
-                                       "D:\\PD\\data", "D:\\PD\\error.log");
+    std::string text =
+        new_my_ini_text(owned_my_ini_options("C:\\Shop #2\\MySQL", settings_on(3307)),
+                        "D:\\PD\\data", "D:\\PD\\error.log");
     EXPECT_NE(text.find("\r\nbasedir=\"C:/Shop #2/MySQL\"\r\n"), std::string::npos) << text;
     EXPECT_EQ(my_ini_value(text, "basedir"), "C:/Shop #2/MySQL");
 }
@@ -128,9 +129,10 @@ TEST(MyIniText, WithoutMysqldSectionItIsAddedAtTheEndWithTheOptions) {
 }
 
 TEST(MyIniText, ValueReaderReadsAsTheServerDoes) {
-    std::string text = "[mysqld]\r\n port = x\r\n  port=  4000  \r\nport=5000 # moved\r\nsocket=\r\n"
-                       "basedir = 'C:/a#b' # quoted\r\ndatadir=\"C:/x\\\\y\\\"z\"\r\n"
-                       "bind_address=1.2.3.4\r\n[client]\r\nport=6000\r\n";
+    std::string text =
+        "[mysqld]\r\n port = x\r\n  port=  4000  \r\nport=5000 # moved\r\nsocket=\r\n"
+        "basedir = 'C:/a#b' # quoted\r\ndatadir=\"C:/x\\\\y\\\"z\"\r\n"
+        "bind_address=1.2.3.4\r\n[client]\r\nport=6000\r\n";
     EXPECT_EQ(my_ini_value(text, "port"), "5000");
     EXPECT_EQ(my_ini_value(text, "socket"), "");
     EXPECT_EQ(my_ini_value(text, "basedir"), "C:/a#b");
@@ -209,10 +211,17 @@ TEST_F(MyIniFile, ConfiguredPortFallsBackTo3307) {
     EXPECT_EQ(configured_port(), 3307); // no file
     EXPECT_EQ(read_my_ini_value("port"), std::nullopt);
     const std::pair<const char*, std::uint16_t> cases[] = {
-        {"", 3307},                {"port=-1\r\n", 3307}, {"port=65536\r\n", 3307},
-        {"port=33a7\r\n", 3307},   {"port=\r\n", 3307},   {"port=+3400\r\n", 3400},
-        {"port=003400\r\n", 3400}, {"port=0\r\n", 0},     {" port = 1\r\nport=3401\r\n", 3401},
-        {"port=3402\xFF\r\n", 3307}, {"port=3403 # moved\r\n", 3403},
+        {"", 3307},
+        {"port=-1\r\n", 3307},
+        {"port=65536\r\n", 3307},
+        {"port=33a7\r\n", 3307},
+        {"port=\r\n", 3307},
+        {"port=+3400\r\n", 3400},
+        {"port=003400\r\n", 3400},
+        {"port=0\r\n", 0},
+        {" port = 1\r\nport=3401\r\n", 3401},
+        {"port=3402\xFF\r\n", 3307},
+        {"port=3403 # moved\r\n", 3403},
     };
     put("my.ini", "[client]\r\nport=3400\r\n");
     EXPECT_EQ(configured_port(), 3307); // the client's port is not the server's

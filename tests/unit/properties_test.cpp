@@ -111,11 +111,13 @@ TEST(Properties, MyIniEditKeepsEveryOtherLineByteForByte) {
         owned_my_ini_options("C:\\KELTA\\MySQL", {.port = 4123, .bind = "10.2.3.4"});
     const std::pair<std::string, bool> sections[] = {
         {"[mysqld]", true}, {" [MySQLd] # x", true}, {"[client]", false}, {"[mysqld-5.7]", false}};
-    const std::string owned_forms[] = {"port=1", " port = 2 # c", "bind_address=1.1.1.1",
-                                       "loose-socket='x'", "skip-named-pipe", "basedir = \"C:/old\""};
+    const std::string owned_forms[] = {
+        "port=1",           " port = 2 # c",   "bind_address=1.1.1.1",
+        "loose-socket='x'", "skip-named-pipe", "basedir = \"C:/old\""};
     const std::string foreign_heads[] = {"#", ";", "!include ", "max_connections"};
     std::set<std::string> written;
-    for (const auto& option : owned) written.insert(std::string(option.name) + "=" + option.value);
+    for (const auto& option : owned)
+        written.insert(std::string(option.name) + "=" + option.value);
     for (int i = 0; i < rounds; ++i) {
         std::string file;
         std::vector<std::string> kept;
@@ -132,15 +134,18 @@ TEST(Properties, MyIniEditKeepsEveryOtherLineByteForByte) {
                 line = owned_forms[random() % std::size(owned_forms)];
                 if (!in_server) kept.push_back(line);
             } else {
-                line = foreign_heads[random() % std::size(foreign_heads)] + source.text(source.length(8));
+                line = foreign_heads[random() % std::size(foreign_heads)] +
+                       source.text(source.length(8));
                 std::erase(line, '\n');
-                while (line.ends_with('\r')) line.pop_back();
+                while (line.ends_with('\r'))
+                    line.pop_back();
                 kept.push_back(line);
             }
             file += line + (random() % 2 ? "\r\n" : "\n");
         }
+        const std::string edited = update_my_ini_text(file, owned);
         std::vector<std::string> left;
-        for (auto line : split_lines(update_my_ini_text(file, owned)))
+        for (auto line : split_lines(edited))
             if (!written.contains(std::string(line))) left.emplace_back(line);
         if (!any_server) {
             ASSERT_FALSE(left.empty());

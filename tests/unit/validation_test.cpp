@@ -113,7 +113,8 @@ TEST(ValidateSettings, Host) {
     // settings that hold one still pass the older rules.
     for (const char* unreachable : {"shop-pc-01", "fe80::1", "a_b", "192.168.1", "192.168._",
                                     "192.168.01.5", "256.1.1.1", "1.2.3.4.5", "10..1.%"}) {
-        EXPECT_EQ(with(&ConnectionSettings::host, unreachable), unreachable_host_text) << unreachable;
+        EXPECT_EQ(with(&ConnectionSettings::host, unreachable), unreachable_host_text)
+            << unreachable;
         EXPECT_EQ(stored_with(&ConnectionSettings::host, unreachable), "") << unreachable;
     }
     EXPECT_EQ(stored_with(&ConnectionSettings::host, std::string(60, 'h')), "");
