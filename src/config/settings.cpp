@@ -105,15 +105,23 @@ std::optional<ConnectionSettings> load_settings() {
 
 Result<void> save_settings(const ConnectionSettings& settings) {
     if (auto made = create_directories(data_root()); !made) return made;
-    // The new file is complete and private from its creation before it replaces the old one: a
-    // crash leaves the previous connection.ini, never a truncated one, and the passwords are
-    // never readable by ordinary users, not even for a moment. icacls runs on the file in place:
-    // when it fails, the new file must stay, for it may hold the root password a new data
-    // directory was just given; the error is reported and the next save runs icacls again.
-    const std::string path = settings_path();
-    if (auto replaced = replace_private_file_contents(path, render_settings(settings)); !replaced)
+    // The new file is complete and locked down under its temporary name before it replaces the
+    // old one: a crash leaves the previous connection.ini, never a truncated one, and the
+    // passwords are never readable by ordinary users, not even for a moment. A failed icacls
+    // still lets the new file take its place, private from its creation as it is: it may hold
+    // the root password a new data directory was just given. The error is reported, and the
+    // next save runs icacls again.
+    std::optional<std::string> restrict_error;
+    auto restrict = [&](const std::string& temporary) -> Result<void> {
+        if (auto restricted = restrict_file_access(temporary); !restricted)
+            restrict_error = restricted.error();
+        return {};
+    };
+    if (auto replaced =
+            replace_private_file_contents(settings_path(), render_settings(settings), restrict);
+        !replaced)
         return replaced;
-    if (auto restricted = restrict_file_access(path); !restricted) return restricted;
+    if (restrict_error) return fail(*restrict_error);
     // Only now that the protected file exists may the old plain-text copy of the passwords go.
     delete_file(legacy_settings_path());
     return {};

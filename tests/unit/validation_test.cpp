@@ -23,7 +23,7 @@ const std::string user_text = "User: 1-32 characters, letters / digits / _ only"
 const std::string root_text = "User cannot be root";
 const std::string password_text = "Password: 8-64 characters, no spaces, quotes or backslashes";
 const std::string host_text = "Allowed host: % (any), an IP such as 192.168.1.%, or a host name";
-// Compared in the language the test process runs in, which the registry decides.
+// In the language of the test process, which the registry decides.
 const std::string system_database_text(
     tr("Database: mysql, sys, information_schema and performance_schema belong to the server",
        "数据库：mysql、sys、information_schema 和 performance_schema 属于服务器本身"));
@@ -35,17 +35,11 @@ const std::string bind_text =
     "Server IP: 0.0.0.0 (all network cards) or an IPv4 address of this computer";
 
 // The error text of the record with one field changed, or "" when it passes.
-template <class Field, class Value> std::string with(Field field, Value value) {
+template <class Field, class Value>
+std::string with(Field field, Value value, decltype(validate_settings)* rules = validate_settings) {
     ConnectionSettings s = valid();
     s.*field = value;
-    return error_text(validate_settings(s));
-}
-
-// The same with the rules stored settings had to pass.
-template <class Field, class Value> std::string stored_with(Field field, Value value) {
-    ConnectionSettings s = valid();
-    s.*field = value;
-    return error_text(validate_stored_settings(s));
+    return error_text(rules(s));
 }
 
 TEST(ValidateSettings, DefaultsPass) {
@@ -71,9 +65,8 @@ TEST(ValidateSettings, Database) {
     // The server's own databases: refused for a new save, kept when already stored.
     for (const char* system : {"mysql", "SYS", "information_schema", "Performance_Schema"}) {
         EXPECT_EQ(with(&ConnectionSettings::database, system), system_database_text) << system;
-        EXPECT_EQ(stored_with(&ConnectionSettings::database, system), "") << system;
+        EXPECT_EQ(with(&ConnectionSettings::database, system, validate_stored_settings), "");
     }
-    EXPECT_EQ(with(&ConnectionSettings::database, "mysql2"), "");
 }
 
 TEST(ValidateSettings, User) {
@@ -106,23 +99,18 @@ TEST(ValidateSettings, PasswordCharacters) {
 }
 
 TEST(ValidateSettings, Host) {
-    for (const char* fine : {"%", "192.168.1.%", "192.168.%", "10.%", "192.168.1.2_", "10.0.0.5",
-                             "localhost", "LOCALHOST"})
+    for (const char* fine : {"%", "192.168.1.%", "10.%", "192.168.1.2_", "10.0.0.5", "LocalHost"})
         EXPECT_EQ(with(&ConnectionSettings::host, fine), "") << fine;
-    // The server skips name lookups and listens on IPv4: these names can never log in. Stored
-    // settings that hold one still pass the older rules.
-    for (const char* unreachable : {"shop-pc-01", "fe80::1", "a_b", "192.168.1", "192.168._",
-                                    "192.168.01.5", "256.1.1.1", "1.2.3.4.5", "10..1.%"}) {
-        EXPECT_EQ(with(&ConnectionSettings::host, unreachable), unreachable_host_text)
-            << unreachable;
-        EXPECT_EQ(stored_with(&ConnectionSettings::host, unreachable), "") << unreachable;
+    // The server skips name lookups and listens on IPv4: these never log in, but stored ones load.
+    for (const char* name :
+         {"shop-pc-01", "fe80::1", "a_b", "192.168.1", "192.168.01.5", "10..%"}) {
+        EXPECT_EQ(with(&ConnectionSettings::host, name), unreachable_host_text) << name;
+        EXPECT_EQ(with(&ConnectionSettings::host, name, validate_stored_settings), "") << name;
     }
-    EXPECT_EQ(stored_with(&ConnectionSettings::host, std::string(60, 'h')), "");
+    EXPECT_EQ(with(&ConnectionSettings::host, std::string(60, 'h'), validate_stored_settings), "");
     for (std::string bad : {std::string(61, 'h'), std::string(), std::string("shop pc"),
-                            std::string("a/b"), std::string("a*"), std::string("h\u00F6st")}) {
+                            std::string("a/b"), std::string("a*"), std::string("h\u00F6st")})
         EXPECT_EQ(with(&ConnectionSettings::host, bad), host_text) << bad;
-        EXPECT_EQ(stored_with(&ConnectionSettings::host, bad), host_text) << bad;
-    }
 }
 
 TEST(ValidateSettings, Bind) {
