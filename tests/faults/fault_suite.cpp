@@ -197,7 +197,7 @@ TEST(Faults, SettingsAndLogs) {
         for (int run = 0; run < 3; ++run)
             fault.ended(server.mode({"--rotate-logs", "--limit", "1"}).exit_code, 1);
         for (char n = '1'; n <= '5'; ++n)
-            fault.kept(log + "." + n, e2e::read_file(log + "." + n) == log + n);
+            fault.kept(std::string("error.log.") + n, e2e::read_file(log + "." + n) == log + n);
         fault.kept("error.log", e2e::read_file(log).starts_with(logged));
     }
 }
