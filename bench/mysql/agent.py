@@ -143,6 +143,7 @@ class Agent:
                 "initialize": self.run_initialize,
                 "serve": self.run_server,
                 "servers": self.list_servers,
+                "kill-server": self.kill_server,
             }
             if op not in handlers:
                 raise Refused(f"unknown request {op!r}")
@@ -311,7 +312,12 @@ class Agent:
         if request.get("database"):
             argv.append(self.checked_text(request["database"], "database name"))
         log(f"{tool} via pipe {pipe} (password {'given' if request.get('password') else 'none'})")
-        self.start_client(link, argv, request.get("password"), windows_client_error(tool, pipe, socket_path))
+        # The tool names the result file by its real path; the stand-in knows the one it gave.
+        given = {}
+        if tool == "mysqldump" and request.get("result_file") is not None:
+            given[os.path.realpath(request["result_file"])] = request["result_file"]
+        self.start_client(link, argv, request.get("password"),
+                          windows_client_error(tool, pipe, socket_path, given))
 
     def run_tcp_client(self, link, request):
         host = self.local_address(request.get("host", "127.0.0.1"))
@@ -409,6 +415,19 @@ class Agent:
         link.send("O", "".join(live))
         link.send("X", "0")
 
+    def kill_server(self, link, request):
+        """Kills the server behind a pipe outright (SIGKILL), as a crash or a power cut would: the
+        fault tests' way to take the server away in the middle of an operation."""
+        socket_path = self.socket_of_pipe(self.checked_text(request.get("pipe"), "pipe name"))
+        with self.lock:
+            victims = [s["process"] for s in self.servers.values()
+                       if s["socket"] == socket_path and s["process"].poll() is None]
+        for process in victims:
+            log(f"server {process.pid}: killed on request")
+            process.kill()
+            process.wait()
+        link.send("X", "0" if victims else "1")
+
     def stop_all(self):
         with self.lock:
             processes = [s["process"] for s in self.servers.values()]
@@ -437,14 +456,17 @@ def close_gracefully(sock):
         sock.close()
 
 
-def windows_client_error(tool, pipe, socket_path):
+def windows_client_error(tool, pipe, socket_path, given_paths=None):
     """Turns the MariaDB clients' error lines into the shape of the 5.7 Windows clients."""
     refused = re.compile(r"Can't connect to local (?:MySQL |MariaDB )?server through socket '"
                          + re.escape(socket_path) + r"' \(\d+\)")
     pipe_error = f"Can't open named pipe to host: .  pipe: {pipe} (2)"
 
     def rewrite(raw):
-        line = raw.decode("utf-8", "replace")
+        # MariaDB's tools ring the terminal bell before some errors; 5.7's do not.
+        line = raw.decode("utf-8", "replace").lstrip("\a")
+        for real, given in (given_paths or {}).items():
+            line = line.replace(real, given)
         for linux_name, name in (("mariadb-dump:", "mysqldump:"), ("mariadb:", "mysql:")):
             if line.startswith(linux_name):
                 line = name + line[len(linux_name):]

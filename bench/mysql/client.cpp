@@ -5,7 +5,9 @@
 #include "../tools/standin.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -69,6 +71,17 @@ ClientArguments parse(const ClientKind& kind, int argc, wchar_t** argv) {
     return args;
 }
 
+// The client names its result file by the path it was given, not by the Linux one behind it.
+std::string windows_paths_in(std::string text, const std::optional<std::string>& unix_path,
+                             const std::optional<std::wstring>& windows_path) {
+    if (!unix_path || !windows_path || unix_path->empty()) return text;
+    const std::string native = utf8(*windows_path);
+    for (size_t at = text.find(*unix_path); at != std::string::npos;
+         at = text.find(*unix_path, at + native.size()))
+        text.replace(at, unix_path->size(), native);
+    return text;
+}
+
 std::optional<std::string> environment_value(const wchar_t* name) {
     DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
     if (n == 0) return std::nullopt;
@@ -92,13 +105,64 @@ void to_stream(FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
-void pump_stdin(std::shared_ptr<AgentLink> link) {
+// A fault a test asks for once (the control file goes when it is used): the client stops
+// part-way, after that many bytes of the dump it writes or of the SQL it reads, as it would when
+// its connection broke there; with the server killed at that point too, or not.
+struct PartWayFault {
+    std::size_t after = 0;
+    bool kill_server = false;
+};
+
+std::optional<std::size_t> take_count_control(const std::wstring& name) {
+    std::string value = control_value(name);
+    if (value.empty()) return std::nullopt;
+    DeleteFileW((root() + L"\\control\\" + name).c_str());
+    return static_cast<std::size_t>(std::strtoull(value.c_str(), nullptr, 10));
+}
+
+std::optional<PartWayFault> take_part_way_fault(const std::wstring& program) {
+    if (auto after = take_count_control(program + L".kill-server-after"))
+        return PartWayFault{.after = *after, .kill_server = true};
+    if (auto after = take_count_control(program + L".fail-after"))
+        return PartWayFault{.after = *after};
+    return std::nullopt;
+}
+
+// The server behind the pipe dies at once (SIGKILL), as in a power cut of its own.
+void kill_server(const std::string& pipe) {
+    std::string error;
+    std::shared_ptr<AgentLink> link = open_agent_beside_program(error);
+    if (!link) return;
+    link->send('Q', Request("kill-server").text("pipe", pipe).json());
+    while (auto frame = link->receive())
+        if (frame->kind == 'X' || frame->kind == 'F') return;
+}
+
+// Standard input goes to the agent. With a fault, only the whole lines within its first bytes
+// do (the statements before the break ran, the one it hit did not), and the rest is read and
+// dropped, so that the writer never waits on us.
+void pump_stdin(std::shared_ptr<AgentLink> link, std::optional<PartWayFault> fault,
+                std::string pipe, std::shared_ptr<std::atomic<std::size_t>> lines_sent) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     std::string buffer(stdin_chunk, '\0');
+    std::string head;
     DWORD got = 0;
-    if (input && input != INVALID_HANDLE_VALUE)
-        while (ReadFile(input, buffer.data(), stdin_chunk, &got, nullptr) && got > 0)
-            if (!link->send('I', std::string_view(buffer.data(), got))) return;
+    if (input && input != INVALID_HANDLE_VALUE) {
+        while (ReadFile(input, buffer.data(), stdin_chunk, &got, nullptr) && got > 0) {
+            std::string_view chunk(buffer.data(), got);
+            if (!fault) {
+                if (!link->send('I', chunk)) return;
+            } else if (head.size() < fault->after) {
+                head.append(chunk.substr(0, fault->after - head.size()));
+            }
+        }
+    }
+    if (fault) {
+        head.resize(head.find_last_of('\n') + 1); // npos + 1 == 0: no whole line
+        lines_sent->store(static_cast<std::size_t>(std::count(head.begin(), head.end(), '\n')));
+        if (!head.empty()) link->send('I', head);
+        if (fault->kill_server) kill_server(pipe);
+    }
     link->send('I', {});
 }
 
@@ -156,10 +220,12 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
     if (kind.dump) request.texts("flags", args.flags);
     if (result_unix) request.text("result_file", *result_unix);
     link->send('Q', request.json());
+    const std::optional<PartWayFault> fault = take_part_way_fault(kind.name);
+    auto lines_sent = std::make_shared<std::atomic<std::size_t>>(0);
     if (kind.dump)
         link->send('I', {});
     else
-        std::thread(pump_stdin, link).detach();
+        std::thread(pump_stdin, link, fault, args.pipe, lines_sent).detach();
 
     int code = kind.failure_exit;
     bool ended = false;
@@ -174,7 +240,7 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
             to_stream(stdout, frame->payload);
             break;
         case 'E':
-            to_stream(stderr, frame->payload);
+            to_stream(stderr, windows_paths_in(frame->payload, result_unix, result_file));
             break;
         case 'F':
             to_stream(stderr, name + ": [ERROR] " + frame->payload + "\n");
@@ -190,6 +256,21 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
     }
     if (code == 0 && result_file && control_on(std::wstring(kind.name) + L".truncate"))
         drop_completion_line(*result_file);
+    if (fault && code == 0) {
+        // The break: the dump so far stays in the file, and the client says what the real one
+        // says when its connection goes.
+        if (kind.dump) {
+            if (result_file)
+                write_all(*result_file, read_all(*result_file).substr(0, fault->after), false);
+            if (fault->kill_server) kill_server(args.pipe);
+            to_stream(stderr,
+                      name + ": Error 2013: Lost connection to MySQL server during query\n");
+        } else {
+            to_stream(stderr, "ERROR 2013 (HY000) at line " + std::to_string(*lines_sent + 1) +
+                                  ": Lost connection to MySQL server during query\n");
+        }
+        code = kind.failure_exit;
+    }
     return code;
 }
 

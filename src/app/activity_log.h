@@ -6,3 +6,7 @@
 
 // Appends "<timestamp> <mode> failed: <text>\n"; never fails towards its caller.
 void log_mode_failure(std::string_view mode, std::string_view text);
+
+// Appends "<timestamp> <mode> <text>\n": something an operation did that the log's reader must
+// know, though the operation went on.
+void log_mode_note(std::string_view mode, std::string_view text);

@@ -1,6 +1,8 @@
 #include "app/jobs.h"
 
 #include "app/elevation.h"
+#include "app/mode_texts.h"
+#include "app/operation_lock.h"
 #include "base/registry.h"
 #include "base/text.h"
 #include "i18n/tr.h"
@@ -75,7 +77,7 @@ struct Performer {
     }
     JobResult operator()(const job::Restore& r) const {
         auto safety = restore(r.path);
-        if (!safety) return {true, safety.error()};
+        if (!safety) return {true, restore_failed_text(safety.error())};
         return {false, std::string(tr("Restore done. Data before the restore was saved to:",
                                       "恢复完成。恢复前的数据已另存为：")) +
                            " " + *safety};
@@ -124,7 +126,29 @@ std::vector<TrayNotification> take_tray_notifications() {
     return std::exchange(tray_notification_queue.entries, {});
 }
 
-JobResult perform_job(const Job& job) { return std::visit(Performer{}, job); }
+// The mode that does what the job does, for the jobs that must wait their turn behind any other
+// operation on the machine; nothing for the firewall port and the start type.
+struct LockedAs {
+    std::optional<std::string_view> operator()(const job::Start&) const { return "--start"; }
+    std::optional<std::string_view> operator()(const job::Stop&) const { return "--stop"; }
+    std::optional<std::string_view> operator()(const job::Restart&) const { return "--restart"; }
+    std::optional<std::string_view> operator()(const job::Install&) const { return "--install"; }
+    std::optional<std::string_view> operator()(const job::Uninstall&) const {
+        return "--uninstall";
+    }
+    std::optional<std::string_view> operator()(const job::Backup&) const { return "--backup"; }
+    std::optional<std::string_view> operator()(const job::Restore&) const { return "--restore"; }
+    std::optional<std::string_view> operator()(const job::Apply&) const { return "--apply"; }
+    std::optional<std::string_view> operator()(const auto&) const { return std::nullopt; }
+};
+
+JobResult perform_job(const Job& job) {
+    const auto operation = std::visit(LockedAs{}, job);
+    if (!operation) return std::visit(Performer{}, job);
+    auto lock = take_operation_lock(*operation);
+    if (!lock) return {true, lock.error()};
+    return std::visit(Performer{}, job);
+}
 
 void run_job(HWND window, Job job) {
     try {
@@ -163,7 +187,10 @@ bool start_tray_install_job(HWND tray) {
         Result<void> result;
         try {
             if (is_elevated()) {
-                result = install(std::nullopt, FirewallChoice::keep);
+                if (auto lock = take_operation_lock("--install"))
+                    result = install(std::nullopt, FirewallChoice::keep);
+                else
+                    result = fail(lock.error());
             } else if (auto child = run_elevated("--install", true); !child) {
                 // The elevated child reports its own failures; only a refused start is ours.
                 result = fail(child.error());

@@ -12,3 +12,29 @@ std::string restore_done_text(std::string_view safety_copy) {
                         "恢复完成。恢复前的数据已另存为："));
     return text.append("\n").append(safety_copy);
 }
+
+std::string restore_failed_text(const RestoreFailure& failure) {
+    using Kind = RestoreFailure::Kind;
+    std::string text;
+    switch (failure.kind) {
+    case Kind::unchanged:
+        return failure.reason;
+    case Kind::incomplete_source:
+        text = tr("This dump was cut short (its \"-- Dump completed\" line is missing); nothing "
+                  "was restored:",
+                  "这个备份文件不完整（缺少结尾的 \"-- Dump completed\" 行），没有恢复任何数据：");
+        return text.append("\n").append(failure.reason);
+    case Kind::put_back:
+        text = failure.reason + "\n";
+        text += tr("The database was put back as it was before the restore, from:",
+                   "数据库已用以下文件恢复到恢复前的状态：");
+        return text.append("\n").append(failure.safety_dump);
+    case Kind::not_put_back:
+        text = failure.reason + "\n";
+        text += tr("Putting the data back failed too:", "放回原数据也失败了：");
+        text.append(" ").append(failure.put_back_reason).append("\n");
+        text += tr("Restore this safety dump by hand:", "请手动恢复这个安全备份：");
+        return text.append("\n").append(failure.safety_dump);
+    }
+    return failure.reason;
+}

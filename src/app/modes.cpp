@@ -3,6 +3,7 @@
 #include "app/activity_log.h"
 #include "app/elevation.h"
 #include "app/mode_texts.h"
+#include "app/operation_lock.h"
 #include "app/setup_program.h"
 #include "app/tray_program.h"
 #include "base/cmdline.h"
@@ -53,7 +54,7 @@ ModeResult run_restore(const Arguments& arguments) {
     auto file = file_argument(arguments, "--restore");
     if (!file) return fail("missing file name");
     auto safety = restore(*file);
-    if (!safety) return fail(safety.error());
+    if (!safety) return fail(restore_failed_text(safety.error()));
     return restore_done_text(*safety);
 }
 
@@ -94,6 +95,24 @@ bool runs_unelevated(const std::string& mode) {
     return mode == "--quit" || mode == "--lang" || mode == "--autostart";
 }
 
+// The modes that stop, start, write my.ini or connection.ini, initialize, back up, restore,
+// rotate or uninstall: one of them at a time on the machine.
+bool changes_the_instance(const std::string& mode) {
+    for (std::string_view changing : {"--stop", "--start", "--restart", "--uninstall", "--install",
+                                      "--apply", "--backup", "--restore", "--rotate-logs"})
+        if (mode == changing) return true;
+    return false;
+}
+
+// The lock comes before anything else, so that a refused mode has changed nothing (an --apply
+// or --install file included).
+ModeResult run_mode(const std::string& mode, const Arguments& arguments) {
+    if (!changes_the_instance(mode)) return dispatch(mode, arguments);
+    auto lock = take_operation_lock(mode);
+    if (!lock) return fail(lock.error());
+    return dispatch(mode, arguments);
+}
+
 } // namespace
 
 ElevationHooks real_elevation() { return {is_elevated, run_elevated}; }
@@ -116,7 +135,7 @@ int run_command_line(const Arguments& arguments, const ElevationHooks& elevation
         if (!quiet) show_message(child.error(), true);
         return 1;
     }
-    ModeResult result = dispatch(*mode, arguments);
+    ModeResult result = run_mode(*mode, arguments);
     if (!result) {
         log_mode_failure(*mode, result.error());
         if (!quiet) show_message(result.error(), true);

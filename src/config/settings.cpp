@@ -14,6 +14,9 @@ constexpr std::size_t account_password_length = 16;
 constexpr std::size_t root_password_length = 24;
 
 constexpr std::string_view crlf = "\r\n";
+// An empty root_password line means "not set" and takes the random default, so an empty root
+// password (an old installation's) is written as this; no usable root password holds a quote.
+constexpr std::string_view empty_root_password = "\"\"";
 
 std::string ascii_lower(std::string_view text) {
     std::string lowered(text);
@@ -45,7 +48,10 @@ void assign(ConnectionSettings& settings, std::string_view key, std::string_view
     } else if (key == "firewall") {
         settings.firewall = firewall_value(value);
     } else if (key == "root_password") {
-        if (!value.empty()) settings.root_password = value;
+        if (value == empty_root_password)
+            settings.root_password.clear();
+        else if (!value.empty())
+            settings.root_password = value;
     }
 }
 
@@ -81,7 +87,8 @@ std::string render_settings(const ConnectionSettings& settings) {
     line("host=", settings.host);
     line("bind=", settings.bind);
     line("firewall=", settings.firewall ? "1" : "0");
-    line("root_password=", settings.root_password);
+    line("root_password=",
+         settings.root_password.empty() ? empty_root_password : settings.root_password);
     return text;
 }
 
@@ -99,11 +106,22 @@ std::optional<ConnectionSettings> load_settings() {
 Result<void> save_settings(const ConnectionSettings& settings) {
     if (auto made = create_directories(data_root()); !made) return made;
     // The new file is complete and locked down under its temporary name before it replaces the
-    // old one: a crash or a failed icacls leaves the previous connection.ini, never a truncated
-    // one, and the passwords are never readable by ordinary users, not even for a moment.
-    auto replaced = replace_private_file_contents(settings_path(), render_settings(settings),
-                                                  restrict_file_access);
-    if (!replaced) return replaced;
+    // old one: a crash leaves the previous connection.ini, never a truncated one, and the
+    // passwords are never readable by ordinary users, not even for a moment. A failed icacls
+    // still lets the new file take its place, private from its creation as it is: it may hold
+    // the root password a new data directory was just given. The error is reported, and the
+    // next save runs icacls again.
+    std::optional<std::string> restrict_error;
+    auto restrict = [&](const std::string& temporary) -> Result<void> {
+        if (auto restricted = restrict_file_access(temporary); !restricted)
+            restrict_error = restricted.error();
+        return {};
+    };
+    if (auto replaced =
+            replace_private_file_contents(settings_path(), render_settings(settings), restrict);
+        !replaced)
+        return replaced;
+    if (restrict_error) return fail(*restrict_error);
     // Only now that the protected file exists may the old plain-text copy of the passwords go.
     delete_file(legacy_settings_path());
     return {};

@@ -41,5 +41,6 @@ Result<ConnectionSettings> read_settings_file(const std::string& path);
 // connection.ini, else the legacy connection.txt, else nothing.
 std::optional<ConnectionSettings> load_settings();
 // Replaces connection.ini in one step with a copy that only the system and administrators can
-// read, then removes the legacy connection.txt.
+// read, then removes the legacy connection.txt. A failed icacls is reported, but the new file
+// takes its place all the same (and connection.txt stays): the next save tries again.
 Result<void> save_settings(const ConnectionSettings& settings);

@@ -1,5 +1,7 @@
 #include "config/validation.h"
 
+#include "i18n/tr.h"
+
 #include <algorithm>
 
 namespace {
@@ -39,23 +41,62 @@ bool is_made_of(std::string_view text, size_t min, size_t max, Allowed allowed) 
            std::all_of(text.begin(), text.end(), allowed);
 }
 
-bool is_root(std::string_view user) {
-    constexpr std::string_view root = "root";
-    if (user.size() != root.size()) return false;
-    for (size_t i = 0; i < root.size(); ++i) {
-        char c = user[i];
+bool equals_ignoring_case(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) return false;
+    for (size_t i = 0; i < lower.size(); ++i) {
+        char c = text[i];
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != root[i]) return false;
+        if (c != lower[i]) return false;
     }
     return true;
 }
 
-} // namespace
+bool is_root(std::string_view user) {
+    return equals_ignoring_case(user, "root");
+}
 
-Result<void> validate_settings(const ConnectionSettings& settings) {
+// The server's own databases: an account granted everything on one of them owns the server.
+// Database names ignore case on Windows.
+bool is_system_database(std::string_view database) {
+    for (std::string_view system : {"mysql", "sys", "information_schema", "performance_schema"})
+        if (equals_ignoring_case(database, system)) return true;
+    return false;
+}
+
+// One dotted part of an address pattern: a number as the server prints it (0-255, no leading
+// zero), or digits with the wildcards "%" and "_".
+bool is_address_part(std::string_view part) {
+    if (part.empty()) return false;
+    if (part.find_first_of("%_") != std::string_view::npos)
+        return part.find_first_not_of("0123456789%_") == std::string_view::npos;
+    if (part.size() > 3 || part.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    return (part.size() == 1 || part.front() != '0') && std::stoi(std::string(part)) <= 255;
+}
+
+// The server skips name lookups (skip-name-resolve) and compares an account's host with the
+// client's IPv4 address as text: only "%", "localhost", an address or an address pattern such as
+// 192.168.1.% can ever match. A pattern of fewer than four parts needs a "%" to reach the rest.
+bool host_can_log_in(std::string_view host) {
+    if (host == "%" || equals_ignoring_case(host, "localhost")) return true;
+    size_t parts = 0;
+    for (size_t start = 0;;) {
+        const size_t dot = host.find('.', start);
+        if (++parts > 4 || !is_address_part(host.substr(start, dot - start))) return false;
+        if (dot == std::string_view::npos) break;
+        start = dot + 1;
+    }
+    return parts == 4 || host.find('%') != std::string_view::npos;
+}
+
+Result<void> check_settings(const ConnectionSettings& settings, bool new_values) {
     if (settings.port < lowest_port) return fail("Port must be 1024 - 65535");
     if (!is_made_of(settings.database, not_empty, max_database, is_name_char))
         return fail("Database: 1-64 characters, letters / digits / _ only");
+    if (new_values && is_system_database(settings.database))
+        return fail(std::string(tr(
+            "Database: mysql, sys, information_schema and performance_schema belong to the server",
+            "数据库：mysql、sys、information_schema 和 performance_schema 属于服务器本身")));
     if (!is_made_of(settings.user, not_empty, max_user, is_name_char))
         return fail("User: 1-32 characters, letters / digits / _ only");
     if (is_root(settings.user)) return fail("User cannot be root");
@@ -63,9 +104,24 @@ Result<void> validate_settings(const ConnectionSettings& settings) {
         return fail("Password: 8-64 characters, no spaces, quotes or backslashes");
     if (!is_made_of(settings.host, not_empty, max_host, is_host_char))
         return fail("Allowed host: % (any), an IP such as 192.168.1.%, or a host name");
+    if (new_values && !host_can_log_in(settings.host))
+        return fail(std::string(tr("Allowed host: use an IP address, a pattern such as "
+                                   "192.168.1.% or %; computer names cannot log in",
+                                   "允许的主机：请填 IP 地址、192.168.1.% 这样的范围或 %；"
+                                   "用电脑名无法登录")));
     if (!parse_ipv4(settings.bind))
         return fail("Server IP: 0.0.0.0 (all network cards) or an IPv4 address of this computer");
     return {};
+}
+
+} // namespace
+
+Result<void> validate_settings(const ConnectionSettings& settings) {
+    return check_settings(settings, true);
+}
+
+Result<void> validate_stored_settings(const ConnectionSettings& settings) {
+    return check_settings(settings, false);
 }
 
 Result<void> check_bind_address(std::string_view bind,

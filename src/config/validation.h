@@ -9,7 +9,12 @@
 #include <string_view>
 #include <vector>
 
+// Every rule, for settings about to be saved: new values that the server could never use (a host
+// that cannot log in, one of the server's own databases) are refused.
 Result<void> validate_settings(const ConnectionSettings& settings);
+// The rules settings already stored had to pass: a reinstall from connection.ini keeps working
+// for a record saved before the host and database rules existed.
+Result<void> validate_stored_settings(const ConnectionSettings& settings);
 
 // "0.0.0.0", or a well-formed IPv4 address that a network card of this machine owns.
 Result<void> check_bind_address(std::string_view bind);

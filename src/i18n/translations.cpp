@@ -8,7 +8,7 @@ namespace {
 // Line breaks are single LF characters. A few keys are the tail or the head of a sentence that
 // the caller assembles around a number, so their translations keep the leading blank or the
 // punctuation that joins the pieces.
-constexpr std::array<TranslationRow, 113> rows{{
+constexpr std::array<TranslationRow, 120> rows{{
     {" is CLOSED - other registers cannot connect",
      " FERMÉ - les autres caisses ne peuvent pas se connecter",
      " CERRADO - las demás cajas no pueden conectarse"},
@@ -28,6 +28,15 @@ constexpr std::array<TranslationRow, 113> rows{{
     {"About", "À propos", "Acerca de"},
     {"All files (*.*)", "Tous les fichiers (*.*)", "Todos los archivos (*.*)"},
     {"Allowed host", "Hôte autorisé", "Host permitido"},
+    {"Allowed host: use an IP address, a pattern such as 192.168.1.% or %; computer names cannot "
+     "log in",
+     "Hôte autorisé : utilisez une adresse IP, un modèle comme 192.168.1.% ou % ; les noms "
+     "d'ordinateur ne peuvent pas se connecter",
+     "Host permitido: use una dirección IP, un patrón como 192.168.1.% o %; los nombres de equipo "
+     "no pueden iniciar sesión"},
+    {"Another KELTA Retail MySQL operation is running",
+     "Une autre opération KELTA Retail MySQL est en cours",
+     "Hay otra operación de KELTA Retail MySQL en curso"},
     {"Apply", "Appliquer", "Aplicar"},
     {"Back up", "Sauvegarde", "Copia de seguridad"},
     {"Back up database", "Sauvegarder la base de données",
@@ -56,6 +65,10 @@ constexpr std::array<TranslationRow, 113> rows{{
     {"Data folder", "Dossier des données", "Carpeta de datos"},
     {"Data location", "Emplacement des données", "Ubicación de los datos"},
     {"Database", "Base de données", "Base de datos"},
+    {"Database: mysql, sys, information_schema and performance_schema belong to the server",
+     "Base de données : mysql, sys, information_schema et performance_schema appartiennent au "
+     "serveur",
+     "Base de datos: mysql, sys, information_schema y performance_schema pertenecen al servidor"},
     {"Error log", "Journal d'erreurs", "Registro de errores"},
     {"Error logs are split automatically at 10 MB; the last 5 are kept.",
      "Les journaux d'erreurs sont scindés à 10 Mo ; les 5 derniers sont conservés.",
@@ -107,6 +120,8 @@ constexpr std::array<TranslationRow, 113> rows{{
      "El puerto debe ser un número (1024 - 65535)"},
     {"Port opened in Windows Firewall", "Port ouvert dans le Pare-feu Windows",
      "Puerto abierto en el Firewall de Windows"},
+    {"Putting the data back failed too:", "La remise en place des données a échoué aussi :",
+     "También falló la devolución de los datos:"},
     {"Registers connect to it", "Les caisses s'y connectent", "Las cajas se conectan a él"},
     {"Replace the current database with a .sql backup. The current data is saved automatically "
      "first.",
@@ -122,6 +137,8 @@ constexpr std::array<TranslationRow, 113> rows{{
      "Restauración completada. Los datos anteriores a la restauración se guardaron en:"},
     {"Restore done: ", "Restauration terminée : ", "Restauración completada: "},
     {"Restore from backup...", "Restaurer une sauvegarde...", "Restaurar desde una copia..."},
+    {"Restore this safety dump by hand:", "Restaurez à la main cette copie de sécurité :",
+     "Restaure a mano esta copia de seguridad:"},
     {"Restore...", "Restaurer...", "Restaurar..."},
     {"Restoring replaces ALL current data in the database with the backup.\n"
      "The current data is saved automatically first.\n"
@@ -163,6 +180,13 @@ constexpr std::array<TranslationRow, 113> rows{{
     {"Stop", "Arrêter", "Detener"},
     {"The MySQL service is not installed", "Le service MySQL n'est pas installé",
      "El servicio MySQL no está instalado"},
+    {"The database was put back as it was before the restore, from:",
+     "La base de données a été remise dans son état d'avant la restauration, à partir de :",
+     "La base de datos volvió a su estado anterior a la restauración, desde:"},
+    {"This dump was cut short (its \"-- Dump completed\" line is missing); nothing was restored:",
+     "Cette sauvegarde est incomplète (la ligne \"-- Dump completed\" manque) ; rien n'a été "
+     "restauré :",
+     "Esta copia está incompleta (falta la línea \"-- Dump completed\"); no se restauró nada:"},
     {"Undo changes", "Annuler", "Deshacer cambios"},
     {"Uninstall MySQL service (keeps data)", "Désinstaller le service MySQL (conserve les données)",
      "Desinstalar servicio MySQL (conserva los datos)"},

@@ -136,12 +136,13 @@ void create_connection_controls(HWND window) {
                     tr("Open the port in Windows Firewall for other registers",
                        "在 Windows 防火墙开放端口（其它收银机才能连接）"),
                     firewall_box_y);
-    create_label(window, id::validation_message, "", {256, 372, 488, 20});
+    // Two lines: the allowed-host rule explains itself at length, in French most of all.
+    create_text(window, id::validation_message, "", {256, 360, 488, 36});
     create_text(window, id::port_change_hint,
                 tr("Changing the port or server IP restarts MySQL; the registers then have to "
                    "connect with the new settings.",
                    "修改端口或服务器 IP 会重启 MySQL，之后收银机要用新的信息连接。"),
-                {256, 394, 488, 44});
+                {256, 398, 488, 44});
     create_button(window, id::undo_button, tr("Undo changes", "撤销修改"), {516, 450, 120, 30});
     create_button(window, id::save_button, tr("Save", "保存"), {644, 450, 100, 30});
     show_password_state(window);

@@ -5,43 +5,26 @@
 #include "base/text.h"
 #include "config/settings.h"
 #include "svc/client.h"
+#include "svc/dump_file.h"
 #include "svc/paths.h"
 
 #include <windows.h>
 
 namespace {
 
-// mysqldump ends every complete dump with this comment line.
-constexpr std::string_view dump_completed_mark = "-- Dump completed";
-constexpr LONGLONG dump_tail_bytes = 4096;
+// A file name for a new dump: 999 dumps of one name in one second is more than any shop makes.
+constexpr int most_numbered_names = 999;
 
 bool dump_is_complete(const std::string& path) {
     UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size)) return false;
-    LARGE_INTEGER start{.QuadPart = std::max<LONGLONG>(0, size.QuadPart - dump_tail_bytes)};
-    if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) return false;
-    std::string tail(static_cast<size_t>(size.QuadPart - start.QuadPart), '\0');
-    DWORD got = 0;
-    if (!ReadFile(file.get(), tail.data(), static_cast<DWORD>(tail.size()), &got, nullptr)) return false;
-    tail.resize(got);
-    return tail.find(dump_completed_mark) != std::string::npos;
+    return file && ends_like_a_complete_dump(file.get());
 }
 
-} // namespace
-
-std::string dump_temporary_path(const std::string& target) {
-    const size_t name_start = target.find_last_of("\\/") + 1; // npos + 1 == 0
-    const size_t dot = target.rfind('.');
-    if (dot != std::string::npos && dot > name_start) return target.substr(0, dot) + ".sql.tmp";
-    return target + ".sql.tmp";
-}
-
-Result<void> backup(const std::string& target) {
+// The whole database into `temporary`; on any failure the temporary file is gone.
+Result<void> dump_to(const std::string& temporary) {
     auto settings = load_settings();
     if (!settings) return fail(settings_path() + " not found (install the MySQL service first)");
-    const std::string temporary = dump_temporary_path(target);
 
     auto dump = client_command("mysqldump.exe", settings->root_password);
     if (!dump) return fail(dump.error());
@@ -59,8 +42,45 @@ Result<void> backup(const std::string& target) {
         delete_file(temporary);
         return fail("mysqldump failed: the dump is incomplete (no \"-- Dump completed\" line)");
     }
+    return {};
+}
+
+} // namespace
+
+std::string dump_temporary_path(const std::string& target) {
+    const size_t name_start = target.find_last_of("\\/") + 1; // npos + 1 == 0
+    const size_t dot = target.rfind('.');
+    if (dot != std::string::npos && dot > name_start) return target.substr(0, dot) + ".sql.tmp";
+    return target + ".sql.tmp";
+}
+
+Result<void> backup(const std::string& target) {
+    const std::string temporary = dump_temporary_path(target);
+    if (auto dumped = dump_to(temporary); !dumped) return dumped;
     if (!MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return fail(target + ": " + last_error_text());
     return {};
+}
+
+Result<std::string> backup_to_new_file(const std::string& folder, const std::string& stem) {
+    const std::string temporary = join_path(folder, stem + ".sql.tmp");
+    if (auto dumped = dump_to(temporary); !dumped) return fail(dumped.error());
+    // A rename that never replaces: the name is free at the moment the dump takes it, whoever
+    // else writes into the folder.
+    for (int n = 1; n <= most_numbered_names; ++n) {
+        std::string file = stem;
+        if (n > 1) file.append("-").append(std::to_string(n));
+        const std::string name = join_path(folder, file + ".sql");
+        if (MoveFileExW(widen(temporary).c_str(), widen(name).c_str(), MOVEFILE_WRITE_THROUGH))
+            return name;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+            std::string reason = name + ": " + system_error_text(error);
+            delete_file(temporary);
+            return fail(reason);
+        }
+    }
+    delete_file(temporary);
+    return fail(join_path(folder, stem + ".sql") + ": no free file name");
 }

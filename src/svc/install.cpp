@@ -84,7 +84,11 @@ Result<void> install(const std::optional<std::string>& settings_file, FirewallCh
     if (previous) settings.root_password = previous->root_password;
     if (firewall != FirewallChoice::keep) settings.firewall = firewall == FirewallChoice::on;
 
-    if (auto valid = validate_settings(settings); !valid) return valid;
+    // A settings file brings new values; a repair keeps what connection.ini already holds.
+    if (auto valid =
+            settings_file ? validate_settings(settings) : validate_stored_settings(settings);
+        !valid)
+        return valid;
     if (auto bind = check_bind_address(settings.bind); !bind) return bind;
     if (auto root = check_root_password(settings.root_password); !root) return root;
 

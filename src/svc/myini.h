@@ -9,9 +9,9 @@
 #include <string>
 
 // Writes the five options the program owns (basedir, port, bind-address, enable-named-pipe,
-// socket); a missing or unreadable file is replaced by a complete new one.
+// socket) into [mysqld]; a missing or unreadable file is replaced by a complete new one.
 Result<void> write_my_ini(const std::string& basedir, const ConnectionSettings& settings);
-// The value of the first line "name=..." anywhere in the file, or nothing.
+// The value the server takes for the option from [mysqld], or nothing.
 std::optional<std::string> read_my_ini_value(const std::string& name);
 // The port option, or 3307.
 std::uint16_t configured_port();

@@ -1,6 +1,7 @@
 #include "svc/myini_text.h"
 
 #include "base/text.h"
+#include "svc/option_file.h"
 #include "svc/paths.h"
 
 #include <algorithm>
@@ -23,8 +24,12 @@ constexpr std::string_view fresh_file_defaults[] = {
     "innodb_buffer_pool_size=128M",
 };
 
+std::string option_line(std::string_view name, std::string_view value) {
+    return std::string(name) + "=" + option_value_text(value);
+}
+
 std::string option_line(const MyIniOption& option) {
-    return std::string(option.name) + "=" + option.value;
+    return option_line(option.name, option.value);
 }
 
 std::string join_lines(const std::vector<std::string>& lines) {
@@ -32,6 +37,30 @@ std::string join_lines(const std::vector<std::string>& lines) {
     for (const auto& line : lines)
         text.append(line).append(crlf);
     return text;
+}
+
+// The file's lines as bytes: the server never asks for UTF-8, so neither does the editor, and a
+// comment typed in an old editor's code page survives. Notepad's byte-order mark goes: the
+// server would read it as part of the first line and miss the "[mysqld]" behind it.
+std::vector<std::string> lines_of(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::vector<std::string> lines;
+    for (auto line : split_lines(text))
+        lines.emplace_back(line);
+    return lines;
+}
+
+// Calls `visit` with the index and option key of every option line in a [mysqld] section.
+template <class Visit>
+void for_each_server_option(const std::vector<std::string>& lines, Visit visit) {
+    bool in_server_group = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (auto group = option_group(lines[i])) {
+            in_server_group = is_server_group(*group);
+        } else if (in_server_group) {
+            if (auto setting = option_setting(lines[i])) visit(i, option_key(setting->name));
+        }
+    }
 }
 
 } // namespace
@@ -58,43 +87,50 @@ std::string new_my_ini_text(const OwnedMyIniOptions& owned, const std::string& d
     std::vector<std::string> lines{std::string(server_section)};
     for (const auto& option : owned)
         lines.push_back(option_line(option));
-    lines.push_back("datadir=" + my_ini_path_text(data_dir));
-    lines.push_back("log-error=" + my_ini_path_text(error_log));
+    lines.push_back(option_line("datadir", my_ini_path_text(data_dir)));
+    lines.push_back(option_line("log-error", my_ini_path_text(error_log)));
     lines.insert(lines.end(), std::begin(fresh_file_defaults), std::end(fresh_file_defaults));
     return join_lines(lines);
 }
 
 std::string update_my_ini_text(std::string_view existing, const OwnedMyIniOptions& owned) {
-    std::vector<std::string> lines;
-    for (auto line : split_lines(existing))
-        lines.emplace_back(line);
-    for (const auto& option : owned) {
-        // Matched as my_ini_value matches (name and "=" together), so the line written here is
-        // the one that configured_port reads back.
-        const std::string prefix = std::string(option.name) + "=";
-        auto found = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
-            return trim_start(line).starts_with(prefix);
-        });
-        if (found != lines.end()) {
-            *found = option_line(option);
-            continue;
+    std::vector<std::string> lines = lines_of(existing);
+    // The server takes the last of several lines for one option, so every line that sets an
+    // owned option in [mysqld] gets the value; lines of other sections ([client]) are not ours.
+    std::vector<bool> found(owned.size(), false);
+    for_each_server_option(lines, [&](size_t index, const std::string& key) {
+        for (size_t n = 0; n < owned.size(); ++n) {
+            if (key != option_key(owned[n].name)) continue;
+            lines[index] = option_line(owned[n]);
+            found[n] = true;
         }
-        auto section = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-            return trim(line) == server_section;
-        });
+    });
+    auto section = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        auto group = option_group(line);
+        return group && is_server_group(*group);
+    });
+    std::vector<std::string> appended;
+    for (size_t n = 0; n < owned.size(); ++n) {
+        if (found[n]) continue;
         if (section == lines.end())
-            lines.push_back(option_line(option));
+            appended.push_back(option_line(owned[n]));
         else
-            lines.insert(section + 1, option_line(option));
+            section = lines.insert(section + 1, option_line(owned[n])) - 1;
+    }
+    if (!appended.empty()) {
+        lines.emplace_back(server_section);
+        lines.insert(lines.end(), appended.begin(), appended.end());
     }
     return join_lines(lines);
 }
 
 std::optional<std::string> my_ini_value(std::string_view text, std::string_view name) {
-    const std::string prefix = std::string(name) + "=";
-    for (auto line : split_lines(text)) {
-        std::string_view trimmed = trim(line);
-        if (trimmed.starts_with(prefix)) return std::string(trim(trimmed.substr(prefix.size())));
-    }
-    return std::nullopt;
+    const std::vector<std::string> lines = lines_of(text);
+    const std::string wanted = option_key(name);
+    std::optional<size_t> last;
+    for_each_server_option(lines, [&](size_t index, const std::string& key) {
+        if (key == wanted) last = index;
+    });
+    if (!last) return std::nullopt;
+    return option_setting(lines[*last])->value.value_or("");
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The text of my.ini, apart from the file: building a new one, updating an administrator's file
-// line by line, reading one option back.
+// line by line, reading one option back, all as the server reads the file: only [mysqld] counts,
+// and the last line of an option wins.
 #include "config/settings.h"
 
 #include <array>
@@ -26,9 +27,11 @@ OwnedMyIniOptions owned_my_ini_options(const std::string& basedir,
 std::string new_my_ini_text(const OwnedMyIniOptions& owned, const std::string& data_dir,
                             const std::string& error_log);
 
-// The existing text with each owned option's first line rewritten, or inserted under [mysqld]
-// (appended when there is none); every other line kept; CR LF after every line.
+// The existing text (any bytes) with every [mysqld] line of an owned option rewritten; an option
+// the section lacks goes right under its first "[mysqld]" line, and a file without the section
+// gets it at the end with the options. Every other line is kept byte for byte; CR LF after each.
 std::string update_my_ini_text(std::string_view existing, const OwnedMyIniOptions& owned);
 
-// The value of the first line "name=..." (blanks around it ignored), in whatever section.
+// The value the server takes for the option: its last line in a [mysqld] section, with end
+// comments, quotes and escapes read as the server reads them.
 std::optional<std::string> my_ini_value(std::string_view text, std::string_view name);

@@ -7,33 +7,91 @@
 #include "config/settings.h"
 #include "svc/backup.h"
 #include "svc/client.h"
+#include "svc/dump_file.h"
 #include "svc/paths.h"
 
 #include <windows.h>
 
-Result<std::string> restore(const std::string& source) {
-    auto settings = load_settings();
-    if (!settings) return fail(settings_path() + " not found (install the MySQL service first)");
+namespace {
 
-    UniqueFile input(CreateFileW(widen(source).c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!input) return fail(source + ": " + last_error_text());
+using Failure = std::unexpected<RestoreFailure>;
+using Kind = RestoreFailure::Kind;
+
+Failure unchanged(std::string reason) {
+    return Failure({.reason = std::move(reason)});
+}
+
+UniqueFile open_for_reading(const std::string& path) {
+    return UniqueFile(CreateFileW(widen(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// mysql.exe for the application database; "MySQL is not running" when the server is down.
+Result<ChildProcess> database_client(const ConnectionSettings& settings) {
+    auto client = client_command("mysql.exe", settings.root_password);
+    if (client) client->arguments.push_back(settings.database);
+    return client;
+}
+
+// Runs the client with the open dump, read from its start, as standard input.
+Result<ChildOutcome> feed(const ChildProcess& client, HANDLE dump) {
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(dump, start, nullptr, FILE_BEGIN)) return fail(last_error_text());
+    return run_captured(client, {.file = dump}, true);
+}
+
+Result<void> load_back(const std::string& safety, const ConnectionSettings& settings) {
+    UniqueFile saved = open_for_reading(safety);
+    if (!saved) return fail(safety + ": " + last_error_text());
+    auto client = database_client(settings);
+    if (!client) return fail(client.error());
+    auto outcome = feed(*client, saved.get());
+    if (!outcome) return fail(outcome.error());
+    if (outcome->exit_code != 0) return fail(stderr_summary(outcome->error));
+    return {};
+}
+
+// A dump that fails part-way has already dropped and recreated some tables: the safety dump
+// goes back in at once, so the shop is never left with half its data.
+Failure put_back(std::string reason, const std::string& safety,
+                 const ConnectionSettings& settings) {
+    RestoreFailure failure{
+        .kind = Kind::put_back, .reason = std::move(reason), .safety_dump = safety};
+    if (auto loaded = load_back(safety, settings); !loaded) {
+        failure.kind = Kind::not_put_back;
+        failure.put_back_reason = loaded.error();
+    }
+    return Failure(std::move(failure));
+}
+
+} // namespace
+
+std::expected<std::string, RestoreFailure> restore(const std::string& source) {
+    auto settings = load_settings();
+    if (!settings)
+        return unchanged(settings_path() + " not found (install the MySQL service first)");
+
+    UniqueFile input = open_for_reading(source);
+    if (!input) return unchanged(source + ": " + last_error_text());
+    // A dump program's file without its closing line was cut short (a full disk, a copy that
+    // stopped): its last statements are missing, maybe mid-table. A hand-written SQL file has no
+    // such header and is taken as it is.
+    if (starts_like_a_dump(input.get()) && !ends_like_a_complete_dump(input.get()))
+        return Failure({.kind = Kind::incomplete_source, .reason = source});
 
     // Safety dumps hold the shop's data: a folder made here is readable by SYSTEM and
     // Administrators only.
     if (auto made = create_private_directories(backups_dir()); !made)
-        return fail(made.error());
-    const std::string safety = join_path(backups_dir(), "before-restore_" + local_timestamp() + ".sql");
-    if (auto saved = backup(safety); !saved) return fail(saved.error());
+        return unchanged(made.error());
+    auto safety = backup_to_new_file(backups_dir(), "before-restore_" + local_timestamp());
+    if (!safety) return unchanged(safety.error());
 
-    auto client = client_command("mysql.exe", settings->root_password);
-    if (!client) return fail(client.error());
-    client->arguments.push_back(settings->database);
-    auto outcome = run_captured(*client, {.file = input.get()}, true);
-    if (!outcome) return fail(outcome.error());
+    auto client = database_client(*settings);
+    if (!client) return unchanged(client.error());
+    auto outcome = feed(*client, input.get());
+    if (!outcome) return put_back(outcome.error(), *safety, *settings);
     if (outcome->exit_code != 0)
-        return fail("restore failed: " + stderr_summary(outcome->error) +
-                    "\n(data before the restore: " + safety + ")");
-    return safety;
+        return put_back("restore failed: " + stderr_summary(outcome->error), *safety, *settings);
+    return *safety;
 }

@@ -125,11 +125,14 @@ TEST_F(BackupRestore, DumpWithSyntaxErrorNamesTheSafetyDump) {
     e2e::write_file(broken, "INSERT INTO item VALUES (3, 'x');\nTHIS IS NOT SQL;\n");
     EXPECT_EQ(server.mode({"--restore", broken}).exit_code, 1u);
     auto log = lines_of(e2e::read_file(server.folder().path("tray.log")));
-    ASSERT_EQ(log.size(), 2u);
+    ASSERT_EQ(log.size(), 3u);
     EXPECT_TRUE(log[0].substr(16).starts_with("--restore failed: restore failed: ERROR 1064 (42000) at line 2:"))
         << log[0];
-    EXPECT_TRUE(log[1].starts_with("(data before the restore: " + backups() + "\\before-restore_")) << log[1];
-    EXPECT_TRUE(log[1].ends_with(".sql)")) << log[1];
+    EXPECT_EQ(log[1], "The database was put back as it was before the restore, from:");
+    EXPECT_TRUE(log[2].starts_with(backups() + "\\before-restore_")) << log[2];
+    EXPECT_TRUE(log[2].ends_with(".sql")) << log[2];
+    // The row the file's first line had inserted went with the rest of the half-done restore.
+    EXPECT_EQ(items(), "1\t" + shop_text + "\n");
 }
 
 TEST_F(BackupRestore, MissingSourceFailsBeforeTheSafetyFolderExists) {

@@ -5,6 +5,7 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "config/validation.h"
 #include "i18n/language.h"
 #include "i18n/tr.h"
 #include "setup/control_ids.h"
@@ -148,6 +149,12 @@ class TextFit : public InProcessSetup {
         }
     }
 
+    // The Connection page's refusal of otherwise valid settings with one field changed.
+    static std::string refusal(ConnectionSettings changed) {
+        changed.password = "Secret-Password_1";
+        return error_text(validate_settings(changed));
+    }
+
     std::map<int, std::vector<std::string>> texts_of_other_states() const {
         const std::string far_address = "192.168.100.200";
         return {
@@ -163,6 +170,8 @@ class TextFit : public InProcessSetup {
              {detail_line(ServiceStatus::Running, 65535, far_address, StartType::automatic),
               detail_line(ServiceStatus::Running, 65535, far_address, StartType::manual)}},
             {id::server_ip_list, {server_ip_choices(far_address, {}).back().label}},
+            {id::validation_message,
+             {refusal({.host = "till-pc"}), refusal({.database = "mysql"})}},
         };
     }
 

@@ -75,6 +75,10 @@ TEST(ParseSettings, ReadsBackWhatIsRendered) {
     EXPECT_EQ(parse_settings(render_settings(sample())), sample());
     ConnectionSettings defaults = default_settings();
     EXPECT_EQ(parse_settings(render_settings(defaults)), defaults);
+    // An old installation's empty root password survives too, and only the written mark means it.
+    ConnectionSettings legacy = parse_legacy_settings("root / \n");
+    EXPECT_EQ(parse_settings(render_settings(legacy)), legacy);
+    EXPECT_EQ(parse_settings("root_password=\"\"x").root_password, "\"\"x");
 }
 
 TEST(ParseSettings, CommentAndSectionOnlyGiveDefaultsWithNewPasswords) {

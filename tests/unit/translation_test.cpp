@@ -16,7 +16,7 @@
 namespace {
 
 // Every English key the program passes to tr, in byte order.
-constexpr std::array<std::string_view, 113> expected_keys = {
+constexpr std::array<std::string_view, 120> expected_keys = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
     "(all network cards)",
@@ -26,6 +26,9 @@ constexpr std::array<std::string_view, 113> expected_keys = {
     "About",
     "All files (*.*)",
     "Allowed host",
+    "Allowed host: use an IP address, a pattern such as 192.168.1.% or %; computer names cannot "
+    "log in",
+    "Another KELTA Retail MySQL operation is running",
     "Apply",
     "Back up",
     "Back up database",
@@ -48,6 +51,7 @@ constexpr std::array<std::string_view, 113> expected_keys = {
     "Data folder",
     "Data location",
     "Database",
+    "Database: mysql, sys, information_schema and performance_schema belong to the server",
     "Error log",
     "Error logs are split automatically at 10 MB; the last 5 are kept.",
     "Exit tray (MySQL keeps running)",
@@ -86,6 +90,7 @@ constexpr std::array<std::string_view, 113> expected_keys = {
     "Port",
     "Port must be a number (1024 - 65535)",
     "Port opened in Windows Firewall",
+    "Putting the data back failed too:",
     "Registers connect to it",
     "Replace the current database with a .sql backup. The current data is saved automatically "
     "first.",
@@ -96,6 +101,7 @@ constexpr std::array<std::string_view, 113> expected_keys = {
     "Restore done. Data before the restore was saved to:",
     "Restore done: ",
     "Restore from backup...",
+    "Restore this safety dump by hand:",
     "Restore...",
     "Restoring replaces ALL current data in the database with the backup.\nThe current data is "
     "saved automatically first.\n\nContinue?",
@@ -117,6 +123,8 @@ constexpr std::array<std::string_view, 113> expected_keys = {
     "Startup",
     "Stop",
     "The MySQL service is not installed",
+    "The database was put back as it was before the restore, from:",
+    "This dump was cut short (its \"-- Dump completed\" line is missing); nothing was restored:",
     "Undo changes",
     "Uninstall MySQL service (keeps data)",
     "Uninstall service",

@@ -1,5 +1,6 @@
 // The rules a record passes before it is used, each at its boundaries, and the rule order.
 #include "config/validation.h"
+#include "i18n/tr.h"
 
 #include <gtest/gtest.h>
 
@@ -22,14 +23,23 @@ const std::string user_text = "User: 1-32 characters, letters / digits / _ only"
 const std::string root_text = "User cannot be root";
 const std::string password_text = "Password: 8-64 characters, no spaces, quotes or backslashes";
 const std::string host_text = "Allowed host: % (any), an IP such as 192.168.1.%, or a host name";
+// In the language of the test process, which the registry decides.
+const std::string system_database_text(
+    tr("Database: mysql, sys, information_schema and performance_schema belong to the server",
+       "数据库：mysql、sys、information_schema 和 performance_schema 属于服务器本身"));
+const std::string unreachable_host_text(
+    tr("Allowed host: use an IP address, a pattern such as 192.168.1.% or %; computer names "
+       "cannot log in",
+       "允许的主机：请填 IP 地址、192.168.1.% 这样的范围或 %；用电脑名无法登录"));
 const std::string bind_text =
     "Server IP: 0.0.0.0 (all network cards) or an IPv4 address of this computer";
 
 // The error text of the record with one field changed, or "" when it passes.
-template <class Field, class Value> std::string with(Field field, Value value) {
+template <class Field, class Value>
+std::string with(Field field, Value value, decltype(validate_settings)* rules = validate_settings) {
     ConnectionSettings s = valid();
     s.*field = value;
-    return error_text(validate_settings(s));
+    return error_text(rules(s));
 }
 
 TEST(ValidateSettings, DefaultsPass) {
@@ -52,6 +62,11 @@ TEST(ValidateSettings, Database) {
          {std::string(65, 'd'), std::string(), std::string("a-b"), std::string("a b"),
           std::string("caf\u00E9"), std::string("a.b"), std::string("a$b")})
         EXPECT_EQ(with(&ConnectionSettings::database, bad), database_text) << bad;
+    // The server's own databases: refused for a new save, kept when already stored.
+    for (const char* system : {"mysql", "SYS", "information_schema", "Performance_Schema"}) {
+        EXPECT_EQ(with(&ConnectionSettings::database, system), system_database_text) << system;
+        EXPECT_EQ(with(&ConnectionSettings::database, system, validate_stored_settings), "");
+    }
 }
 
 TEST(ValidateSettings, User) {
@@ -84,9 +99,15 @@ TEST(ValidateSettings, PasswordCharacters) {
 }
 
 TEST(ValidateSettings, Host) {
-    for (const char* fine : {"%", "192.168.1.%", "shop-pc-01", "fe80::1", "a_b", "localhost"})
+    for (const char* fine : {"%", "192.168.1.%", "10.%", "192.168.1.2_", "10.0.0.5", "LocalHost"})
         EXPECT_EQ(with(&ConnectionSettings::host, fine), "") << fine;
-    EXPECT_EQ(with(&ConnectionSettings::host, std::string(60, 'h')), "");
+    // The server skips name lookups and listens on IPv4: these never log in, but stored ones load.
+    for (const char* name :
+         {"shop-pc-01", "fe80::1", "a_b", "192.168.1", "192.168.01.5", "10..%"}) {
+        EXPECT_EQ(with(&ConnectionSettings::host, name), unreachable_host_text) << name;
+        EXPECT_EQ(with(&ConnectionSettings::host, name, validate_stored_settings), "") << name;
+    }
+    EXPECT_EQ(with(&ConnectionSettings::host, std::string(60, 'h'), validate_stored_settings), "");
     for (std::string bad : {std::string(61, 'h'), std::string(), std::string("shop pc"),
                             std::string("a/b"), std::string("a*"), std::string("h\u00F6st")})
         EXPECT_EQ(with(&ConnectionSettings::host, bad), host_text) << bad;
@@ -121,6 +142,8 @@ TEST(ValidateSettings, OnlyTheFirstFailingRuleIsReported) {
     EXPECT_EQ(error_text(validate_settings(s)), port_text);
     s.port = 4000;
     EXPECT_EQ(error_text(validate_settings(s)), database_text);
+    s.database = "mysql";
+    EXPECT_EQ(error_text(validate_settings(s)), system_database_text);
     s.database = "db";
     EXPECT_EQ(error_text(validate_settings(s)), root_text);
     s.user = "Bad User";
@@ -129,6 +152,8 @@ TEST(ValidateSettings, OnlyTheFirstFailingRuleIsReported) {
     EXPECT_EQ(error_text(validate_settings(s)), password_text);
     s.password = "long-enough";
     EXPECT_EQ(error_text(validate_settings(s)), host_text);
+    s.host = "till-pc";
+    EXPECT_EQ(error_text(validate_settings(s)), unreachable_host_text);
     s.host = "%";
     EXPECT_EQ(error_text(validate_settings(s)), bind_text);
 }
