@@ -2,9 +2,11 @@
 
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/security.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "svc/client.h"
+#include "svc/data_folder.h"
 #include "svc/paths.h"
 
 #include <windows.h>
@@ -39,12 +41,18 @@ std::string dump_temporary_path(const std::string& target) {
 }
 
 Result<void> backup(const std::string& target) {
+    if (auto secured = secure_data_root(); !secured) return secured;
     auto settings = load_settings();
     if (!settings) return fail(settings_path() + " not found (install the MySQL service first)");
     const std::string temporary = dump_temporary_path(target);
 
     auto dump = client_command("mysqldump.exe", settings->root_password);
     if (!dump) return fail(dump.error());
+    // mysqldump writes into a file made here and now, owned by the Administrators group with the
+    // rights of its folder: a file planted under the temporary name would lend the whole
+    // database its owner and rights.
+    if (auto made = create_fresh_file(temporary, admin_owned_descriptor, GENERIC_WRITE); !made)
+        return fail(target + ": " + made.error());
     dump->arguments.insert(dump->arguments.end(),
                            {"--single-transaction", "--routines", "--triggers", "--events",
                             "--result-file=" + temporary, settings->database});

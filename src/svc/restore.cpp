@@ -7,11 +7,13 @@
 #include "config/settings.h"
 #include "svc/backup.h"
 #include "svc/client.h"
+#include "svc/data_folder.h"
 #include "svc/paths.h"
 
 #include <windows.h>
 
 Result<std::string> restore(const std::string& source) {
+    if (auto secured = secure_data_root(); !secured) return fail(secured.error());
     auto settings = load_settings();
     if (!settings) return fail(settings_path() + " not found (install the MySQL service first)");
 

@@ -1,9 +1,11 @@
 // Making and removing folders: a file where a folder should be is an error with the system's own
-// words, and removing a tree never reaches through a link into what lies outside it.
+// words, and neither removing a tree nor taking over the data folder reaches through a link into
+// what lies outside it.
 #include "scratch.h"
 
 #include "base/files.h"
 #include "base/text.h"
+#include "svc/data_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -60,3 +62,23 @@ TEST(DeleteTree, NeverEntersALink) {
 }
 
 } // namespace
+
+// bench/up lays out C:\kelta-links\planted (a data folder whose backups hold a link to outside)
+// and C:\kelta-links\rooted (whose data root is a link to outside).
+TEST(DataFolder, TakingOverNeverFollowsALink) {
+    const std::string link = links + "\\planted\\KELTA Retail\\MySQL\\backups\\link";
+    ASSERT_TRUE(GetFileAttributesW(widen(link).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
+        << "the bench's link fixture is missing";
+    SetEnvironmentVariableW(L"ProgramData", widen(links + "\\planted").c_str());
+    auto secured = secure_data_root();
+    EXPECT_TRUE(secured.has_value()) << secured.error();
+    EXPECT_FALSE(path_exists(link));
+    EXPECT_EQ(read_file(links + "\\outside\\precious.txt").value_or(""), "keep me");
+    EXPECT_NE(read_file(activity_log_path()).value_or("").find(link + " removed: a link inside"),
+              std::string::npos);
+
+    SetEnvironmentVariableW(L"ProgramData", widen(links + "\\rooted").c_str());
+    EXPECT_EQ(error_text(secure_data_root()),
+              data_root() + ": a link or junction stands where the data folder belongs");
+    SetEnvironmentVariableW(L"ProgramData", L"C:\\ProgramData");
+}
