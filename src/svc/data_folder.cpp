@@ -58,7 +58,9 @@ bool private_in_root(const std::wstring& name) {
 }
 
 // Everything inside a folder that was taken over becomes the administrators' with the rights of
-// where it lies. A link inside is removed: what it leads to lies elsewhere and is not ours.
+// where it lies. A link inside is removed, never entered: what it leads to lies elsewhere and is
+// not ours (Wine cannot remove a link to a folder: RemoveDirectoryW reaches the folder it leads
+// to).
 Result<void> take_over_contents(const std::string& folder, bool data_root_itself) {
     WIN32_FIND_DATAW entry{};
     UniqueFind search(FindFirstFileW(widen(join_path(folder, "*")).c_str(), &entry));
@@ -71,9 +73,11 @@ Result<void> take_over_contents(const std::string& folder, bool data_root_itself
         const std::string child = join_path(folder, narrow(name));
         const bool is_folder = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            if (is_folder ? RemoveDirectoryW(widen(child).c_str())
-                          : DeleteFileW(widen(child).c_str()))
-                append_tray_log(child + " removed: a link inside the data folder", true);
+            const std::wstring link = widen(child);
+            if (!(is_folder ? RemoveDirectoryW(link.c_str()) : DeleteFileW(link.c_str())))
+                return fail(child + ": a link inside the data folder that cannot be removed: " +
+                            last_error_text());
+            append_tray_log(child + " removed: a link inside the data folder", true);
             continue;
         }
         std::string_view descriptor = is_folder ? private_folder_descriptor
@@ -89,7 +93,7 @@ Result<void> take_over_contents(const std::string& folder, bool data_root_itself
 }
 
 // The parent folder and the data root: a link is refused (every write would land where it
-// leads), another owner or looser rights are taken over on the folder itself.
+// leads); anything but trusted gets the folder's own descriptor (what is inside is the caller's).
 Result<Verdict> keep_folder(const std::string& path, Place place,
                             const std::string& administrator) {
     if (is_link(path))
@@ -102,8 +106,8 @@ Result<Verdict> keep_folder(const std::string& path, Place place,
     return judged.verdict;
 }
 
-// `data` and `backups`: taken over with their content, or set aside when what is in them came
-// from someone else (only `data` is judged so) or the folder is a link.
+// `data` and `backups`: protected, taken over with their content, or set aside when what is in
+// them came from someone else (only `data` is judged so) or the folder is a link.
 Result<void> keep_subfolder(const std::string& path, Place place,
                             const std::string& administrator) {
     if (!path_exists(path)) return {};
@@ -114,6 +118,7 @@ Result<void> keep_subfolder(const std::string& path, Place place,
     }
     if (judged.verdict == Verdict::trusted) return {};
     if (auto taken = write_security(path, descriptor_of(place)); !taken) return taken;
+    if (judged.verdict == Verdict::protect) return {};
     return take_over_contents(path, false);
 }
 
@@ -127,11 +132,12 @@ Result<std::optional<SetAside>> keep_file(const std::string& path, Place place,
                                           const std::string& administrator) {
     if (!path_exists(path)) return std::nullopt;
     const Judged judged = judge_path(path, place, administrator);
-    if (judged.verdict == Verdict::take_over) {
+    if (judged.verdict == Verdict::trusted) return std::nullopt;
+    if (judged.verdict != Verdict::set_aside) {
         if (auto taken = write_security(path, descriptor_of(place)); !taken)
             return fail(taken.error());
+        return std::nullopt;
     }
-    if (judged.verdict != Verdict::set_aside) return std::nullopt;
     auto aside = set_aside(path, judged.reason);
     if (!aside) return fail(aside.error());
     return SetAside{path, *aside};
@@ -169,7 +175,7 @@ Result<void> secure_data_root() {
     if (auto data = keep_subfolder(data_dir(), Place::data, administrator); !data) return data;
     if (auto backups = keep_subfolder(backups_dir(), Place::backups, administrator); !backups)
         return backups;
-    if (*root_verdict != Verdict::trusted) {
+    if (*root_verdict == Verdict::take_over) {
         if (auto inside = take_over_contents(root, true); !inside) return inside;
     }
 

@@ -95,15 +95,6 @@ bool full_control(ACCESS_MASK mask) {
     return (mask & FILE_ALL_ACCESS) == FILE_ALL_ACCESS;
 }
 
-bool rights_as_wanted(Place place, const FileSecurity& found, std::string_view administrator_user) {
-    const Grants grants = grants_of(found.access, administrator_user);
-    if (!grants.valid || !grants.protected_list || !full_control(grants.system) ||
-        !full_control(grants.administrators))
-        return false;
-    const bool readable = place == Place::data_root || place == Place::config_file;
-    return readable ? (grants.others & ~read_rights) == 0 : grants.others == 0;
-}
-
 } // namespace
 
 Verdict judge(Place place, const FileSecurity& found, std::string_view administrator_user) {
@@ -118,7 +109,14 @@ Verdict judge(Place place, const FileSecurity& found, std::string_view administr
     // The parent folder may hold other programs' folders with rights of their own: as long as an
     // administrator owns it, nobody else can remove or replace the data root inside it.
     if (place == Place::parent_folder) return Verdict::trusted;
-    return rights_as_wanted(place, found, user) ? Verdict::trusted : Verdict::take_over;
+    const Grants grants = grants_of(found.access, user);
+    const bool readable = place == Place::data_root || place == Place::config_file;
+    const ACCESS_MASK others_may = readable ? read_rights : 0;
+    if (!grants.valid || (grants.others & ~others_may) != 0) return Verdict::take_over;
+    if (!grants.protected_list || !full_control(grants.system) ||
+        !full_control(grants.administrators))
+        return Verdict::protect;
+    return Verdict::trusted;
 }
 
 std::string_view descriptor_of(Place place) {

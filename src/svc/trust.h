@@ -17,7 +17,12 @@ enum class Place {
 
 enum class Verdict {
     trusted,   // as it should be
-    take_over, // owner set to Administrators and the list replaced; the content is kept
+    protect,   // nobody else has more than they may, but the list is not the program's own
+               // (inherited, or without full control for SYSTEM or Administrators): it gets its
+               // own protected list, and what is inside keeps its rights
+    take_over, // another owner, or others may do more than they may: the owner becomes the
+               // Administrators group and the list is replaced, for a folder on everything inside
+               // it too; the content is kept
     set_aside, // renamed and never read: its content came from someone who is not an administrator
 };
 
