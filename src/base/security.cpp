@@ -7,33 +7,13 @@
 #include <sddl.h>
 
 #include <initializer_list>
-#include <memory>
 
 namespace {
 
-struct LocalFreer {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
 template <class T> using LocalOwned = std::unique_ptr<T, LocalFreer>;
-using OwnedDescriptor = LocalOwned<void>;
 
 std::string path_error(const std::string& path) {
     return path + ": " + last_error_text();
-}
-
-Result<OwnedDescriptor> parse_descriptor(std::string_view sddl) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(widen(sddl).c_str(), SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
-        return fail(last_error_text());
-    return OwnedDescriptor(descriptor);
-}
-
-std::string sid_text(PSID sid) {
-    wchar_t* text = nullptr;
-    if (!sid || !ConvertSidToStringSidW(sid, &text)) return {};
-    LocalOwned<wchar_t> owned(text);
-    return narrow(text);
 }
 
 // The file or folder itself, never what a link leads to; the backup semantics also open folders
@@ -108,6 +88,21 @@ std::string token_sid(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
 }
 
 } // namespace
+
+Result<OwnedDescriptor> parse_descriptor(std::string_view sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(widen(sddl).c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return fail(last_error_text());
+    return OwnedDescriptor(descriptor);
+}
+
+std::string sid_text(PSID sid) {
+    wchar_t* text = nullptr;
+    if (!sid || !ConvertSidToStringSidW(sid, &text)) return {};
+    LocalOwned<wchar_t> owned(text);
+    return narrow(text);
+}
 
 SecurityCalls system_security_calls() {
     return {read_system_security, write_system_security};

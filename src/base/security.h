@@ -5,6 +5,7 @@
 #include "base/handles.h"
 #include "base/result.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,17 @@ struct FileSecurity {
     std::string owner;
     std::string access;
 };
+
+// Memory the security calls hand out, given back with LocalFree.
+struct LocalFreer {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+using OwnedDescriptor = std::unique_ptr<void, LocalFreer>;
+
+// A descriptor from SDDL; the error is the system's description.
+Result<OwnedDescriptor> parse_descriptor(std::string_view sddl);
+// "S-1-5-32-544" and the like; empty for no SID.
+std::string sid_text(PSID sid);
 
 // How owners and access lists are read and set. Wine keeps neither (it reads back a list made
 // from the Unix mode bits, with its own user as owner), so test builds replace these calls.

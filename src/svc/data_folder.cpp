@@ -179,7 +179,9 @@ Result<void> secure_data_root() {
         if (auto inside = take_over_contents(root, true); !inside) return inside;
     }
 
-    if (!settings_set_aside.empty() && data_dir_initialized()) {
+    // A planted connection.txt beside the administrators' connection.ini would never have been
+    // read; without that file, the root password of an existing server is lost.
+    if (!settings_set_aside.empty() && !path_exists(settings_path()) && data_dir_initialized()) {
         const SetAside& first = settings_set_aside.front();
         return fail(first.path + " was not written by an administrator and was set aside as " +
                     first.aside +

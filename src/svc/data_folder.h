@@ -15,7 +15,7 @@ Result<void> make_data_root();
 // - connection.ini, connection.txt and my.ini, and a `data` directory, owned by anyone but an
 //   administrator are set aside (renamed with ".untrusted-" and the local time) and named in
 //   tray.log;
-// - a settings file set aside while a data directory exists is an error: the root password of
-//   that server is unknown, and nothing may touch its data.
+// - a settings file set aside while a data directory exists and no trusted connection.ini is left
+//   is an error: the root password of that server is unknown, and nothing may touch its data.
 // Nothing is created: with no data root yet there is nothing to check.
 Result<void> secure_data_root();

@@ -18,17 +18,6 @@ constexpr std::string_view trusted_installer_sid =
 // changes or removes.
 constexpr ACCESS_MASK read_rights = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
 
-struct LocalFreer {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
-
-std::string sid_text(PSID sid) {
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(sid, &text)) return {};
-    std::unique_ptr<wchar_t, LocalFreer> owned(text);
-    return narrow(text);
-}
-
 // "BA", "S-1-5-32-544" and the like, as the canonical SID text; empty when it is not a SID.
 std::string canonical_sid(std::string_view text) {
     PSID sid = nullptr;
@@ -48,15 +37,14 @@ struct Grants {
 };
 
 Grants grants_of(std::string_view access, std::string_view administrator_user) {
-    PSECURITY_DESCRIPTOR raw = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(widen(access).c_str(),
-                                                              SDDL_REVISION_1, &raw, nullptr))
-        return {};
-    std::unique_ptr<void, LocalFreer> descriptor(raw);
+    auto descriptor = parse_descriptor(access);
+    if (!descriptor) return {};
+    PSECURITY_DESCRIPTOR raw = descriptor->get();
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
     BOOL present = FALSE, defaulted = FALSE;
     PACL list = nullptr;
+    // No list, or a null one, lets everybody in.
     if (!GetSecurityDescriptorControl(raw, &control, &revision) ||
         !GetSecurityDescriptorDacl(raw, &present, &list, &defaulted) || !present || !list)
         return {};
@@ -66,9 +54,11 @@ Grants grants_of(std::string_view access, std::string_view administrator_user) {
                                  FILE_ALL_ACCESS};
     for (DWORD i = 0; i < list->AceCount; ++i) {
         ACCESS_ALLOWED_ACE* entry = nullptr;
+        // Denials only take away; a conditional grant counts as a grant.
         if (!GetAce(list, i, reinterpret_cast<void**>(&entry)) ||
-            entry->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
-            continue; // denials only take away
+            (entry->Header.AceType != ACCESS_ALLOWED_ACE_TYPE &&
+             entry->Header.AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE))
+            continue;
         ACCESS_MASK mask = entry->Mask;
         MapGenericMask(&mask, &file_mapping);
         const std::string sid = sid_text(&entry->SidStart);
