@@ -73,4 +73,26 @@ void record(const std::string& path, const std::string& descriptor) {
         out << line << '\n';
 }
 
+namespace {
+
+Result<FileSecurity> recorded_read(const std::string& path) {
+    auto descriptor = recorded(path);
+    if (!descriptor) return system_security_calls().read(path);
+    const size_t list = descriptor->find("D:");
+    return FileSecurity{.owner = descriptor->substr(2, list - 2),
+                        .access = descriptor->substr(list)};
+}
+
+Result<void> recorded_write(const std::string& path, std::string_view descriptor) {
+    auto written = system_security_calls().write(path, descriptor);
+    if (written && recorded(path)) record(path, std::string(descriptor));
+    return written;
+}
+
+} // namespace
+
+SecurityCalls recording_security_calls() {
+    return {recorded_read, recorded_write};
+}
+
 } // namespace bench_security

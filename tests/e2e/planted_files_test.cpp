@@ -1,7 +1,5 @@
-// What an ordinary user plants in the data folder is never used by the elevated program: the
-// folders become the administrators', planted settings and configuration are set aside and named
-// in tray.log, and no temporary file is reused. Owners come from the bench's record through
-// KeltaMySQL-owners.exe (Wine reads every file back as its own user's).
+// Nothing an ordinary user plants in the data folder is used by the elevated program. Owners come
+// from the bench's record through KeltaMySQL-owners.exe (Wine reads every file back as its own).
 #include "server.h"
 
 #include "base/files.h"
@@ -17,39 +15,34 @@ using namespace e2e;
 namespace {
 
 const std::string ordinary_user = "S-1-5-21-1111111111-2222222222-3333333333-1001";
-
 // What a file or folder made under ProgramData inherits: Users may read it.
-const std::string inherited_list =
-    "D:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)";
+const std::string inherited = "D:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)";
 
 void plant(const std::string& path, const std::string& content = "") {
     if (!content.empty()) e2e::write_file(path, content);
-    bench_security::record(path, "O:" + ordinary_user + inherited_list);
+    bench_security::record(path, "O:" + ordinary_user + inherited);
 }
 
-Finished install(const TestFolder& folder, unsigned short port) {
+Finished owners_build(const TestFolder& folder, std::vector<std::string> arguments) {
+    arguments.push_back("--quiet");
+    return run(
+        {arguments, {{"ProgramData", folder.program_data()}}, app_exe("KeltaMySQL-owners.exe")},
+        std::chrono::seconds(240));
+}
+
+Finished install(const TestFolder& folder) {
     const std::string config = folder.program_data() + "\\install.ini";
-    e2e::write_file(config, "port=" + std::to_string(port) + "\r\n");
-    return run({{"--install", "--config", config, "--quiet"},
-                {{"ProgramData", folder.program_data()}},
-                app_exe("KeltaMySQL-owners.exe")},
-               std::chrono::seconds(240));
+    e2e::write_file(config, "port=" + std::to_string(free_tcp_port()));
+    return owners_build(folder, {"--install", "--config", config});
 }
 
-std::vector<std::string> log_of(const TestFolder& folder) {
-    std::vector<std::string> lines;
-    for (const auto& line : lines_of(e2e::read_file(folder.path("tray.log"))))
-        lines.push_back(is_timestamp(line.substr(0, 15)) ? line.substr(16) : line);
-    return lines;
-}
-
-// "<path> set aside as <path>.untrusted-<time>: owned by <user>, ..." → the copy, when it is there.
+// "<time> <path> set aside as <copy>: owned by <user>, ..." → the copy, when it is there.
 std::string copy_named(const std::string& line, const std::string& path) {
-    const std::string head = path + " set aside as ";
-    const size_t colon = line.find(": owned by " + ordinary_user + ", not by an administrator");
-    if (!line.starts_with(head + path + ".untrusted-") || colon == std::string::npos) return "";
-    const std::string copy = line.substr(head.size(), colon - head.size());
-    return exists(copy) ? copy : "";
+    const size_t from = 16 + path.size() + 14;
+    const size_t to = line.find(": owned by " + ordinary_user + ", not by an administrator");
+    if (line.substr(16, from - 16) != path + " set aside as " || to == std::string::npos) return "";
+    const std::string copy = line.substr(from, to - from);
+    return copy.starts_with(path + ".untrusted-") && exists(copy) ? copy : "";
 }
 
 TEST(PlantedFiles, NothingPlantedBeforeTheFirstInstallIsUsed) {
@@ -58,11 +51,10 @@ TEST(PlantedFiles, NothingPlantedBeforeTheFirstInstallIsUsed) {
     TestFolder folder;
     SetEnvironmentVariableW(L"ProgramData", widen(folder.program_data()).c_str());
     ASSERT_TRUE(create_directories(backups_dir()).has_value());
-    plant(parent_path(data_root()));
-    plant(data_root());
+    for (const auto& folder_path : {parent_path(data_root()), data_root(), backups_dir()})
+        plant(folder_path);
     plant(legacy_settings_path(), "Password: planted-password\r\nroot / chosen\r\n");
     plant(my_ini_path(), "[mysqld]\r\ninit-file=C:/planted.sql\r\n");
-    plant(backups_dir());
     plant(backups_dir() + "\\before-restore_20260101_000000.sql", "-- planted");
     // The temporary name of the next my.ini, with a second name that keeps the attacker's file.
     plant(my_ini_path() + ".new", "[mysqld]\r\n");
@@ -70,27 +62,20 @@ TEST(PlantedFiles, NothingPlantedBeforeTheFirstInstallIsUsed) {
     ASSERT_TRUE(
         CreateHardLinkW(widen(kept).c_str(), widen(my_ini_path() + ".new").c_str(), nullptr));
 
-    const unsigned short port = free_tcp_port();
-    ASSERT_EQ(install(folder, port).exit_code, 0u) << e2e::read_file(activity_log_path());
-    const auto log = log_of(folder);
+    ASSERT_EQ(install(folder).exit_code, 0u) << e2e::read_file(activity_log_path());
+    const auto log = lines_of(e2e::read_file(activity_log_path()));
     ASSERT_EQ(log.size(), 2u);
     EXPECT_NE(copy_named(log[0], legacy_settings_path()), "") << log[0];
     EXPECT_NE(copy_named(log[1], my_ini_path()), "") << log[1];
-    const std::string my_ini = e2e::read_file(my_ini_path());
-    EXPECT_EQ(my_ini.find("planted"), std::string::npos) << my_ini;
-    EXPECT_EQ(bench_security::recorded(my_ini_path()), std::nullopt)
-        << "my.ini is the planted file";
+    EXPECT_EQ(e2e::read_file(my_ini_path()).find("planted"), std::string::npos);
+    EXPECT_EQ(bench_security::recorded(my_ini_path()), std::nullopt); // not the planted file
     EXPECT_EQ(e2e::read_file(kept), "[mysqld]\r\n");
-    EXPECT_NE(my_ini.find("\r\nport=" + std::to_string(port) + "\r\n"), std::string::npos);
-    auto settings = read_settings_file(settings_path());
-    ASSERT_TRUE(settings.has_value());
-    EXPECT_EQ(settings->root_password.size(), 24u);
-    EXPECT_EQ(mysql_as_root("SELECT 1;", settings->root_password).exit_code, 0);
+    const auto settings = read_settings_file(settings_path()).value_or(ConnectionSettings{});
+    EXPECT_EQ(mysql_as_root("SELECT 1;", settings.root_password).exit_code, 0);
     EXPECT_NE(mysql_as_root("SELECT 1;", "chosen").exit_code, 0);
-
     // The folders are the administrators', with what was inside them.
-    EXPECT_EQ(bench_security::recorded(parent_path(data_root())), readable_folder_descriptor);
-    EXPECT_EQ(bench_security::recorded(data_root()), readable_folder_descriptor);
+    for (const auto& folder_path : {parent_path(data_root()), data_root()})
+        EXPECT_EQ(bench_security::recorded(folder_path), readable_folder_descriptor) << folder_path;
     EXPECT_EQ(bench_security::recorded(backups_dir()), private_folder_descriptor);
     EXPECT_EQ(bench_security::recorded(backups_dir() + "\\before-restore_20260101_000000.sql"),
               private_file_descriptor);
@@ -99,53 +84,32 @@ TEST(PlantedFiles, NothingPlantedBeforeTheFirstInstallIsUsed) {
 
 // With a data directory there, a planted connection.ini leaves its server untouched: the real
 // root password is unknown. The data directory, readable by Users as an older version left it,
-// becomes private all the same. Once the administrators' file is back, a reinstall keeps
-// everything.
+// becomes private all the same.
 TEST(PlantedFiles, SettingsPlantedOverAServerChangeNothing) {
     InstalledServer server;
     ASSERT_TRUE(server.installed());
     const auto real = server.settings();
-    ASSERT_EQ(query_over_tcp(real.user, real.password, server.port(),
-                             "CREATE TABLE sale (id INT); INSERT INTO sale VALUES (7);",
-                             real.database)
-                  .exit_code,
-              0);
-    const std::string stored = e2e::read_file(settings_path());
+    auto made = mysql_as_root("CREATE TABLE sale (id INT); INSERT INTO sale VALUES (7);",
+                              real.root_password, real.database);
+    ASSERT_EQ(made.exit_code, 0) << made.error;
     plant(settings_path(), "root_password=chosen\r\n");
-    bench_security::record(data_dir(), "O:BA" + inherited_list);
-    bench_security::record(data_dir() + "\\ibdata1", "O:BA" + inherited_list);
+    bench_security::record(data_dir(), "O:BA" + inherited);
+    bench_security::record(data_dir() + "\\ibdata1", "O:BA" + inherited);
 
-    EXPECT_EQ(run({{"--install", "--quiet"},
-                   {{"ProgramData", server.folder().program_data()}},
-                   app_exe("KeltaMySQL-owners.exe")})
-                  .exit_code,
-              1u);
-    const auto log = server.log();
+    EXPECT_EQ(owners_build(server.folder(), {"--install"}).exit_code, 1u);
+    const auto log = lines_of(e2e::read_file(activity_log_path()));
     ASSERT_EQ(log.size(), 2u);
     const std::string aside = copy_named(log[0], settings_path());
     EXPECT_NE(aside, "") << log[0];
-    EXPECT_EQ(log[1], "--install failed: " + settings_path() +
-                          " was not written by an administrator and was set aside as " + aside +
-                          "; the root password of the existing data directory is unknown, so "
-                          "nothing else was changed");
-    EXPECT_EQ(
-        mysql_as_root("SELECT id FROM " + real.database + ".sale;", real.root_password).output,
-        "7\n");
+    EXPECT_EQ(server.log()[1], "--install failed: " + settings_path() +
+                                   " was not written by an administrator and was set aside as " +
+                                   aside +
+                                   "; the root password of the existing data directory is "
+                                   "unknown, so nothing else was changed");
+    EXPECT_EQ(mysql_as_root("SELECT id FROM sale;", real.root_password, real.database).output,
+              "7\n");
     EXPECT_EQ(bench_security::recorded(data_dir()), private_folder_descriptor);
     EXPECT_EQ(bench_security::recorded(data_dir() + "\\ibdata1"), private_file_descriptor);
-
-    e2e::write_file(settings_path(), stored);
-    EXPECT_EQ(run({{"--install", "--quiet"},
-                   {{"ProgramData", server.folder().program_data()}},
-                   app_exe("KeltaMySQL-owners.exe")},
-                  std::chrono::seconds(240))
-                  .exit_code,
-              0u);
-    EXPECT_EQ(server.settings(), real);
-    EXPECT_EQ(query_over_tcp(real.user, real.password, server.port(), "SELECT id FROM sale;",
-                             real.database)
-                  .output,
-              "7\n");
 }
 
 // An administrator's old connection.txt that says "root / " and nothing more.
@@ -154,12 +118,10 @@ TEST(PlantedFiles, NewServerNeverGetsAnEmptyRootPassword) {
     TestFolder folder;
     ASSERT_TRUE(create_directories(folder.data_root()).has_value());
     e2e::write_file(folder.path("connection.txt"), "root / \r\n");
-    ASSERT_EQ(install(folder, free_tcp_port()).exit_code, 0u)
-        << e2e::read_file(folder.path("tray.log"));
-    auto settings = read_settings_file(folder.path("connection.ini"));
-    ASSERT_TRUE(settings.has_value());
-    EXPECT_EQ(settings->root_password.size(), 24u);
-    EXPECT_EQ(mysql_as_root("SELECT 1;", settings->root_password).exit_code, 0);
+    ASSERT_EQ(install(folder).exit_code, 0u) << e2e::read_file(folder.path("tray.log"));
+    const auto settings =
+        read_settings_file(folder.path("connection.ini")).value_or(ConnectionSettings{});
+    EXPECT_EQ(mysql_as_root("SELECT 1;", settings.root_password).exit_code, 0);
     remove_service("KeltaMySQL57");
 }
 

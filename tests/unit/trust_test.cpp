@@ -1,18 +1,27 @@
-// Whether the data folder's files and folders are trusted, taken over or set aside, from their
-// owner and access list as Windows gives them.
+// Whether the data folder's files and folders are trusted, protected, taken over or set aside,
+// from their owner and access list as Windows gives them.
 #include "svc/trust.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+using enum Place;
+using enum Verdict;
+
 const std::string user = "S-1-5-21-1111111111-2222222222-3333333333-1001"; // an ordinary user
-const std::string wine_user = "S-1-5-21-0-0-0-1000"; // owner of every file under Wine
-const std::string private_list = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-const std::string readable_list = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OINP;0x1200a9;;;BU)";
+const std::string wine = "S-1-5-21-0-0-0-1000"; // the owner of every file under Wine
+const std::string installer = "S-1-5-80-956008885-3418522649-1831038044-1850803191-2346987893";
+// The lists the program sets (its descriptors without "O:BA").
+const std::string admins_file(private_file_descriptor.substr(4));
+const std::string readable_file(readable_file_descriptor.substr(4));
+const std::string admins(private_folder_descriptor.substr(4));
+const std::string readable(readable_folder_descriptor.substr(4));
 // What a folder made by an ordinary user under ProgramData inherits.
-const std::string program_data_list = "D:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIIOID;GA;;;CO)"
-                                      "(A;OICIID;0x1200a9;;;BU)(A;CIID;DCLCRPCR;;;BU)";
+const std::string program_data = "D:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIIOID;GA;;;CO)"
+                                 "(A;OICIID;0x1200a9;;;BU)(A;CIID;DCLCRPCR;;;BU)";
+// As Wine reads a folder back: never protected, its user instead of Administrators.
+const std::string wine_list = "D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + wine + ")";
 
 struct Case {
     Place place;
@@ -22,57 +31,33 @@ struct Case {
 
 TEST(Trust, OwnerAndAccessListDecide) {
     const Case cases[] = {
-        {Place::settings_file, "S-1-5-32-544", "D:P(A;;FA;;;SY)(A;;FA;;;BA)", "", Verdict::trusted},
-        {Place::settings_file, user, "D:P(A;;FA;;;SY)(A;;FA;;;BA)", "", Verdict::set_aside},
-        {Place::settings_file, "", "D:P(A;;FA;;;SY)(A;;FA;;;BA)", "", Verdict::set_aside},
-        {Place::settings_file, "SY", "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)", "",
-         Verdict::take_over},
-        {Place::settings_file, "BA", "not a list", "", Verdict::take_over},
-        // Under Wine: the process's own administrator account owns everything, no list is
-        // protected; the same owner from a process that is not such an administrator is nobody's.
-        {Place::settings_file, wine_user, "D:(A;;FA;;;SY)(A;;FA;;;" + wine_user + ")", wine_user,
-         Verdict::protect},
-        {Place::settings_file, wine_user, private_list, "", Verdict::set_aside},
-        {Place::config_file, "S-1-5-80-956008885-3418522649-1831038044-1850803191-2346987893",
-         "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)", "", Verdict::trusted},
-        {Place::config_file, "BA", "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FW;;;BU)", "",
-         Verdict::take_over},
-        {Place::config_file, user, "D:P(A;;FA;;;SY)(A;;FA;;;BA)", "", Verdict::set_aside},
-        {Place::data_root, "BA", readable_list, "", Verdict::trusted},
-        {Place::data_root, "BA", program_data_list, "", Verdict::take_over},
-        {Place::data_root, user, readable_list, "", Verdict::take_over},
-        {Place::data_root, "BA", private_list + "(A;OICIIO;GA;;;CO)", "", Verdict::take_over},
-        {Place::data_root, "BA", "D:P(A;OICI;FA;;;BA)", "", Verdict::protect},
-        {Place::data_root, "SY", "D:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OINPID;FR;;;BU)", "",
-         Verdict::protect},
-        {Place::data_root, "BA", readable_list + "(A;OICI;FA;;;" + wine_user + ")", wine_user,
-         Verdict::trusted},
-        {Place::data, user, private_list, "", Verdict::set_aside},
-        {Place::data, "BA", readable_list, "", Verdict::take_over},
-        {Place::data, "SY", private_list, "", Verdict::trusted},
-        {Place::data, wine_user, "D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + wine_user + ")", wine_user,
-         Verdict::protect},
-        {Place::data, wine_user, "D:(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;WD)", wine_user,
-         Verdict::take_over},
-        {Place::backups, user, private_list, "", Verdict::take_over},
-        {Place::backups, "BA", "D:P(D;OICI;FA;;;WD)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", "",
-         Verdict::trusted},
-        {Place::parent_folder, user, readable_list, "", Verdict::take_over},
-        {Place::parent_folder, "BA", program_data_list, "", Verdict::trusted},
+        {settings_file, "S-1-5-32-544", admins_file, "", trusted},
+        {settings_file, user, admins_file, "", set_aside},
+        {settings_file, "SY", admins_file + "(A;;FR;;;BU)", "", take_over},
+        {settings_file, "BA", "not a list", "", take_over},
+        {settings_file, wine, wine_list, wine, protect},
+        {settings_file, wine, admins_file, "", set_aside}, // not this process's administrator
+        {config_file, installer, readable_file, "", trusted},
+        {config_file, "BA", admins_file + "(A;;FW;;;BU)", "", take_over},
+        {data_root, "BA", readable, "", trusted},
+        {data_root, "BA", program_data, "", take_over},
+        {data_root, user, readable, "", take_over},
+        {data_root, "SY", "D:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OINPID;FR;;;BU)", "",
+         protect},
+        {data_root, "BA", readable + "(A;OICI;FA;;;" + wine + ")", wine, trusted},
+        {data, user, admins, "", set_aside},
+        {data, "BA", readable, "", take_over},
+        {data, "SY", admins, "", trusted},
+        {data, wine, wine_list, wine, protect},
+        {data, wine, wine_list + "(A;OICI;0x1200a9;;;WD)", wine, take_over},
+        {backups, user, admins, "", take_over},
+        {backups, "BA", "D:P(D;OICI;FA;;;WD)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", "", trusted},
+        {parent_folder, user, readable, "", take_over},
+        {parent_folder, "BA", program_data, "", trusted},
     };
     for (const Case& c : cases)
         EXPECT_EQ(judge(c.place, {c.owner, c.access}, c.administrator), c.expected)
-            << "owner " << c.owner << ", list " << c.access << ", place "
-            << static_cast<int>(c.place);
-}
-
-TEST(Trust, WhatIsSetPassesTheCheck) {
-    for (Place place : {Place::parent_folder, Place::data_root, Place::data, Place::backups,
-                        Place::settings_file, Place::config_file}) {
-        const std::string descriptor(descriptor_of(place));
-        ASSERT_TRUE(descriptor.starts_with("O:BAD:P"));
-        EXPECT_EQ(judge(place, {"BA", descriptor.substr(4)}, ""), Verdict::trusted) << descriptor;
-    }
+            << "owner " << c.owner << ", list " << c.access << ", place " << int(c.place);
 }
 
 } // namespace
