@@ -63,10 +63,10 @@ Result<UniqueFile> create_file_with(const std::string& path, std::string_view de
 Result<void> create_folder_with(const std::string& path, std::string_view descriptor);
 
 // The user this process runs as, as a SID text, when that user counts as an administrator here:
-// the process holds the Administrators group and gives new files its user as owner (where
-// administrators' processes always run with full rights, as under Wine, or with UAC off). Empty
-// otherwise: with UAC, an administrator's processes that are not elevated own what they create,
-// and those must not pass for the elevated ones.
+// the process holds the Administrators group and does not give new files that group as owner.
+// That is so where all of an administrator's processes run with full rights (UAC off, Wine).
+// Empty otherwise: with UAC an elevated process gives its files the Administrators group, while
+// the same user's processes that are not elevated own what they make, and must not pass for it.
 std::string administrator_user();
 
 // Takes ownership, restore and backup privileges where the token holds them, so that an

@@ -57,7 +57,10 @@ Result<void> backup(const std::string& target) {
                            {"--single-transaction", "--routines", "--triggers", "--events",
                             "--result-file=" + temporary, settings->database});
     auto outcome = run_captured(*dump, {}, true);
-    if (!outcome) return fail(outcome.error());
+    if (!outcome) {
+        delete_file(temporary);
+        return fail(outcome.error());
+    }
     if (outcome->exit_code != 0) {
         delete_file(temporary);
         return fail("mysqldump failed: " + stderr_summary(outcome->error));
