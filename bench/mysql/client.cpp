@@ -131,7 +131,7 @@ std::optional<PartWayFault> take_part_way_fault(const std::wstring& program) {
 // The server behind the pipe dies at once (SIGKILL), as in a power cut of its own.
 void kill_server(const std::string& pipe) {
     std::string error;
-    std::shared_ptr<AgentLink> link = open_agent_beside_program(error);
+    std::shared_ptr<AgentLink> link = open_bench_agent(error);
     if (!link) return;
     link->send('Q', Request("kill-server").text("pipe", pipe).json());
     while (auto frame = link->receive())

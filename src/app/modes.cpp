@@ -137,7 +137,7 @@ int run_command_line(const Arguments& arguments, const ElevationHooks& elevation
     }
     ModeResult result = run_mode(*mode, arguments);
     if (!result) {
-        log_mode_failure(*mode, result.error());
+        log_mode_failure(*mode, result.error(), elevation.is_elevated());
         if (!quiet) show_message(result.error(), true);
         return 1;
     }

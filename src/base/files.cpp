@@ -1,19 +1,22 @@
 #include "base/files.h"
 
 #include "base/handles.h"
+#include "base/security.h"
 #include "base/text.h"
 
 #include <windows.h>
-#include <sddl.h>
 
 namespace {
 
 std::string path_error(const std::string& path) { return path + ": " + last_error_text(); }
 
-UniqueFile open_for_write(const std::string& path, DWORD flags, DWORD disposition = CREATE_ALWAYS,
-                          SECURITY_ATTRIBUTES* security = nullptr) {
-    return UniqueFile(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, security, disposition,
-                                  FILE_ATTRIBUTE_NORMAL | flags, nullptr));
+std::string leftover_error(const std::string& path, const std::string& reason) {
+    return "the leftover temporary file " + path + " cannot be removed: " + reason;
+}
+
+UniqueFile open_for_write(const std::string& path) {
+    return UniqueFile(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool write_all(HANDLE file, std::string_view content) {
@@ -53,7 +56,7 @@ Result<std::string> read_text_file(const std::string& path) {
 }
 
 Result<void> write_file(const std::string& path, std::string_view content) {
-    UniqueFile file = open_for_write(path, 0);
+    UniqueFile file = open_for_write(path);
     if (!file || !write_all(file.get(), content)) return fail(path_error(path));
     return {};
 }
@@ -62,21 +65,13 @@ namespace {
 
 using Prepare = std::function<Result<void>(const std::string&)>;
 
-// Protected (no inherited entries), full control for LocalSystem and BUILTIN\Administrators; the
-// folder form passes the same on to files and folders created inside.
-constexpr wchar_t private_access_list[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
-constexpr wchar_t private_folder_access_list[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-
 Result<void> replace_contents(const std::string& path, std::string_view content,
-                              const Prepare& prepare, SECURITY_ATTRIBUTES* security) {
+                              const Prepare& prepare, std::string_view descriptor) {
     const std::string temp = path + ".new";
     {
-        // A file that already exists keeps its own access list whatever CreateFileW is given, so
-        // a private temporary file must be a new one: a leftover of a crash is removed first.
-        if (security) delete_file(temp);
-        UniqueFile file = open_for_write(temp, FILE_FLAG_WRITE_THROUGH,
-                                         security ? CREATE_NEW : CREATE_ALWAYS, security);
-        if (!file) return fail(path_error(path));
+        auto created = create_fresh_file(temp, descriptor, GENERIC_WRITE, FILE_FLAG_WRITE_THROUGH);
+        if (!created) return fail(path + ": " + created.error());
+        UniqueFile file = std::move(*created);
         if (!write_all(file.get(), content) || !FlushFileBuffers(file.get())) {
             std::string error = path_error(path);
             file.reset();
@@ -101,22 +96,29 @@ Result<void> replace_contents(const std::string& path, std::string_view content,
 
 } // namespace
 
+Result<UniqueFile> create_fresh_file(const std::string& path, std::string_view descriptor,
+                                     DWORD access, DWORD flags) {
+    // A file that already exists keeps its owner and access list whatever CreateFileW is given,
+    // and whoever made it may still hold it open: a leftover goes first, and only a file made
+    // by this call is used.
+    const bool leftover = path_exists(path);
+    if (leftover && !delete_file(path)) return fail(leftover_error(path, last_error_text()));
+    auto created = create_file_with(path, descriptor, access, 0, CREATE_NEW, flags);
+    if (created) return created;
+    // Deleting a file that another process holds open only marks it: the name stays until that
+    // process lets go of it.
+    if (leftover) return fail(leftover_error(path, "it is still open in another program"));
+    return fail(created.error().substr(path.size() + 2));
+}
+
 Result<void> replace_file_contents(const std::string& path, std::string_view content,
                                    const Prepare& prepare) {
-    return replace_contents(path, content, prepare, nullptr);
+    return replace_contents(path, content, prepare, readable_file_descriptor);
 }
 
 Result<void> replace_private_file_contents(const std::string& path, std::string_view content,
                                            const Prepare& prepare) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(private_access_list, SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
-        return fail(path_error(path));
-    SECURITY_ATTRIBUTES security{.nLength = sizeof security, .lpSecurityDescriptor = descriptor,
-                                 .bInheritHandle = FALSE};
-    auto replaced = replace_contents(path, content, prepare, &security);
-    LocalFree(descriptor);
-    return replaced;
+    return replace_contents(path, content, prepare, private_file_descriptor);
 }
 
 namespace {
@@ -144,17 +146,7 @@ Result<void> create_directories(const std::string& path) {
 Result<void> create_private_directories(const std::string& path) {
     if (path.empty() || is_directory(path)) return {};
     if (auto made = create_directories(parent_path(path)); !made) return made;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(private_folder_access_list,
-                                                              SDDL_REVISION_1, &descriptor, nullptr))
-        return fail(last_error_text());
-    SECURITY_ATTRIBUTES security{.nLength = sizeof security, .lpSecurityDescriptor = descriptor,
-                                 .bInheritHandle = FALSE};
-    BOOL created = CreateDirectoryW(widen(path).c_str(), &security);
-    DWORD error = GetLastError();
-    LocalFree(descriptor);
-    if (!created) return folder_made_by_another(path, error);
-    return {};
+    return create_folder_with(path, private_folder_descriptor);
 }
 
 bool path_exists(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 // Whole-file reads and writes with the error texts the operator sees: "<path>: <reason>".
+#include "base/handles.h"
 #include "base/result.h"
 
 #include <cstdint>
@@ -19,20 +20,27 @@ Result<void> write_file(const std::string& path, std::string_view content);
 // the temporary file (for instance restrict its access rights), then replaces `path` in one
 // step. On any failure the old file is untouched and the temporary one is removed.
 // Write failures read "<path>: <reason>"; a failure of `prepare` is returned unchanged.
+// The temporary file is made afresh, owned by the Administrators group, readable by Users.
 Result<void> replace_file_contents(const std::string& path, std::string_view content,
                                    const std::function<Result<void>(const std::string&)>& prepare = {});
 
-// As replace_file_contents, for files holding secrets: the temporary file is created afresh with
-// an access list that lets only the local system account and the Administrators group in, so the
-// content is never readable by other users, not even before `prepare` runs.
+// As replace_file_contents, for files holding secrets: only the local system account and the
+// Administrators group have access, from the moment the temporary file exists.
 Result<void> replace_private_file_contents(
     const std::string& path, std::string_view content,
     const std::function<Result<void>(const std::string&)>& prepare = {});
 
+// A temporary file that only this call made: a leftover of that name is deleted first, and the
+// new one is created with the descriptor (SDDL), opened without sharing. The error is the reason
+// alone, without the path in front; a leftover that cannot be removed is named in it.
+Result<UniqueFile> create_fresh_file(const std::string& path, std::string_view descriptor,
+                                     DWORD access, DWORD flags = 0);
+
 // Creates the folder and all missing parents. The error is the system's description alone.
 Result<void> create_directories(const std::string& path);
-// As create_directories; a folder made here (the last one of the path) lets only the local system
-// account and the Administrators group in, and passes that on to everything created inside it.
+// As create_directories; a folder made here (the last one of the path) is owned by the
+// Administrators group, lets only the local system account and that group in, and passes that on
+// to everything created inside it.
 Result<void> create_private_directories(const std::string& path);
 
 bool path_exists(const std::string& path);

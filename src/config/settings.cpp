@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "config/access.h"
 #include "config/legacy.h"
+#include "svc/data_folder.h"
 #include "svc/paths.h"
 
 #include <string_view>
@@ -11,7 +12,6 @@
 namespace {
 
 constexpr std::size_t account_password_length = 16;
-constexpr std::size_t root_password_length = 24;
 
 constexpr std::string_view crlf = "\r\n";
 // An empty root_password line means "not set" and takes the random default, so an empty root
@@ -104,7 +104,7 @@ std::optional<ConnectionSettings> load_settings() {
 }
 
 Result<void> save_settings(const ConnectionSettings& settings) {
-    if (auto made = create_directories(data_root()); !made) return made;
+    if (auto made = make_data_root(); !made) return made;
     // The new file is complete and locked down under its temporary name before it replaces the
     // old one: a crash leaves the previous connection.ini, never a truncated one, and the
     // passwords are never readable by ordinary users, not even for a moment. A failed icacls

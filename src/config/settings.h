@@ -10,6 +10,8 @@
 
 // The port of a fresh installation, and the fallback for any port value that does not parse.
 inline constexpr std::uint16_t default_port = 3307;
+// The length of a generated root password.
+inline constexpr std::size_t root_password_length = 24;
 
 struct ConnectionSettings {
     std::uint16_t port = default_port;

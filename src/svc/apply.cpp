@@ -3,6 +3,7 @@
 #include "config/validation.h"
 #include "svc/client.h"
 #include "svc/control.h"
+#include "svc/data_folder.h"
 #include "svc/firewall.h"
 #include "svc/init.h"
 #include "svc/myini.h"
@@ -22,6 +23,7 @@ Result<void> reconfigure_and_restart(const ConnectionSettings& settings) {
 Result<void> apply(const ConnectionSettings& wanted) {
     if (auto valid = validate_settings(wanted); !valid) return valid;
     if (auto bind = check_bind_address(wanted.bind); !bind) return bind;
+    if (auto secured = secure_data_root(); !secured) return secured;
 
     const auto previous = load_settings();
     ConnectionSettings settings = wanted;

@@ -2,9 +2,11 @@
 
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/security.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "svc/client.h"
+#include "svc/data_folder.h"
 #include "svc/dump_file.h"
 #include "svc/paths.h"
 
@@ -21,18 +23,27 @@ bool dump_is_complete(const std::string& path) {
     return file && ends_like_a_complete_dump(file.get());
 }
 
-// The whole database into `temporary`; on any failure the temporary file is gone.
-Result<void> dump_to(const std::string& temporary) {
+// The whole database into `temporary`; on any failure the temporary file is gone. Errors about
+// the file name `shown`, the file the caller asked for.
+Result<void> dump_to(const std::string& temporary, const std::string& shown) {
     auto settings = load_settings();
     if (!settings) return fail(settings_path() + " not found (install the MySQL service first)");
 
     auto dump = client_command("mysqldump.exe", settings->root_password);
     if (!dump) return fail(dump.error());
+    // mysqldump writes into a file made here and now, owned by the Administrators group with the
+    // rights of its folder: a file planted under the temporary name would lend the whole
+    // database its owner and rights.
+    if (auto made = create_fresh_file(temporary, admin_owned_descriptor, GENERIC_WRITE); !made)
+        return fail(shown + ": " + made.error());
     dump->arguments.insert(dump->arguments.end(),
                            {"--single-transaction", "--routines", "--triggers", "--events",
                             "--result-file=" + temporary, settings->database});
     auto outcome = run_captured(*dump, {}, true);
-    if (!outcome) return fail(outcome.error());
+    if (!outcome) {
+        delete_file(temporary);
+        return fail(outcome.error());
+    }
     if (outcome->exit_code != 0) {
         delete_file(temporary);
         return fail("mysqldump failed: " + stderr_summary(outcome->error));
@@ -55,8 +66,9 @@ std::string dump_temporary_path(const std::string& target) {
 }
 
 Result<void> backup(const std::string& target) {
+    if (auto secured = secure_data_root(); !secured) return secured;
     const std::string temporary = dump_temporary_path(target);
-    if (auto dumped = dump_to(temporary); !dumped) return dumped;
+    if (auto dumped = dump_to(temporary, target); !dumped) return dumped;
     if (!MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return fail(target + ": " + last_error_text());
@@ -65,7 +77,7 @@ Result<void> backup(const std::string& target) {
 
 Result<std::string> backup_to_new_file(const std::string& folder, const std::string& stem) {
     const std::string temporary = join_path(folder, stem + ".sql.tmp");
-    if (auto dumped = dump_to(temporary); !dumped) return fail(dumped.error());
+    if (auto dumped = dump_to(temporary, join_path(folder, stem + ".sql")); !dumped) return fail(dumped.error());
     // A rename that never replaces: the name is free at the moment the dump takes it, whoever
     // else writes into the folder.
     for (int n = 1; n <= most_numbered_names; ++n) {

@@ -1,6 +1,7 @@
 #include "svc/init.h"
 
 #include "base/files.h"
+#include "base/security.h"
 #include "svc/child.h"
 #include "svc/paths.h"
 
@@ -41,12 +42,17 @@ Result<void> check_root_password(std::string_view root_password) {
     return {};
 }
 
+bool data_dir_initialized() { return path_exists(join_path(data_dir(), "mysql")); }
+
 Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSettings& settings) {
     const std::string data = data_dir();
-    if (path_exists(join_path(data, "mysql"))) return {};
+    if (data_dir_initialized()) return {};
     if (auto safe = check_root_password(settings.root_password); !safe) return safe;
     // A directory without its "mysql" folder is what a failed initialization leaves.
     if (path_exists(data)) delete_tree(data);
+    // Made here, empty, so that the server's data is private from its first file on (mysqld
+    // initializes an empty directory as readily as a missing one).
+    if (auto made = create_folder_with(data, private_folder_descriptor); !made) return made;
 
     const std::string init_file = init_sql_path();
     const std::string init_text = "ALTER USER 'root'@'localhost' IDENTIFIED BY '" +

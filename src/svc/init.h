@@ -17,4 +17,7 @@ std::string account_sql(const ConnectionSettings& settings,
 // backticks, backslashes and control characters before anything changes.
 Result<void> check_root_password(std::string_view root_password);
 
+// Whether the data directory holds its "mysql" folder: a server's data that install keeps.
+bool data_dir_initialized();
+
 Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSettings& settings);

@@ -6,6 +6,7 @@
 #include "config/validation.h"
 #include "svc/client.h"
 #include "svc/control.h"
+#include "svc/data_folder.h"
 #include "svc/firewall.h"
 #include "svc/init.h"
 #include "svc/myini.h"
@@ -74,7 +75,8 @@ Result<ConnectionSettings> choose_settings(const std::optional<std::string>& set
 Result<void> install(const std::optional<std::string>& settings_file, FirewallChoice firewall) {
     const std::string mysqld = mysql_program_path("mysqld.exe");
     if (!path_exists(mysqld)) return fail(mysqld + " not found");
-    if (auto made = create_directories(data_root()); !made) return made;
+    if (auto secured = secure_data_root(); !secured) return secured;
+    if (auto made = make_data_root(); !made) return made;
 
     const auto previous = load_settings();
     auto chosen = choose_settings(settings_file, previous);
@@ -82,6 +84,10 @@ Result<void> install(const std::optional<std::string>& settings_file, FirewallCh
     ConnectionSettings settings = std::move(*chosen);
     // The root password of an existing server never changes through install.
     if (previous) settings.root_password = previous->root_password;
+    // A new server never starts without a root password, whatever a file said ("root / " and
+    // nothing after it in an old connection.txt).
+    if (settings.root_password.empty() && !data_dir_initialized())
+        settings.root_password = random_password(root_password_length);
     if (firewall != FirewallChoice::keep) settings.firewall = firewall == FirewallChoice::on;
 
     // A settings file brings new values; a repair keeps what connection.ini already holds.

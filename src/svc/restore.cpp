@@ -7,6 +7,7 @@
 #include "config/settings.h"
 #include "svc/backup.h"
 #include "svc/client.h"
+#include "svc/data_folder.h"
 #include "svc/dump_file.h"
 #include "svc/paths.h"
 
@@ -68,6 +69,7 @@ Failure put_back(std::string reason, const std::string& safety,
 } // namespace
 
 std::expected<std::string, RestoreFailure> restore(const std::string& source) {
+    if (auto secured = secure_data_root(); !secured) return unchanged(secured.error());
     auto settings = load_settings();
     if (!settings)
         return unchanged(settings_path() + " not found (install the MySQL service first)");

@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "config/settings.h"
 #include "svc/client.h"
+#include "svc/data_folder.h"
 #include "svc/paths.h"
 #include "svc/service.h"
 
@@ -62,6 +63,7 @@ Result<void> rotate(const std::string& path, std::uint64_t limit,
 } // namespace
 
 Result<void> rotate_logs(std::optional<std::uint64_t> limit) {
+    if (auto secured = secure_data_root(); !secured) return secured;
     // The activity log's rotation never fails the operation.
     (void)rotate(activity_log_path(), limit.value_or(tray_log_limit), {});
 

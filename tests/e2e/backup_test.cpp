@@ -39,7 +39,11 @@ class BackupRestore : public ::testing::Test {
 TEST_F(BackupRestore, BackupReplacesTheTargetOnlyWithACompleteDump) {
     const std::string target = server.folder().program_data() + "\\shop.sql";
     e2e::write_file(target, "old backup");
+    // A temporary file planted beforehand (watched through a second name) is not written into.
+    e2e::write_file(target + ".tmp", "planted");
+    ASSERT_TRUE(CreateHardLinkW(widen(target + ".planted").c_str(), widen(target + ".tmp").c_str(), nullptr));
     EXPECT_EQ(server.mode({"--backup", target}).exit_code, 0u);
+    EXPECT_EQ(e2e::read_file(target + ".planted"), "planted");
     std::string dump = e2e::read_file(target);
     EXPECT_NE(dump.find(shop_text), std::string::npos);
     EXPECT_NE(dump.find("-- Dump completed"), std::string::npos);

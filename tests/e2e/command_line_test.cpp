@@ -171,6 +171,10 @@ TEST(Elevation, ModesThatNeedNoAdministratorDoNotRelaunch) {
     auto result = run_mode(folder, {"--quit"}, {{"KELTA_TEST_DECLINE", "1"}},
                            app_exe("KeltaMySQL-unelevated.exe"));
     EXPECT_EQ(result.exit_code, 0u);
+    // Its failure is not logged where no log is yet: an ordinary user would own the new folder.
+    result = run_mode(folder, {"--lang", "zz", "--quiet"}, {}, app_exe("KeltaMySQL-unelevated.exe"));
+    EXPECT_EQ(result.exit_code, 1u);
+    EXPECT_FALSE(exists(folder.program_data() + "\\KELTA Retail"));
 }
 
 } // namespace

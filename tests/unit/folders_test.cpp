@@ -1,13 +1,18 @@
 // Making and removing folders: a file where a folder should be is an error with the system's own
-// words, and removing a tree never reaches through a link into what lies outside it.
+// words, and neither removing a tree nor taking over the data folder reaches through a link into
+// what lies outside it.
 #include "scratch.h"
 
 #include "base/files.h"
+#include "base/security.h"
 #include "base/text.h"
+#include "svc/data_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -57,6 +62,35 @@ TEST(DeleteTree, NeverEntersALink) {
     // The tree itself being a link: what it leads to stays whole.
     delete_tree(links + "\\tree-link");
     EXPECT_EQ(read_file(precious).value_or(""), "keep me");
+}
+
+// C:\kelta-links\planted is a ProgramData whose backups hold a link to outside,
+// C:\kelta-links\rooted one whose data root is a link to outside.
+std::vector<std::string> rights_set; // where the take-over set owners and lists
+Result<void> note_rights(const std::string& path, std::string_view) {
+    rights_set.push_back(path);
+    return {};
+}
+
+TEST(DataFolder, TakingOverNeverFollowsALink) {
+    const std::string link = links + "\\planted\\KELTA Retail\\MySQL\\backups\\link";
+    ASSERT_TRUE(GetFileAttributesW(widen(link).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
+        << "the bench's link fixture is missing";
+    SetEnvironmentVariableW(L"ProgramData", widen(links + "\\planted").c_str());
+    replace_security_calls({system_security_calls().read, note_rights});
+    // Wine cannot remove a link to a folder (Windows can): the check stops there.
+    EXPECT_TRUE(
+        error_text(secure_data_root())
+            .starts_with(link + ": a link inside the data folder that cannot be removed: "));
+    replace_security_calls(system_security_calls());
+    EXPECT_NE(std::ranges::find(rights_set, parent_path(link)), rights_set.end());
+    for (const auto& path : rights_set)
+        EXPECT_FALSE(path.starts_with(link)) << path;
+
+    SetEnvironmentVariableW(L"ProgramData", widen(links + "\\rooted").c_str());
+    EXPECT_EQ(error_text(secure_data_root()),
+              data_root() + ": a link or junction stands where the data folder belongs");
+    SetEnvironmentVariableW(L"ProgramData", L"C:\\ProgramData");
 }
 
 } // namespace
