@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -22,6 +23,10 @@ constexpr const char* dump_flags[] = {"single-transaction", "routines", "trigger
 struct ClientArguments {
     std::string pipe = "MySQL"; // the 5.7 clients' default pipe name
     bool pipe_protocol = false;
+    bool tcp_protocol = false; // mysql.exe only: a register's login
+    std::optional<std::string> host;
+    std::optional<long> port;
+    std::optional<long> connect_timeout;
     std::string user = "ODBC"; // the Windows clients' default user
     std::optional<std::string> charset;
     std::vector<std::string> flags;
@@ -46,8 +51,16 @@ ClientArguments parse(const ClientKind& kind, int argc, wchar_t** argv) {
         } else if (auto protocol = value_after(arg, L"--protocol=")) {
             if (_stricmp(protocol->c_str(), "PIPE") == 0)
                 args.pipe_protocol = true;
+            else if (_stricmp(protocol->c_str(), "TCP") == 0 && !kind.dump)
+                args.tcp_protocol = true;
             else
                 args.error = "bench stand-in: only --protocol=PIPE connections are supported";
+        } else if (auto host = kind.dump ? std::nullopt : value_after(arg, L"--host=")) {
+            args.host = *host;
+        } else if (auto port = kind.dump ? std::nullopt : value_after(arg, L"--port=")) {
+            args.port = std::strtol(port->c_str(), nullptr, 10);
+        } else if (auto limit = kind.dump ? std::nullopt : value_after(arg, L"--connect-timeout=")) {
+            args.connect_timeout = std::strtol(limit->c_str(), nullptr, 10);
         } else if (auto user = value_after(arg, L"--user=")) {
             args.user = *user;
         } else if (auto charset = value_after(arg, L"--default-character-set=")) {
@@ -64,8 +77,13 @@ ClientArguments parse(const ClientKind& kind, int argc, wchar_t** argv) {
             args.error = "unknown option '" + utf8(arg) + "'";
         }
     }
-    if (args.error.empty() && !args.pipe_protocol)
-        args.error = "bench stand-in: only --protocol=PIPE connections are supported";
+    // Two forms: the named pipe as root, or TCP to a host and port as a register logs in.
+    const bool tcp_form = args.tcp_protocol && args.host && args.port && !args.pipe_protocol;
+    const bool pipe_form = args.pipe_protocol && !args.tcp_protocol && !args.host && !args.port &&
+                           !args.connect_timeout;
+    if (args.error.empty() && !tcp_form && !pipe_form)
+        args.error = "bench stand-in: only --protocol=PIPE connections, or --protocol=TCP with "
+                     "--host and --port, are supported";
     return args;
 }
 
@@ -148,7 +166,13 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
         return kind.failure_exit;
     }
 
-    Request request("client");
+    Request request(args.tcp_protocol ? "tcp-client" : "client");
+    if (args.tcp_protocol) {
+        // The 5.7 client's batch output, column names included, and its Windows error lines.
+        request.text("host", *args.host).number("port", *args.port).flag("rows", false);
+        request.flag("windows", true);
+        if (args.connect_timeout) request.number("connect_timeout", *args.connect_timeout);
+    }
     request.text("tool", name).text("pipe", args.pipe).text("user", args.user);
     if (args.charset) request.text("charset", *args.charset);
     if (password) request.text("password", *password);

@@ -1,0 +1,171 @@
+// What installers, monitoring and the operator ask of a running instance: --status (JSON or text
+// through a pipe, exit code by state, never a password) and --check-connection (a register's
+// login over TCP told apart from a wrong password, a missing database and a closed firewall).
+#include "harness.h"
+#include "server.h"
+#include "user_registry.h"
+
+#include "base/text.h"
+#include "config/addresses.h"
+#include "svc/child.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace e2e;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Status {
+    unsigned long exit_code = 0;
+    std::string output;
+};
+
+// The program as a monitor runs it: standard output into a pipe.
+Status status_of(const std::string& program_data, std::vector<std::string> extra = {}) {
+    extra.insert(extra.begin(), "--status");
+    ChildProcess status{.program = app_exe(), .arguments = extra,
+                        .extra_environment = {{"ProgramData", program_data}}};
+    auto ran = run_captured(status, {}, true);
+    EXPECT_TRUE(ran.has_value());
+    return ran ? Status{ran->exit_code, ran->output} : Status{};
+}
+
+// A flat JSON object read strictly: every value as its JSON text, strings unescaped; nothing when
+// the text is not one valid object.
+std::optional<std::map<std::string, std::string>> json_object(std::string_view text) {
+    std::map<std::string, std::string> fields;
+    size_t at = 0;
+    auto skip = [&] { while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at; };
+    auto string = [&]() -> std::optional<std::string> {
+        if (at >= text.size() || text[at++] != '"') return std::nullopt;
+        std::string out;
+        while (at < text.size() && text[at] != '"') {
+            if (static_cast<unsigned char>(text[at]) < 0x20) return std::nullopt;
+            if (text[at] == '\\' && ++at < text.size() && std::string_view("\"\\/bfnrtu").find(text[at]) == std::string_view::npos)
+                return std::nullopt;
+            out += text[at++];
+        }
+        if (at++ >= text.size()) return std::nullopt;
+        return out;
+    };
+    skip();
+    if (at >= text.size() || text[at++] != '{') return std::nullopt;
+    for (skip(); at < text.size() && text[at] != '}'; skip()) {
+        if (!fields.empty() && text[at++] != ',') return std::nullopt;
+        skip();
+        auto key = string();
+        skip();
+        if (!key || at >= text.size() || text[at++] != ':') return std::nullopt;
+        skip();
+        std::string value;
+        if (text[at] == '"') {
+            auto s = string();
+            if (!s) return std::nullopt;
+            value = *s;
+        } else {
+            while (at < text.size() && text[at] != ',' && text[at] != '}') value += text[at++];
+            value = std::string(trim(value));
+            if (value != "true" && value != "false" && value != "null" &&
+                value.find_first_not_of("0123456789") != std::string::npos)
+                return std::nullopt;
+        }
+        fields[*key] = value;
+    }
+    if (at >= text.size()) return std::nullopt;
+    skip();
+    return ++at, skip(), at == text.size() ? std::optional(fields) : std::nullopt;
+}
+
+TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
+    {
+        TestFolder empty;
+        const Status missing = status_of(empty.program_data());
+        EXPECT_EQ(missing.exit_code, 3u);
+        auto json = json_object(missing.output);
+        ASSERT_TRUE(json) << missing.output;
+        EXPECT_EQ((*json)["service_installed"], "false");
+        EXPECT_EQ((*json)["service_state"], "not_installed");
+    }
+    InstalledServer server;
+    ASSERT_TRUE(server.installed());
+    const auto settings = server.settings();
+    const Status running = status_of(server.folder().program_data());
+    EXPECT_EQ(running.exit_code, 0u);
+    auto json = json_object(running.output);
+    ASSERT_TRUE(json) << running.output;
+    const std::map<std::string, std::string> expected = {
+        {"service_state", "running"},     {"accepting_connections", "true"},
+        {"start_type", "automatic"},      {"port", std::to_string(server.port())},
+        {"database", "kelta_retail"},     {"user", "kelta_retail"},
+        {"firewall_rule", "true"},        {"firewall_port", std::to_string(server.port())},
+        {"rotation_task", "true"},        {"register_address", register_address("0.0.0.0")},
+        {"diagnosis_code", "null"},       {"version", "1.1.1"}};
+    for (const auto& [key, value] : expected) EXPECT_EQ((*json)[key], value) << key;
+    EXPECT_NE((*json)["data_size_bytes"], "null");
+    EXPECT_NE((*json)["free_disk_bytes"], "null");
+
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    const Status stopped = status_of(server.folder().program_data(), {"--text"});
+    EXPECT_EQ(stopped.exit_code, 4u);
+    EXPECT_NE(stopped.output.find("\r\nservice_state:         stopped\r\n"), std::string::npos)
+        << stopped.output;
+    for (const std::string& output : {running.output, stopped.output}) {
+        EXPECT_EQ(output.find(settings.password), std::string::npos);
+        EXPECT_EQ(output.find(settings.root_password), std::string::npos);
+    }
+}
+
+TEST(ConnectionCheck, TellsAWorkingLoginFromWrongPasswordMissingDatabaseAndClosedFirewall) {
+    SavedUserValue language(program_key, "Language");
+    set_user_string(program_key, "Language", "en");
+    InstalledServer server;
+    ASSERT_TRUE(server.installed());
+    const ConnectionSettings good = server.settings();
+    const std::string port = std::to_string(server.port());
+    const std::string address = register_address("0.0.0.0");
+
+    Running check({{"--check-connection"}, {{"ProgramData", server.folder().program_data()}}});
+    auto box = take_message_box(check.process_id(), 60s);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_TRUE(box->information_icon);
+    EXPECT_TRUE(box->text.starts_with("A register can log in to " + address + " port " + port +
+                                      " (answer in "))
+        << box->text;
+    EXPECT_EQ(check.wait(10s), 0u);
+
+    auto answer_for = [&](ConnectionSettings settings) {
+        EXPECT_TRUE(save_settings(settings).has_value());
+        EXPECT_EQ(server.mode({"--check-connection"}).exit_code, 1u);
+        return server.log().back();
+    };
+    ConnectionSettings wrong = good;
+    wrong.password = "not-the-password";
+    EXPECT_EQ(answer_for(wrong),
+              "--check-connection failed: Wrong password: the server refused user kelta_retail.");
+    ConnectionSettings missing = good;
+    missing.database = "kelta_missing";
+    EXPECT_EQ(answer_for(missing),
+              "--check-connection failed: The database kelta_missing does not exist.");
+    clear_tool_state(); // Windows Firewall forgets the rule
+    EXPECT_EQ(answer_for(good), "--check-connection failed: This computer can log in, but Windows "
+                                "Firewall keeps other computers out of port " + port + ".");
+
+    // The logins went over TCP to the registers' address, the password only in the environment.
+    const auto calls = client_calls("mysql");
+    ASSERT_FALSE(calls.empty());
+    for (const auto& call : calls) {
+        EXPECT_TRUE(call.password_set);
+        for (const auto& argument : call.arguments)
+            for (const std::string& secret : {good.password, wrong.password, good.root_password})
+                EXPECT_EQ(argument.find(secret), std::string::npos);
+    }
+    EXPECT_EQ(calls.back().arguments,
+              (std::vector<std::string>{"--host=" + address, "--port=" + port, "--protocol=TCP",
+                                        "--user=kelta_retail", "--default-character-set=utf8mb4",
+                                        "--connect-timeout=10", "kelta_retail"}));
+}
+
+} // namespace
