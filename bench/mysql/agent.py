@@ -30,6 +30,7 @@ import time
 MAX_FRAME = 1 << 20
 CHUNK = 65536
 READY_POLL_SECONDS = 0.05
+GREETING_WAIT_SECONDS = 1
 
 # The 5.7 defaults of the bench: small buffers to save memory (a my.ini value comes later on the
 # command line and wins), no performance schema, no certificates (they take a second per
@@ -387,10 +388,16 @@ class Agent:
         log(f"server {process.pid} for pipe {pipe}: " + " ".join(argv[1:]))
 
         def announce_ready():
+            # Ready once the server greets a client: 5.7 listens before it has read its grant
+            # tables (and may still give up then), but greets only when it accepts connections,
+            # which is when the Windows server reports its service running.
             while process.poll() is None:
                 try:
                     with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe:
+                        probe.settimeout(GREETING_WAIT_SECONDS)
                         probe.connect(socket_path)
+                        if not probe.recv(1):
+                            raise OSError("no greeting")
                     link.send("R", str(process.pid))
                     log(f"server {process.pid} ready")
                     return

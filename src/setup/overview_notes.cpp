@@ -52,15 +52,17 @@ void grow_overview(HWND window, int growth) {
         RECT r{};
         GetWindowRect(control.window, &r);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        // Without NOCOPYBITS Windows would move the old picture along, over whatever is there.
         SetWindowPos(control.window, nullptr, r.left, r.top + shift, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
     }
     RECT frame{0, 0, px(s, client_width_units), px(s, client_height_units + growth)};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
     SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    InvalidateRect(window, nullptr, TRUE);
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW);
 }
 
 } // namespace

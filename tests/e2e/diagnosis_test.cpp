@@ -55,6 +55,7 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
         ASSERT_GT(log.size(), logged);
         EXPECT_EQ(log[logged], "--start failed: " + message);
         EXPECT_TRUE(eventually([&] { return w.text(first_note) == message; })) << w.text(first_note);
+        Sleep(500); // the window's own painting after it grew
         w.screenshot("setup-diagnosis-" + cause);
     };
 

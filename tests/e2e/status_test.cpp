@@ -3,6 +3,7 @@
 // login over TCP told apart from a wrong password, a missing database and a closed firewall).
 #include "harness.h"
 #include "server.h"
+#include "setup_window.h"
 #include "user_registry.h"
 
 #include "base/text.h"
@@ -135,6 +136,13 @@ TEST(ConnectionCheck, TellsAWorkingLoginFromWrongPasswordMissingDatabaseAndClose
                                       " (answer in "))
         << box->text;
     EXPECT_EQ(check.wait(10s), 0u);
+    {
+        SetupWindow w(server.folder());
+        w.click(235); // Test connection
+        EXPECT_TRUE(eventually([&] { return w.text(291).starts_with("A register can log in to "); },
+                               60s))
+            << w.text(291);
+    }
 
     auto answer_for = [&](ConnectionSettings settings) {
         EXPECT_TRUE(save_settings(settings).has_value());
@@ -145,10 +153,10 @@ TEST(ConnectionCheck, TellsAWorkingLoginFromWrongPasswordMissingDatabaseAndClose
     wrong.password = "not-the-password";
     EXPECT_EQ(answer_for(wrong),
               "--check-connection failed: Wrong password: the server refused user kelta_retail.");
-    ConnectionSettings missing = good;
-    missing.database = "kelta_missing";
-    EXPECT_EQ(answer_for(missing),
-              "--check-connection failed: The database kelta_missing does not exist.");
+    ASSERT_EQ(mysql_as_root("DROP DATABASE kelta_retail;", good.root_password).exit_code, 0);
+    EXPECT_EQ(answer_for(good),
+              "--check-connection failed: The database kelta_retail does not exist.");
+    ASSERT_EQ(mysql_as_root("CREATE DATABASE kelta_retail;", good.root_password).exit_code, 0);
     clear_tool_state(); // Windows Firewall forgets the rule
     EXPECT_EQ(answer_for(good), "--check-connection failed: This computer can log in, but Windows "
                                 "Firewall keeps other computers out of port " + port + ".");
