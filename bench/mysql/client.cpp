@@ -27,6 +27,7 @@ struct ClientArguments {
     std::optional<std::string> host;
     std::optional<long> port;
     std::optional<long> connect_timeout;
+    std::string first_tcp_option; // --host, --port or --connect-timeout as given
     std::string user = "ODBC"; // the Windows clients' default user
     std::optional<std::string> charset;
     std::vector<std::string> flags;
@@ -57,10 +58,14 @@ ClientArguments parse(const ClientKind& kind, int argc, wchar_t** argv) {
                 args.error = "bench stand-in: only --protocol=PIPE connections are supported";
         } else if (auto host = kind.dump ? std::nullopt : value_after(arg, L"--host=")) {
             args.host = *host;
+            if (args.first_tcp_option.empty()) args.first_tcp_option = utf8(arg);
         } else if (auto port = kind.dump ? std::nullopt : value_after(arg, L"--port=")) {
             args.port = std::strtol(port->c_str(), nullptr, 10);
-        } else if (auto limit = kind.dump ? std::nullopt : value_after(arg, L"--connect-timeout=")) {
+            if (args.first_tcp_option.empty()) args.first_tcp_option = utf8(arg);
+        } else if (auto limit =
+                       kind.dump ? std::nullopt : value_after(arg, L"--connect-timeout=")) {
             args.connect_timeout = std::strtol(limit->c_str(), nullptr, 10);
+            if (args.first_tcp_option.empty()) args.first_tcp_option = utf8(arg);
         } else if (auto user = value_after(arg, L"--user=")) {
             args.user = *user;
         } else if (auto charset = value_after(arg, L"--default-character-set=")) {
@@ -77,13 +82,15 @@ ClientArguments parse(const ClientKind& kind, int argc, wchar_t** argv) {
             args.error = "unknown option '" + utf8(arg) + "'";
         }
     }
-    // Two forms: the named pipe as root, or TCP to a host and port as a register logs in.
-    const bool tcp_form = args.tcp_protocol && args.host && args.port && !args.pipe_protocol;
-    const bool pipe_form = args.pipe_protocol && !args.tcp_protocol && !args.host && !args.port &&
-                           !args.connect_timeout;
-    if (args.error.empty() && !tcp_form && !pipe_form)
-        args.error = "bench stand-in: only --protocol=PIPE connections, or --protocol=TCP with "
-                     "--host and --port, are supported";
+    // Two forms: the named pipe as root, or TCP to a host and port as a register logs in; the
+    // TCP options have no place in the first.
+    if (!args.error.empty()) return args;
+    if (args.pipe_protocol && !args.first_tcp_option.empty())
+        args.error = "unknown option '" + args.first_tcp_option + "'";
+    else if (args.tcp_protocol && (!args.host || !args.port))
+        args.error = "bench stand-in: --protocol=TCP needs --host and --port";
+    else if (!args.pipe_protocol && !args.tcp_protocol)
+        args.error = "bench stand-in: only --protocol=PIPE or TCP connections are supported";
     return args;
 }
 

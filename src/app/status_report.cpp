@@ -221,7 +221,8 @@ std::string report_json(const StatusReport& report) {
 
 std::string report_text(const StatusReport& report) {
     std::size_t widest = 0;
-    for (const ReportField& field : report) widest = std::max(widest, field.key.size());
+    for (const ReportField& field : report)
+        widest = std::max(widest, field.key.size());
     std::string out;
     for (const ReportField& field : report) {
         out += field.key + ":" + std::string(widest - field.key.size() + 1, ' ');

@@ -151,7 +151,8 @@ LRESULT control_colours(HWND window, HDC dc, HWND control, bool field) {
     const int control_id = GetDlgCtrlID(control);
     PaletteEntry text = control_text_entry(control_id, state.firewall_open, state.status_kind);
     // Each of the Overview's status lines has the colour of what it says.
-    if (const int slot = control_id - id::overview_note_first; slot >= 0 && slot < id::overview_note_slots)
+    if (const int slot = control_id - id::overview_note_first;
+        slot >= 0 && slot < id::overview_note_slots)
         text = state.note_colours[static_cast<std::size_t>(slot)];
     SetTextColor(dc, state.colour(text));
     const COLORREF background = state.colour(control_background_entry(control_id, field));

@@ -69,10 +69,12 @@ void grow_overview(HWND window, int growth) {
 
 std::vector<OverviewNote> overview_notes(ServiceStatus status) {
     std::vector<OverviewNote> notes;
-    // A running server has started since the failure that the diagnosis explains.
-    if (status != ServiceStatus::Running)
-        if (auto diagnosis = stored_diagnosis())
-            notes.push_back({diagnosis_text(*diagnosis, current_language()), error_colour});
+    // A running server has started since the failure that the diagnosis explains, whoever
+    // started it (Windows at boot, the Services console): the diagnosis is past.
+    if (status == ServiceStatus::Running)
+        clear_diagnosis();
+    else if (auto diagnosis = stored_diagnosis())
+        notes.push_back({diagnosis_text(*diagnosis, current_language()), error_colour});
     return notes;
 }
 

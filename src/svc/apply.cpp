@@ -34,8 +34,8 @@ Result<void> apply(const ConnectionSettings& wanted) {
 
     // A new port that another program holds would fail only after the server has stopped; this
     // way it keeps running on its old port.
-    const bool port_moves = (!previous || settings.port != previous->port) &&
-                            settings.port != configured_port();
+    const bool port_moves =
+        (!previous || settings.port != previous->port) && settings.port != configured_port();
     if (port_moves)
         if (auto holder = port_holder(settings.bind, settings.port))
             return fail(diagnosis_text(port_diagnosis(settings.port, holder), current_language()));

@@ -55,9 +55,9 @@ std::string refusal(const ConnectionSettings& settings, const std::string& addre
     const std::string port = std::to_string(settings.port);
     switch (client_error_number(client_error)) {
     case wrong_password:
-        return fill_in(tr("Wrong password: the server refused user %1.",
-                          "密码错误：服务器拒绝了用户 %1。"),
-                       {settings.user});
+        return fill_in(
+            tr("Wrong password: the server refused user %1.", "密码错误：服务器拒绝了用户 %1。"),
+            {settings.user});
     case host_not_allowed:
         return fill_in(tr("This computer's address %1 may not log in as %2 (allowed host: %3).",
                           "本机地址 %1 不允许以 %2 登录（允许的主机：%3）。"),
@@ -82,8 +82,8 @@ int client_error_number(std::string_view error_output) {
     constexpr std::string_view mark = "ERROR ";
     for (std::string_view line : split_lines(error_output))
         if (line.starts_with(mark))
-            if (auto number = parse_u16(line.substr(mark.size(), line.find(' ', mark.size()) -
-                                                                     mark.size())))
+            if (auto number =
+                    parse_u16(line.substr(mark.size(), line.find(' ', mark.size()) - mark.size())))
                 return *number;
     return 0;
 }
@@ -100,7 +100,8 @@ Result<std::string> check_connection() {
     // The address the registers are told, not loopback: that is the way they come in.
     const std::string address = register_address(settings->bind);
     auto login = log_in(*settings, address);
-    if (!login) return fail(fill_in(tr("The test login failed: %1", "测试登录失败：%1"), {login.error()}));
+    if (!login)
+        return fail(fill_in(tr("The test login failed: %1", "测试登录失败：%1"), {login.error()}));
     if (login->outcome.exit_code != 0 || !answered_one(login->outcome.output))
         return fail(refusal(*settings, address, login->outcome.error));
     // A login from this computer passes its own firewall; the registers' logins do not.

@@ -23,7 +23,8 @@ Result<void> wait_until_running(SC_HANDLE service, std::chrono::seconds limit) {
             return fail("timeout waiting for service state " + std::to_string(SERVICE_RUNNING) +
                         "; see " + error_log_path());
         SERVICE_STATUS status{};
-        if (!QueryServiceStatus(service, &status)) return fail(win32_error_text("QueryServiceStatus"));
+        if (!QueryServiceStatus(service, &status))
+            return fail(win32_error_text("QueryServiceStatus"));
         if (status.dwCurrentState == SERVICE_RUNNING) return {};
         if (status.dwCurrentState == SERVICE_STOPPED)
             return fail("the service stopped while starting (exit code " +
@@ -82,12 +83,16 @@ Result<void> start_service(const ServiceTimeouts& timeouts) {
     // Running is not enough: the server may still be recovering, or fail to listen.
     const auto start = steady_clock::now();
     while (duration_cast<seconds>(steady_clock::now() - start) < timeouts.port) {
-        if (port_accepts()) return {};
+        if (port_accepts()) {
+            // Up and reachable: whatever an earlier start failed on is past.
+            clear_diagnosis();
+            return {};
+        }
         std::this_thread::sleep_for(milliseconds(500));
     }
-    return fail(told_failure(log_mark, "MySQL is running but port " +
-                                           std::to_string(configured_port()) +
-                                           " does not accept connections; see " + error_log_path()));
+    return fail(
+        told_failure(log_mark, "MySQL is running but port " + std::to_string(configured_port()) +
+                                   " does not accept connections; see " + error_log_path()));
 }
 
 Result<void> restart_service(const ServiceTimeouts& timeouts) {

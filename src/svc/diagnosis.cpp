@@ -26,17 +26,22 @@ constexpr std::string_view locked_marks[] = {
     "Unable to lock ", "already have another mysqld process using the same InnoDB data",
     "another program is using InnoDB's files"};
 constexpr std::string_view option_marks[] = {"unknown variable '", "unknown option '"};
-constexpr std::string_view access_marks[] = {
-    "Errcode: 13 ", "errno: 13 ", "Permission denied", "Operating system error number 13 in",
-    "Operating system error number 5 in", "must be writable"};
-constexpr std::string_view disk_marks[] = {
-    "No space left", "Errcode: 28 ", "Disk is full", "Operating system error number 28",
-    "Operating system error number 112 ", "out of disk space"};
+constexpr std::string_view access_marks[] = {"Errcode: 13 ",
+                                             "errno: 13 ",
+                                             "Permission denied",
+                                             "Operating system error number 13 in",
+                                             "Operating system error number 5 in",
+                                             "must be writable"};
+constexpr std::string_view disk_marks[] = {"No space left",
+                                           "Errcode: 28 ",
+                                           "Disk is full",
+                                           "Operating system error number 28",
+                                           "Operating system error number 112 ",
+                                           "out of disk space"};
 constexpr std::string_view system_table_marks[] = {"Can't open and lock privilege tables",
                                                    "Table 'mysql.user' doesn't exist"};
-constexpr std::string_view corruption_marks[] = {"Database page corruption",
-                                                 "InnoDB: Assertion failure",
-                                                 "corrupt database page"};
+constexpr std::string_view corruption_marks[] = {
+    "Database page corruption", "InnoDB: Assertion failure", "corrupt database page"};
 
 struct Rule {
     StartFailure cause;
@@ -46,8 +51,10 @@ struct Rule {
 constexpr Rule rules[] = {
     {StartFailure::port_in_use, port_marks, foreign_address_marks},
     {StartFailure::data_folder_locked, locked_marks},
-    {StartFailure::unknown_option, option_marks},  {StartFailure::file_access, access_marks},
-    {StartFailure::disk_full, disk_marks},         {StartFailure::system_tables, system_table_marks},
+    {StartFailure::unknown_option, option_marks},
+    {StartFailure::file_access, access_marks},
+    {StartFailure::disk_full, disk_marks},
+    {StartFailure::system_tables, system_table_marks},
     {StartFailure::innodb_corruption, corruption_marks},
 };
 
@@ -55,8 +62,8 @@ constexpr std::string_view error_mark = "[ERROR] ";
 constexpr std::size_t longest_subject = 300;
 
 constexpr std::array<std::string_view, 8> codes = {
-    "port_in_use",   "data_folder_locked", "unknown_option",    "file_access",
-    "disk_full",     "system_tables",      "innodb_corruption", "other"};
+    "port_in_use", "data_folder_locked", "unknown_option",    "file_access",
+    "disk_full",   "system_tables",      "innodb_corruption", "other"};
 
 bool has_mark(std::string_view line, std::span<const std::string_view> marks) {
     for (std::string_view mark : marks)
@@ -69,7 +76,8 @@ std::string bounded(std::string_view text) {
     text = trim(text);
     if (text.size() > longest_subject) {
         std::size_t cut = longest_subject;
-        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
         text = text.substr(0, cut);
     }
     return lossy_utf8(text);
@@ -87,7 +95,8 @@ std::string quoted_option(std::string_view line) {
 }
 
 std::string advice(const Diagnosis& d, Lang lang) {
-    if (d.backup.empty()) return std::string(translate(lang, "Restore a backup.", "请恢复一份备份。"));
+    if (d.backup.empty())
+        return std::string(translate(lang, "Restore a backup.", "请恢复一份备份。"));
     return fill_in(translate(lang, "Restore the last backup (%1).", "请恢复最近一次备份（%1）。"),
                    {d.backup});
 }
@@ -104,7 +113,8 @@ std::string single_line(std::string_view text) {
 std::optional<LogFinding> classify_error_log(std::string_view lines) {
     const std::vector<std::string_view> split = split_lines(lines);
     auto any_line_has = [&](std::span<const std::string_view> marks) {
-        return std::ranges::any_of(split, [&](std::string_view line) { return has_mark(line, marks); });
+        return std::ranges::any_of(split,
+                                   [&](std::string_view line) { return has_mark(line, marks); });
     };
     for (const Rule& rule : rules) {
         if (any_line_has(rule.unless)) continue;
@@ -145,18 +155,20 @@ std::string diagnosis_text(const Diagnosis& d, Lang lang) {
                                  "my.ini 中有此 MySQL 不认识的选项：%1。"),
                        {d.subject});
     case StartFailure::file_access:
-        return fill_in(translate(lang, "MySQL may not read its files in %1.",
-                                 "MySQL 无权读取 %1 中的文件。"),
-                       {d.folder});
+        return fill_in(
+            translate(lang, "MySQL may not read its files in %1.", "MySQL 无权读取 %1 中的文件。"),
+            {d.folder});
     case StartFailure::disk_full:
-        return fill_in(translate(lang, "The disk is full (%1 free on %2).", "磁盘已满（%2 仅剩 %1）。"),
-                       {d.free_space, d.drive});
+        return fill_in(
+            translate(lang, "The disk is full (%1 free on %2).", "磁盘已满（%2 仅剩 %1）。"),
+            {d.free_space, d.drive});
     case StartFailure::system_tables:
         return std::string(translate(lang, "The database's system tables are missing or damaged.",
                                      "数据库的系统表缺失或已损坏。")) +
                " " + advice(d, lang);
     case StartFailure::innodb_corruption:
-        return std::string(translate(lang, "The database files are damaged.", "数据库文件已损坏。")) +
+        return std::string(
+                   translate(lang, "The database files are damaged.", "数据库文件已损坏。")) +
                " " + advice(d, lang);
     case StartFailure::other:
         break;

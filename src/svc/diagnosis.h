@@ -36,8 +36,8 @@ struct Diagnosis {
     // unknown option, or MySQL's own error line.
     std::string subject;
     std::uint16_t port = 0;
-    unsigned long pid = 0;  // of the program holding the port
-    std::string backup;     // the last backup, "2026-03-01 18:45, D:\Backups\shop.sql"; may be empty
+    unsigned long pid = 0; // of the program holding the port
+    std::string backup;    // the last backup, "2026-03-01 18:45, D:\Backups\shop.sql"; may be empty
     std::string free_space; // "12 MB"
     std::string drive;      // "C:"
     std::string folder;     // the data folder

@@ -23,7 +23,8 @@ constexpr auto holder_recheck = std::chrono::milliseconds(500);
 // Option names as MySQL compares them: "-" and "_" alike, case ignored, no leading "--".
 std::string plain_option(std::string_view name) {
     name = trim(name);
-    while (name.starts_with('-')) name.remove_prefix(1);
+    while (name.starts_with('-'))
+        name.remove_prefix(1);
     std::string plain;
     for (char c : name)
         plain += c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -79,7 +80,9 @@ Diagnosis port_diagnosis(std::uint16_t port, const std::optional<PortHolder>& ho
     return d;
 }
 
-std::uint64_t error_log_mark() { return file_size(error_log_path()).value_or(0); }
+std::uint64_t error_log_mark() {
+    return file_size(error_log_path()).value_or(0);
+}
 
 std::optional<Diagnosis> diagnose_start(std::uint64_t mark) {
     auto log = read_file(error_log_path());
@@ -143,7 +146,9 @@ void store_diagnosis(const Diagnosis& diagnosis) {
     (void)replace_file_contents(start_failure_path(), render_diagnosis(diagnosis));
 }
 
-void clear_diagnosis() { delete_file(start_failure_path()); }
+void clear_diagnosis() {
+    delete_file(start_failure_path());
+}
 
 std::optional<Diagnosis> stored_diagnosis() {
     const std::string path = start_failure_path();

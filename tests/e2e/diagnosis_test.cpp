@@ -8,6 +8,7 @@
 
 #include "base/files.h"
 #include "base/handles.h"
+#include "svc/myini.h"
 #include "svc/paths.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +43,8 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
     const std::string port = std::to_string(server.port());
     const std::string mysql_files = join_path(data_dir(), "mysql");
-    const std::string advice = " Restore the last backup (2026-03-01 18:45, D:\\Backups\\shop.sql).";
+    const std::string advice =
+        " Restore the last backup (2026-03-01 18:45, D:\\Backups\\shop.sql).";
 
     // Fails --start with the message first in tray.log, then shows it on the Overview.
     auto expect_told = [&](const std::string& cause, const std::string& message) {
@@ -54,7 +56,8 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
         const auto log = server.log();
         ASSERT_GT(log.size(), logged);
         EXPECT_EQ(log[logged], "--start failed: " + message);
-        EXPECT_TRUE(eventually([&] { return w.text(first_note) == message; })) << w.text(first_note);
+        EXPECT_TRUE(eventually([&] { return w.text(first_note) == message; }))
+            << w.text(first_note);
         Sleep(500); // the window's own painting after it grew
         w.screenshot("setup-diagnosis-" + cause);
     };
@@ -64,6 +67,16 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
         const size_t runs = service_runs();
         expect_told("port_in_use", "Port " + port + " is already in use by another program.");
         EXPECT_EQ(service_runs(), runs) << "the server was started on a taken port";
+
+        // Moving to a taken port fails before my.ini changes, so the server could keep running.
+        const unsigned short taken = free_tcp_port();
+        UniqueSocket other = listen_on(taken);
+        const std::string config = server.folder().program_data() + "\\move.ini";
+        e2e::write_file(config, "[connection]\r\nport=" + std::to_string(taken) + "\r\n");
+        EXPECT_EQ(server.mode({"--apply", "--config", config}).exit_code, 1u);
+        EXPECT_EQ(server.log().back(), "--apply failed: Port " + std::to_string(taken) +
+                                           " is already in use by another program.");
+        EXPECT_EQ(configured_port(), server.port());
     }
 
     const std::string my_ini = e2e::read_file(my_ini_path());
@@ -83,11 +96,12 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     clear_bench_control();
 
     for (const char* part : {"user.frm", "user.MYD", "user.MYI"})
-        ASSERT_TRUE(move_file(join_path(mysql_files, part), join_path(mysql_files, part) + ".aside"));
-    expect_told("system_tables",
-                "The database's system tables are missing or damaged." + advice);
+        ASSERT_TRUE(
+            move_file(join_path(mysql_files, part), join_path(mysql_files, part) + ".aside"));
+    expect_told("system_tables", "The database's system tables are missing or damaged." + advice);
     for (const char* part : {"user.frm", "user.MYD", "user.MYI"})
-        ASSERT_TRUE(move_file(join_path(mysql_files, part) + ".aside", join_path(mysql_files, part)));
+        ASSERT_TRUE(
+            move_file(join_path(mysql_files, part) + ".aside", join_path(mysql_files, part)));
 
     // Until the next successful start.
     ASSERT_EQ(server.mode({"--start"}).exit_code, 0u);

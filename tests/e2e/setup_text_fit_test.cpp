@@ -134,18 +134,21 @@ class TextFit : public InProcessSetup {
 
     // Every diagnosis, with long values, on the Overview's first status line (two lines at most).
     void check_overview_notes() {
-        const std::string backup = "2026-03-01 18:45, D:\\Backups\\kelta_retail_20260301_184502.sql";
+        const std::string backup =
+            "2026-03-01 18:45, D:\\Backups\\kelta_retail_20260301_184502.sql";
         const Diagnosis samples[] = {
             {.cause = StartFailure::port_in_use, .subject = "MySQL80", .port = 65535, .pid = 65535},
             {.cause = StartFailure::port_in_use, .port = 65535},
             {.cause = StartFailure::data_folder_locked},
             {.cause = StartFailure::unknown_option, .subject = "innodb_buffer_pool_instances=8"},
-            {.cause = StartFailure::file_access, .folder = "C:\\ProgramData\\KELTA Retail\\MySQL\\data"},
+            {.cause = StartFailure::file_access,
+             .folder = "C:\\ProgramData\\KELTA Retail\\MySQL\\data"},
             {.cause = StartFailure::disk_full, .free_space = "512 KB", .drive = "C:"},
             {.cause = StartFailure::system_tables, .backup = backup},
             {.cause = StartFailure::innodb_corruption, .backup = backup},
             {.cause = StartFailure::other,
-             .subject = "Can't start server: Bind on TCP/IP port: Cannot assign requested address"}};
+             .subject =
+                 "Can't start server: Bind on TCP/IP port: Cannot assign requested address"}};
         for (const Diagnosis& sample : samples) {
             const std::string text = diagnosis_text(sample, current_language());
             show_overview_notes(window_, {{text}});

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 
 using namespace e2e;
 using namespace std::chrono_literals;
@@ -27,57 +28,33 @@ struct Status {
 // The program as a monitor runs it: standard output into a pipe.
 Status status_of(const std::string& program_data, std::vector<std::string> extra = {}) {
     extra.insert(extra.begin(), "--status");
-    ChildProcess status{.program = app_exe(), .arguments = extra,
+    ChildProcess status{.program = app_exe(),
+                        .arguments = extra,
                         .extra_environment = {{"ProgramData", program_data}}};
     auto ran = run_captured(status, {}, true);
     EXPECT_TRUE(ran.has_value());
     return ran ? Status{ran->exit_code, ran->output} : Status{};
 }
 
-// A flat JSON object read strictly: every value as its JSON text, strings unescaped; nothing when
-// the text is not one valid object.
-std::optional<std::map<std::string, std::string>> json_object(std::string_view text) {
+// A flat JSON object read strictly: each value as its JSON text (strings without their quotes,
+// escapes kept); nothing when the text is not exactly one such object.
+std::optional<std::map<std::string, std::string>> json_object(const std::string& text) {
+    const std::string string = R"re("((?:[^"\\\x00-\x1f]|\\["\\/bfnrt]|\\u[0-9a-fA-F]{4})*)")re";
+    static const std::regex member(R"(\s*)" + string + R"(\s*:\s*(?:)" + string +
+                                   R"(|(true|false|null|\d+))\s*([,}]))");
     std::map<std::string, std::string> fields;
-    size_t at = 0;
-    auto skip = [&] { while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at; };
-    auto string = [&]() -> std::optional<std::string> {
-        if (at >= text.size() || text[at++] != '"') return std::nullopt;
-        std::string out;
-        while (at < text.size() && text[at] != '"') {
-            if (static_cast<unsigned char>(text[at]) < 0x20) return std::nullopt;
-            if (text[at] == '\\' && ++at < text.size() && std::string_view("\"\\/bfnrtu").find(text[at]) == std::string_view::npos)
-                return std::nullopt;
-            out += text[at++];
-        }
-        if (at++ >= text.size()) return std::nullopt;
-        return out;
-    };
-    skip();
-    if (at >= text.size() || text[at++] != '{') return std::nullopt;
-    for (skip(); at < text.size() && text[at] != '}'; skip()) {
-        if (!fields.empty() && text[at++] != ',') return std::nullopt;
-        skip();
-        auto key = string();
-        skip();
-        if (!key || at >= text.size() || text[at++] != ':') return std::nullopt;
-        skip();
-        std::string value;
-        if (text[at] == '"') {
-            auto s = string();
-            if (!s) return std::nullopt;
-            value = *s;
-        } else {
-            while (at < text.size() && text[at] != ',' && text[at] != '}') value += text[at++];
-            value = std::string(trim(value));
-            if (value != "true" && value != "false" && value != "null" &&
-                value.find_first_not_of("0123456789") != std::string::npos)
-                return std::nullopt;
-        }
-        fields[*key] = value;
+    size_t at = text.find_first_not_of(" \r\n");
+    if (at == std::string::npos || text[at++] != '{') return std::nullopt;
+    for (std::smatch m;; at += m.length(0)) {
+        if (!std::regex_search(text.cbegin() + static_cast<std::ptrdiff_t>(at), text.cend(), m,
+                               member, std::regex_constants::match_continuous))
+            return std::nullopt;
+        fields[m[1]] = m[2].matched ? m[2].str() : m[3].str();
+        if (m[4] == "}")
+            return text.find_first_not_of(" \r\n", at + m.length(0)) == std::string::npos
+                       ? std::optional(fields)
+                       : std::nullopt;
     }
-    if (at >= text.size()) return std::nullopt;
-    skip();
-    return ++at, skip(), at == text.size() ? std::optional(fields) : std::nullopt;
 }
 
 TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
@@ -98,13 +75,14 @@ TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
     auto json = json_object(running.output);
     ASSERT_TRUE(json) << running.output;
     const std::map<std::string, std::string> expected = {
-        {"service_state", "running"},     {"accepting_connections", "true"},
-        {"start_type", "automatic"},      {"port", std::to_string(server.port())},
-        {"database", "kelta_retail"},     {"user", "kelta_retail"},
-        {"firewall_rule", "true"},        {"firewall_port", std::to_string(server.port())},
-        {"rotation_task", "true"},        {"register_address", register_address("0.0.0.0")},
-        {"diagnosis_code", "null"},       {"version", "1.1.1"}};
-    for (const auto& [key, value] : expected) EXPECT_EQ((*json)[key], value) << key;
+        {"service_state", "running"}, {"accepting_connections", "true"},
+        {"start_type", "automatic"},  {"port", std::to_string(server.port())},
+        {"database", "kelta_retail"}, {"user", "kelta_retail"},
+        {"firewall_rule", "true"},    {"firewall_port", std::to_string(server.port())},
+        {"rotation_task", "true"},    {"register_address", register_address("0.0.0.0")},
+        {"diagnosis_code", "null"},   {"version", "1.1.1"}};
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ((*json)[key], value) << key;
     EXPECT_NE((*json)["data_size_bytes"], "null");
     EXPECT_NE((*json)["free_disk_bytes"], "null");
 
@@ -139,8 +117,8 @@ TEST(ConnectionCheck, TellsAWorkingLoginFromWrongPasswordMissingDatabaseAndClose
     {
         SetupWindow w(server.folder());
         w.click(235); // Test connection
-        EXPECT_TRUE(eventually([&] { return w.text(291).starts_with("A register can log in to "); },
-                               60s))
+        EXPECT_TRUE(
+            eventually([&] { return w.text(291).starts_with("A register can log in to "); }, 60s))
             << w.text(291);
     }
 
@@ -159,7 +137,8 @@ TEST(ConnectionCheck, TellsAWorkingLoginFromWrongPasswordMissingDatabaseAndClose
     ASSERT_EQ(mysql_as_root("CREATE DATABASE kelta_retail;", good.root_password).exit_code, 0);
     clear_tool_state(); // Windows Firewall forgets the rule
     EXPECT_EQ(answer_for(good), "--check-connection failed: This computer can log in, but Windows "
-                                "Firewall keeps other computers out of port " + port + ".");
+                                "Firewall keeps other computers out of port " +
+                                    port + ".");
 
     // The logins went over TCP to the registers' address, the password only in the environment.
     const auto calls = client_calls("mysql");

@@ -31,7 +31,8 @@ const Case cases[] = {
      "assign requested address\n2026-12-09T00:20:18.757491Z 0 [ERROR] Do you already have "
      "another mysqld server running on port: 40993 ?\n"
      "2026-12-09T00:20:18.757531Z 0 [ERROR] Aborting\n",
-     StartFailure::other, "Can't start server: Bind on TCP/IP port: Cannot assign requested address"},
+     StartFailure::other,
+     "Can't start server: Bind on TCP/IP port: Cannot assign requested address"},
     {"2026-12-09T00:08:36.274899Z 0 [ERROR] InnoDB: Unable to lock ./ibdata1 error: 11\n",
      StartFailure::data_folder_locked},
     {"2020-02-11T09:12:40.112000Z 0 [ERROR] InnoDB: Operating system error number 32 in a file "

@@ -271,7 +271,8 @@ void expect_same_shape(std::string_view key, std::string_view text, const char* 
     EXPECT_EQ(std::ranges::count(key, '\n'), std::ranges::count(text, '\n'));
     EXPECT_EQ(key.ends_with('\n'), text.ends_with('\n'));
     for (const char gap : {'1', '2', '3', '4'})
-        EXPECT_EQ(key.find(std::string{'%', gap}) == key.npos, text.find(std::string{'%', gap}) == text.npos);
+        EXPECT_EQ(key.find(std::string{'%', gap}) == key.npos,
+                  text.find(std::string{'%', gap}) == text.npos);
 
     std::string_view key_end = without_trailing_breaks(key);
     std::string_view text_end = without_trailing_breaks(text);
