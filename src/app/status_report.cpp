@@ -95,9 +95,12 @@ std::optional<std::uint64_t> folder_size(const std::string& folder) {
     return total;
 }
 
+// On the drive of the folder, which need not exist yet.
 std::optional<std::uint64_t> free_disk_space(const std::string& folder) {
+    wchar_t volume[MAX_PATH] = {};
     ULARGE_INTEGER available{};
-    if (!GetDiskFreeSpaceExW(widen(folder).c_str(), &available, nullptr, nullptr))
+    if (!GetVolumePathNameW(widen(folder).c_str(), volume, MAX_PATH) ||
+        !GetDiskFreeSpaceExW(volume, &available, nullptr, nullptr))
         return std::nullopt;
     return available.QuadPart;
 }

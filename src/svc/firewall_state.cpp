@@ -48,6 +48,7 @@ std::vector<FirewallRule> parse_firewall_rules(std::string_view netsh_output) {
 }
 
 bool rules_let_in(const std::vector<FirewallRule>& rules, std::uint16_t port) {
+    if (rules.empty()) return true;
     for (const FirewallRule& rule : rules)
         if (rule.enabled && rule.allows && port_listed(rule.local_port, port)) return true;
     return false;
@@ -61,7 +62,7 @@ FirewallState firewall_state(std::uint16_t port) {
     // netsh ends with 1 when no rule has the name.
     if (!shown || shown->exit_code != 0) return {};
     const std::vector<FirewallRule> rules = parse_firewall_rules(shown->output);
-    FirewallState state{.present = true, .lets_in = rules.empty() || rules_let_in(rules, port)};
+    FirewallState state{.present = true, .lets_in = rules_let_in(rules, port)};
     if (!rules.empty()) state.port = parse_u16(rules.front().local_port);
     return state;
 }

@@ -19,7 +19,8 @@ struct FirewallRule {
 // false alarm.
 std::vector<FirewallRule> parse_firewall_rules(std::string_view netsh_output);
 
-// Whether one of the rules lets other computers in on the port.
+// Whether one of the rules lets other computers in on the port. No rules read from a rule that
+// netsh did show means fields in another language: then it does.
 bool rules_let_in(const std::vector<FirewallRule>& rules, std::uint16_t port);
 
 struct FirewallState {
