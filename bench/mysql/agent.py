@@ -30,6 +30,7 @@ import time
 MAX_FRAME = 1 << 20
 CHUNK = 65536
 READY_POLL_SECONDS = 0.05
+GREETING_WAIT_SECONDS = 1
 
 # The 5.7 defaults of the bench: small buffers to save memory (a my.ini value comes later on the
 # command line and wins), no performance schema, no certificates (they take a second per
@@ -328,15 +329,24 @@ class Agent:
                 "--protocol=tcp", f"--host={host}", f"--port={port}",
                 "--user=" + self.checked_text(request.get("user"), "user name"),
                 "--default-character-set=utf8mb4"]
+        limit = request.get("connect_timeout")
+        if limit is not None:
+            if not isinstance(limit, int) or not 0 < limit <= 3600:
+                raise Refused("bad connect timeout")
+            argv.append(f"--connect-timeout={limit}")
         if request.get("rows", True):
             argv += ["--batch", "--raw", "--skip-column-names"]
         if request.get("database"):
             argv.append(self.checked_text(request["database"], "database name"))
         log(f"tcp client {host}:{port}")
-        self.start_client(link, argv, request.get("password"), None)
+        rewrite = windows_tcp_client_error() if request.get("windows") else None
+        self.start_client(link, argv, request.get("password"), rewrite)
 
     def server_argv(self, request):
-        return [self.mysqld, "--no-defaults", "--user=root", f"--lc-messages-dir={self.share}",
+        # "unprivileged": the server runs as an account that may not reach the data folder, as
+        # a Windows service account without rights to it would (test control of mysqld.exe).
+        user = "nobody" if request.get("unprivileged") is True else "root"
+        return [self.mysqld, "--no-defaults", f"--user={user}", f"--lc-messages-dir={self.share}",
                 f"--secure-file-priv={self.files_dir}", *SERVER_DEFAULTS, *self.server_options(request)]
 
     def record_pid(self, pid):
@@ -384,10 +394,16 @@ class Agent:
         log(f"server {process.pid} for pipe {pipe}: " + " ".join(argv[1:]))
 
         def announce_ready():
+            # Ready once the server greets a client: 5.7 listens before it has read its grant
+            # tables (and may still give up then), but greets only when it accepts connections,
+            # which is when the Windows server reports its service running.
             while process.poll() is None:
                 try:
                     with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe:
+                        probe.settimeout(GREETING_WAIT_SECONDS)
                         probe.connect(socket_path)
+                        if not probe.recv(1):
+                            raise OSError("no greeting")
                     link.send("R", str(process.pid))
                     log(f"server {process.pid} ready")
                     return
@@ -475,6 +491,25 @@ def windows_client_error(tool, pipe, socket_path, given_paths=None):
                 "Got error: 2002:", "Got error: 2017:")
         # mysqldump 5.7 writes "Got error: N: text when ...", without MariaDB's quotes.
         line = re.sub(r'(Got error: \d+: )"(.*)"( when )', r"\1\2\3", line)
+        return line.encode()
+
+    return rewrite
+
+
+def windows_tcp_client_error():
+    """Turns the MariaDB client's TCP error lines into those of the 5.7 Windows client: a refused
+    or unreachable server is error 2003 with the Winsock error number."""
+    cannot_connect = re.compile(r"ERROR 2002 \(HY000\): Can't connect to "
+                                r"(?:MySQL |MariaDB )?server on '([^']*)' \((\d+)\)")
+    winsock = {"111": "10061", "115": "10061", "110": "10060", "113": "10065"}
+
+    def rewrite(raw):
+        line = raw.decode("utf-8", "replace")
+        if line.startswith("mariadb:"):
+            line = "mysql:" + line[len("mariadb:"):]
+        line = cannot_connect.sub(
+            lambda m: f"ERROR 2003 (HY000): Can't connect to MySQL server on '{m.group(1)}' "
+                      f"({winsock.get(m.group(2), m.group(2))})", line)
         return line.encode()
 
     return rewrite

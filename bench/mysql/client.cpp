@@ -24,6 +24,11 @@ constexpr const char* dump_flags[] = {"single-transaction", "routines", "trigger
 struct ClientArguments {
     std::string pipe = "MySQL"; // the 5.7 clients' default pipe name
     bool pipe_protocol = false;
+    bool tcp_protocol = false; // mysql.exe only: a register's login
+    std::optional<std::string> host;
+    std::optional<long> port;
+    std::optional<long> connect_timeout;
+    std::string first_tcp_option; // --host, --port or --connect-timeout as given
     std::string user = "ODBC"; // the Windows clients' default user
     std::optional<std::string> charset;
     std::vector<std::string> flags;
@@ -48,8 +53,20 @@ ClientArguments parse(const ClientKind& kind, int argc, wchar_t** argv) {
         } else if (auto protocol = value_after(arg, L"--protocol=")) {
             if (_stricmp(protocol->c_str(), "PIPE") == 0)
                 args.pipe_protocol = true;
+            else if (_stricmp(protocol->c_str(), "TCP") == 0 && !kind.dump)
+                args.tcp_protocol = true;
             else
                 args.error = "bench stand-in: only --protocol=PIPE connections are supported";
+        } else if (auto host = kind.dump ? std::nullopt : value_after(arg, L"--host=")) {
+            args.host = *host;
+            if (args.first_tcp_option.empty()) args.first_tcp_option = utf8(arg);
+        } else if (auto port = kind.dump ? std::nullopt : value_after(arg, L"--port=")) {
+            args.port = std::strtol(port->c_str(), nullptr, 10);
+            if (args.first_tcp_option.empty()) args.first_tcp_option = utf8(arg);
+        } else if (auto limit =
+                       kind.dump ? std::nullopt : value_after(arg, L"--connect-timeout=")) {
+            args.connect_timeout = std::strtol(limit->c_str(), nullptr, 10);
+            if (args.first_tcp_option.empty()) args.first_tcp_option = utf8(arg);
         } else if (auto user = value_after(arg, L"--user=")) {
             args.user = *user;
         } else if (auto charset = value_after(arg, L"--default-character-set=")) {
@@ -66,8 +83,15 @@ ClientArguments parse(const ClientKind& kind, int argc, wchar_t** argv) {
             args.error = "unknown option '" + utf8(arg) + "'";
         }
     }
-    if (args.error.empty() && !args.pipe_protocol)
-        args.error = "bench stand-in: only --protocol=PIPE connections are supported";
+    // Two forms: the named pipe as root, or TCP to a host and port as a register logs in; the
+    // TCP options have no place in the first.
+    if (!args.error.empty()) return args;
+    if (args.pipe_protocol && !args.first_tcp_option.empty())
+        args.error = "unknown option '" + args.first_tcp_option + "'";
+    else if (args.tcp_protocol && (!args.host || !args.port))
+        args.error = "bench stand-in: --protocol=TCP needs --host and --port";
+    else if (!args.pipe_protocol && !args.tcp_protocol)
+        args.error = "bench stand-in: only --protocol=PIPE or TCP connections are supported";
     return args;
 }
 
@@ -212,7 +236,13 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
         return kind.failure_exit;
     }
 
-    Request request("client");
+    Request request(args.tcp_protocol ? "tcp-client" : "client");
+    if (args.tcp_protocol) {
+        // The 5.7 client's batch output, column names included, and its Windows error lines.
+        request.text("host", *args.host).number("port", *args.port).flag("rows", false);
+        request.flag("windows", true);
+        if (args.connect_timeout) request.number("connect_timeout", *args.connect_timeout);
+    }
     request.text("tool", name).text("pipe", args.pipe).text("user", args.user);
     if (args.charset) request.text("charset", *args.charset);
     if (password) request.text("password", *password);

@@ -312,7 +312,9 @@ int serve(Service& service) {
         append_error_log(plan->error_log, "[ERROR] " + error + "\n[ERROR] Aborting");
         return exit_failure;
     }
-    link->send('Q', serve_request(*plan).json());
+    bench::Request request = serve_request(*plan);
+    if (control_on(L"mysqld.data-access-denied")) request.flag("unprivileged", true);
+    link->send('Q', request.json());
     bench::AgentLink* agent = link.get();
     {
         std::lock_guard lock(service.mutex);

@@ -8,6 +8,7 @@
 #include "i18n/tr.h"
 #include "svc/apply.h"
 #include "svc/backup.h"
+#include "svc/connection_check.h"
 #include "svc/control.h"
 #include "svc/firewall.h"
 #include "svc/install.h"
@@ -87,6 +88,11 @@ struct Performer {
                        tr("Settings saved. The registers connect with the information on the "
                           "Overview page.",
                           "设置已保存。收银机用\"概览\"页上的信息连接。"));
+    }
+    JobResult operator()(const job::CheckConnection&) const {
+        auto answer = check_connection();
+        if (!answer) return {true, answer.error()};
+        return {false, *answer};
     }
 };
 

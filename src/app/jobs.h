@@ -48,10 +48,12 @@ struct StartType { bool automatic; };
 struct Backup { std::string path; };
 struct Restore { std::string path; };
 struct Apply { ConnectionSettings settings; };
+struct CheckConnection {};
 } // namespace job
 
-using Job = std::variant<job::Start, job::Stop, job::Restart, job::Install, job::Uninstall,
-                         job::OpenPort, job::StartType, job::Backup, job::Restore, job::Apply>;
+using Job =
+    std::variant<job::Start, job::Stop, job::Restart, job::Install, job::Uninstall, job::OpenPort,
+                 job::StartType, job::Backup, job::Restore, job::Apply, job::CheckConnection>;
 
 // Runs the job's operation on the calling thread and gives the result the window shows: the
 // translated success text, or the operation's error text unchanged.

@@ -5,6 +5,7 @@
 #include "app/mode_texts.h"
 #include "app/operation_lock.h"
 #include "app/setup_program.h"
+#include "app/status_report.h"
 #include "app/tray_program.h"
 #include "base/cmdline.h"
 #include "base/files.h"
@@ -13,6 +14,7 @@
 #include "i18n/language.h"
 #include "svc/apply.h"
 #include "svc/backup.h"
+#include "svc/connection_check.h"
 #include "svc/control.h"
 #include "svc/install.h"
 #include "svc/restore.h"
@@ -21,6 +23,8 @@
 #include "tray/logon.h"
 
 #include <windows.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -77,6 +81,7 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
     if (mode == "--restore") return run_restore(arguments);
+    if (mode == "--check-connection") return check_connection();
     if (mode == "--rotate-logs") return silent(rotate_logs(rotate_limit(arguments)));
     if (mode == "--lang") return run_lang(arguments);
     if (mode == "--autostart") return run_autostart(arguments);
@@ -129,6 +134,10 @@ int run_command_line(const Arguments& arguments, const ElevationHooks& elevation
         run_tray_program();
         return 0;
     }
+    // Asked by installers and monitoring: no elevation, nothing logged, nothing shown, and an
+    // exit code of its own.
+    if (*mode == "--status")
+        return run_status(std::ranges::find(arguments, "--text") != arguments.end());
     if (!runs_unelevated(*mode) && !elevation.is_elevated()) {
         auto child = elevation.run_elevated(quote_arguments(arguments), true);
         if (child) return static_cast<int>(*child);

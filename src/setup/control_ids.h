@@ -8,11 +8,14 @@ namespace id {
 inline constexpr int escape_key = IDCANCEL; // what IsDialogMessageW makes of the Escape key
 
 // Overview
+inline constexpr int overview_note_first = 225; // the stacked status lines below the detail line
+inline constexpr int overview_note_slots = 3;
 inline constexpr int status_text = 230;
 inline constexpr int detail_line = 231;
 inline constexpr int start_button = 232;
 inline constexpr int stop_button = 233;
 inline constexpr int restart_button = 234;
+inline constexpr int test_connection = 235;
 inline constexpr int connection_heading = 236;
 inline constexpr int copy_connection_string = 237;
 inline constexpr int show_password_overview = 238;

@@ -149,8 +149,12 @@ HBRUSH background_brush(SetupUiState& state, COLORREF colour) {
 LRESULT control_colours(HWND window, HDC dc, HWND control, bool field) {
     SetupUiState& state = setup_state(window);
     const int control_id = GetDlgCtrlID(control);
-    SetTextColor(
-        dc, state.colour(control_text_entry(control_id, state.firewall_open, state.status_kind)));
+    PaletteEntry text = control_text_entry(control_id, state.firewall_open, state.status_kind);
+    // Each of the Overview's status lines has the colour of what it says.
+    if (const int slot = control_id - id::overview_note_first;
+        slot >= 0 && slot < id::overview_note_slots)
+        text = state.note_colours[static_cast<std::size_t>(slot)];
+    SetTextColor(dc, state.colour(text));
     const COLORREF background = state.colour(control_background_entry(control_id, field));
     SetBkColor(dc, background);
     return reinterpret_cast<LRESULT>(background_brush(state, background));

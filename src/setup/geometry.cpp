@@ -124,6 +124,14 @@ std::span<const UnitBox> page_cards(std::uint8_t page) {
     }
 }
 
+UnitBox grown_overview_card(UnitBox card, std::size_t index, int growth) {
+    if (index == 0)
+        card.height += growth;
+    else
+        card.y += growth;
+    return card;
+}
+
 RECT status_dot_rect(float scale) {
     int cx = px(scale, dot_centre_x), cy = px(scale, dot_centre_y), r = px(scale, dot_radius);
     return {cx - r, cy - r, cx + r, cy + r};

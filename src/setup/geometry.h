@@ -3,6 +3,7 @@
 // scaled to pixels here. Pure functions of the scale, so that tests reach them without a window.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -45,6 +46,10 @@ RECT page_title_rect(float scale);
 
 // The cards of a page, as rectangles in their drawing order; none for an unknown page.
 std::span<const UnitBox> page_cards(std::uint8_t page);
+
+// A card of the Overview when its first card has grown by `growth` units for its status lines:
+// the first card is taller, the others lower.
+UnitBox grown_overview_card(UnitBox card, std::size_t index, int growth);
 
 // The status dot's bounding box: centre ± radius.
 RECT status_dot_rect(float scale);

@@ -12,6 +12,7 @@
 #include "setup/frame.h"
 #include "setup/general_page.h"
 #include "setup/geometry.h"
+#include "setup/overview_notes.h"
 #include "setup/overview_texts.h"
 #include "svc/myini.h"
 #include "svc/paths.h"
@@ -111,6 +112,7 @@ void create_overview_controls(HWND window) {
                             .place = {280, 94, 464, 30},
                             .id = id::status_text});
     create_label(window, id::detail_line, "", {280, 126, 464, 20});
+    create_overview_note_controls(window);
     create_button(window, id::start_button, tr("Start", "启动"), {256, 158, 100, 30});
     create_button(window, id::stop_button, tr("Stop", "停止"), {364, 158, 100, 30});
     create_button(window, id::restart_button, tr("Restart", "重新启动"), {472, 158, 120, 30});
@@ -123,14 +125,17 @@ void create_overview_controls(HWND window) {
                  tr("Connection for the registers", "收银机连接信息"), {256, 232, 300, 24});
     create_button(window, id::copy_connection_string,
                   tr("Copy connection string", "复制连接字符串"), {564, 228, 180, 30});
+    // Under the copy button, so that the fields keep the left column to themselves.
+    create_button(window, id::test_connection, tr("Test connection", "测试连接"),
+                  {564, 264, 180, 30});
     for (const InfoRow& row : info_rows) {
         create_label(window, 0, tr(row.english, row.chinese), {256, row.label_y, 130, 20});
         create_control(window, {.class_name = edit_class,
                                 .style = field_style,
-                                .place = {396, row.field_y, 240, 22},
+                                .place = {396, row.field_y, 160, 22},
                                 .id = row.field_id});
     }
-    create_button(window, id::show_password_overview, tr("Show", "显示"), {646, 372, 80, 30});
+    create_button(window, id::show_password_overview, tr("Show", "显示"), {566, 372, 80, 30});
     // Two lines high and wrapping: beside the Open port button the closed-port sentence is
     // longer than the card is wide in every language.
     create_control(window, {.class_name = static_class,
@@ -155,6 +160,7 @@ void refresh_overview(HWND window) {
 
     show_status_text(window, status_text(status));
     set_text(window, id::detail_line, detail_line(status, configured_port(), server, start_type));
+    show_overview_notes(window, overview_notes(status));
 
     const ServiceButtons buttons = service_buttons(status);
     if (on_page) {
@@ -218,6 +224,9 @@ bool handle_overview_command(HWND window, int control_id) {
         return true;
     case id::copy_connection_string:
         copy_connection_string(window);
+        return true;
+    case id::test_connection:
+        start_job(window, job::CheckConnection{});
         return true;
     case id::show_password_overview:
     case id::show_password_connection:

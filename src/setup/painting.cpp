@@ -94,9 +94,14 @@ void draw_page(HDC dc, const SetupUiState& state) {
     const PageName& name = page_name(state.current_page);
     text_in(dc, widen(tr(name.english, name.chinese)), page_title_rect(s), state.fonts->title.get(),
             state.colour(normal_text), DT_SINGLELINE | DT_VCENTER);
-    for (const UnitBox& card : page_cards(state.current_page))
+    const auto cards = page_cards(state.current_page);
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        const UnitBox card = state.current_page == page::overview
+                                 ? grown_overview_card(cards[i], i, state.overview_growth)
+                                 : cards[i];
         rounded_rect(dc, scaled_box(s, card), px(s, card_corner_units),
                      state.colour(card_background), state.colour(card_outline));
+    }
     if (state.current_page == page::overview)
         ellipse(dc, status_dot_rect(s), state.colour(status_entry(state.shown_status)));
 }

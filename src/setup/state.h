@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -54,6 +55,9 @@ struct SetupUiState {
     StatusKind status_kind = StatusKind::neutral;
     bool firewall_open = false;         // the firewall rule was found at the last load
     bool password_visible = false;      // passwords shown in plain text
+    // Logical units the Overview's first card grew by for its status lines, and their colours.
+    int overview_growth = 0;
+    std::array<PaletteEntry, 3> note_colours{};
     std::vector<ControlEntry> controls; // in creation order
     std::vector<std::string> server_ip_values;
     std::optional<ConnectionSettings> saved_settings;

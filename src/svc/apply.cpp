@@ -8,6 +8,7 @@
 #include "svc/init.h"
 #include "svc/myini.h"
 #include "svc/paths.h"
+#include "svc/start_failure.h"
 #include "svc/status.h"
 
 namespace {
@@ -32,6 +33,14 @@ Result<void> apply(const ConnectionSettings& wanted) {
     if (auto root = check_root_password(settings.root_password); !root) return root;
 
     if (service_status() == ServiceStatus::NotInstalled) return save_settings(settings);
+
+    // A new port that another program holds would fail only after the server has stopped; this
+    // way it keeps running on its old port.
+    const bool port_moves =
+        (!previous || settings.port != previous->port) && settings.port != configured_port();
+    if (port_moves)
+        if (auto holder = port_holder(settings.bind, settings.port))
+            return fail(diagnosis_text(port_diagnosis(settings.port, holder), current_language()));
 
     const bool listening_changed =
         !previous || settings.port != previous->port || settings.bind != previous->bind;

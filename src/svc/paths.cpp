@@ -49,6 +49,9 @@ std::string init_sql_path() { return join_path(data_root(), "init.sql"); }
 std::string settings_path() { return join_path(data_root(), "connection.ini"); }
 std::string legacy_settings_path() { return join_path(data_root(), "connection.txt"); }
 std::string activity_log_path() { return join_path(data_root(), "tray.log"); }
+std::string start_failure_path() {
+    return join_path(data_root(), "start-failure.txt");
+}
 
 std::string system_tool_path(std::string_view name) {
     wchar_t folder[MAX_PATH] = {};

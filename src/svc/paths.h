@@ -26,6 +26,8 @@ std::string init_sql_path();
 std::string settings_path();
 std::string legacy_settings_path();
 std::string activity_log_path();
+// Why the last start failed, kept until the next start.
+std::string start_failure_path();
 
 // A Windows tool in the system folder (netsh, schtasks, icacls), by its full path: the elevated
 // process must never pick up a program of the same name from the caller's current folder.

@@ -20,7 +20,8 @@ constexpr ULONG listener_table_start = 16384;
 constexpr int listener_table_calls = 3;
 constexpr long connect_limit_us = 200'000;
 
-// The IPv4 listeners, or nothing when the table cannot be had.
+} // namespace
+
 std::optional<std::vector<Listener>> listener_table() {
     std::vector<std::uint64_t> buffer(listener_table_start / sizeof(std::uint64_t));
     for (int call = 0; call < listener_table_calls; ++call) {
@@ -39,12 +40,15 @@ std::optional<std::vector<Listener>> listener_table() {
             Listener listener{};
             std::memcpy(listener.address.data(), &row.dwLocalAddr, 4);
             listener.port = ntohs(static_cast<u_short>(row.dwLocalPort));
+            listener.pid = row.dwOwningPid;
             listeners.push_back(listener);
         }
         return listeners;
     }
     return std::nullopt;
 }
+
+namespace {
 
 void start_winsock() {
     static std::once_flag once;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 enum class ServiceStatus : std::uint8_t {
     NotInstalled,
@@ -32,6 +33,9 @@ Ipv4 probe_target(const std::optional<std::string>& bind_address);
 struct Listener {
     Ipv4 address;
     std::uint16_t port;
+    unsigned long pid = 0; // the owning process; Wine always reports 0
 };
+// Windows' table of IPv4 listeners, or nothing when it cannot be had.
+std::optional<std::vector<Listener>> listener_table();
 // A listener on the port at 0.0.0.0 or at the target address.
 bool listener_accepts(std::span<const Listener> listeners, Ipv4 target, std::uint16_t port);

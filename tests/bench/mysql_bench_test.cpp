@@ -357,6 +357,24 @@ TEST_F(MySqlBench, ClientErrorsKeepTheShapeOfTheRealClients) {
     EXPECT_EQ(unknown->exit_code, 7u);
     EXPECT_NE(unknown->error.find("mysql: [ERROR] unknown option '--host=127.0.0.1'"),
               std::string::npos);
+
+    // A register's login over TCP: batch output with the column name, Winsock's refusal.
+    auto login = [](const std::string& password, unsigned short at) {
+        ChildProcess register_login{
+            .program = program("mysql.exe"),
+            .arguments = {"--host=127.0.0.1", "--port=" + std::to_string(at), "--protocol=TCP",
+                          "--user=" + std::string(app_user), "--default-character-set=utf8mb4",
+                          "--connect-timeout=10", database},
+            .extra_environment = {{"MYSQL_PWD", password}}};
+        return run_captured(register_login, {.text = "SELECT 1;\n"}, true).value_or(ChildOutcome{});
+    };
+    EXPECT_EQ(login(app_password, port).output, "1\r\n1\r\n");
+    EXPECT_TRUE(stderr_summary(login("wrong", port).error)
+                    .starts_with("ERROR 1045 (28000): Access denied for user 'kelta_retail'@'"));
+    auto refused = login(app_password, free_tcp_port());
+    EXPECT_EQ(refused.exit_code, 1u);
+    EXPECT_EQ(stderr_summary(refused.error),
+              "ERROR 2003 (HY000): Can't connect to MySQL server on '127.0.0.1' (10061)");
 }
 
 TEST_F(MySqlBench, FlushErrorLogsStartsANewErrorLog) {

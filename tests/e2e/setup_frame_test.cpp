@@ -184,6 +184,8 @@ TEST_F(SetupFrame, NavigationRepaintsOnlyWhatChanged) {
 std::uint8_t page_of(int id) {
     if (id == id::progress_bar || id == id::status_line) return page::every;
     if (id >= id::status_text && id <= id::open_port_button) return page::overview;
+    if (id >= id::overview_note_first && id < id::overview_note_first + id::overview_note_slots)
+        return page::overview;
     if ((id >= id::port_edit && id <= id::host_hint) ||
         id == id::firewall_box + id::checkbox_label_offset)
         return page::connection;

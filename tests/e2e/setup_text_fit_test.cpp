@@ -12,10 +12,12 @@
 #include "setup/controls.h"
 #include "setup/frame.h"
 #include "setup/geometry.h"
+#include "setup/overview_notes.h"
 #include "setup/overview_page.h"
 #include "setup/overview_texts.h"
 #include "setup/page_names.h"
 #include "setup/server_ip_choices.h"
+#include "svc/diagnosis.h"
 
 #include <gtest/gtest.h>
 
@@ -121,6 +123,7 @@ class TextFit : public InProcessSetup {
             for (const std::string& text : texts)
                 check(control(id), fit_of(control(id)), text);
         check_navigation_labels();
+        check_overview_notes();
         // The status text takes a smaller font when the status font is too wide.
         for (ServiceStatus status : {ServiceStatus::NotInstalled, ServiceStatus::Stopped,
                                      ServiceStatus::Starting, ServiceStatus::Stopping,
@@ -128,6 +131,31 @@ class TextFit : public InProcessSetup {
             const std::string text(status_text(status));
             check(control(id::status_text), Fit::line, text, status_text_font(window_, text));
         }
+    }
+
+    // Every diagnosis, with long values, on the Overview's first status line (two lines at most).
+    void check_overview_notes() {
+        const std::string backup =
+            "2026-03-01 18:45, D:\\Backups\\kelta_retail_20260301_184502.sql";
+        const Diagnosis samples[] = {
+            {.cause = StartFailure::port_in_use, .subject = "MySQL80", .port = 65535, .pid = 65535},
+            {.cause = StartFailure::port_in_use, .port = 65535},
+            {.cause = StartFailure::data_folder_locked},
+            {.cause = StartFailure::unknown_option, .subject = "innodb_buffer_pool_instances=8"},
+            {.cause = StartFailure::file_access,
+             .folder = "C:\\ProgramData\\KELTA Retail\\MySQL\\data"},
+            {.cause = StartFailure::disk_full, .free_space = "512 KB", .drive = "C:"},
+            {.cause = StartFailure::system_tables, .backup = backup},
+            {.cause = StartFailure::innodb_corruption, .backup = backup},
+            {.cause = StartFailure::other,
+             .subject =
+                 "Can't start server: Bind on TCP/IP port: Cannot assign requested address"}};
+        for (const Diagnosis& sample : samples) {
+            const std::string text = diagnosis_text(sample, current_language());
+            show_overview_notes(window_, {{text}});
+            check(control(id::overview_note_first), Fit::wrapped, text);
+        }
+        show_overview_notes(window_, {});
     }
 
     // The page names in the navigation column: on one line, or on two within the item.

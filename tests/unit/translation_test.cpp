@@ -16,19 +16,21 @@
 namespace {
 
 // Every English key the program passes to tr, in byte order.
-constexpr std::array<std::string_view, 120> expected_keys = {
+constexpr std::array<std::string_view, 140> expected_keys = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
     "(all network cards)",
     "(not found on this computer)",
     ", so the other registers cannot connect to this database.\n\nOpen the port in Windows "
     "Firewall now?",
+    "A register can log in to %1 port %2 (answer in %3 ms).",
     "About",
     "All files (*.*)",
     "Allowed host",
     "Allowed host: use an IP address, a pattern such as 192.168.1.% or %; computer names cannot "
     "log in",
     "Another KELTA Retail MySQL operation is running",
+    "Another MySQL server is using the data folder.",
     "Apply",
     "Back up",
     "Back up database",
@@ -67,11 +69,15 @@ constexpr std::array<std::string_view, 120> expected_keys = {
     "Log folder",
     "Logs",
     "Manual start",
+    "MySQL did not start: %1",
+    "MySQL does not listen at %1 port %2 (my.ini: bind-address %3, port %4).",
+    "MySQL is not running, so no register can log in.",
     "MySQL is running",
     "MySQL is running but not accepting connections yet",
     "MySQL is starting...",
     "MySQL is stopped",
     "MySQL is stopping...",
+    "MySQL may not read its files in %1.",
     "MySQL restarted",
     "MySQL service",
     "MySQL service installed",
@@ -88,6 +94,8 @@ constexpr std::array<std::string_view, 120> expected_keys = {
     "Overview",
     "Password",
     "Port",
+    "Port %1 is already in use by %2 (PID %3).",
+    "Port %1 is already in use by another program.",
     "Port must be a number (1024 - 65535)",
     "Port opened in Windows Firewall",
     "Putting the data back failed too:",
@@ -96,11 +104,13 @@ constexpr std::array<std::string_view, 120> expected_keys = {
     "first.",
     "Restart",
     "Restore",
+    "Restore a backup.",
     "Restore database",
     "Restore database...",
     "Restore done. Data before the restore was saved to:",
     "Restore done: ",
     "Restore from backup...",
+    "Restore the last backup (%1).",
     "Restore this safety dump by hand:",
     "Restore...",
     "Restoring replaces ALL current data in the database with the backup.\nThe current data is "
@@ -122,8 +132,16 @@ constexpr std::array<std::string_view, 120> expected_keys = {
     "Starts with Windows",
     "Startup",
     "Stop",
+    "Test connection",
     "The MySQL service is not installed",
+    "The database %1 does not exist.",
+    "The database files are damaged.",
     "The database was put back as it was before the restore, from:",
+    "The database's system tables are missing or damaged.",
+    "The disk is full (%1 free on %2).",
+    "The test login failed: %1",
+    "This computer can log in, but Windows Firewall keeps other computers out of port %1.",
+    "This computer's address %1 may not log in as %2 (allowed host: %3).",
     "This dump was cut short (its \"-- Dump completed\" line is missing); nothing was restored:",
     "Undo changes",
     "Uninstall MySQL service (keeps data)",
@@ -137,7 +155,9 @@ constexpr std::array<std::string_view, 120> expected_keys = {
     "Windows Firewall: open for other computers, port",
     "Windows Firewall: port",
     "Working, please wait...",
+    "Wrong password: the server refused user %1.",
     "You have unsaved changes on the Connection page. Discard them?",
+    "my.ini has an option this MySQL does not know: %1.",
     "port",
     "running",
     "running, not accepting connections yet",
@@ -258,6 +278,9 @@ void expect_same_shape(std::string_view key, std::string_view text, const char* 
     EXPECT_EQ(key.back() == ' ', text.back() == ' ');
     EXPECT_EQ(std::ranges::count(key, '\n'), std::ranges::count(text, '\n'));
     EXPECT_EQ(key.ends_with('\n'), text.ends_with('\n'));
+    for (const char gap : {'1', '2', '3', '4'})
+        EXPECT_EQ(key.find(std::string{'%', gap}) == key.npos,
+                  text.find(std::string{'%', gap}) == text.npos);
 
     std::string_view key_end = without_trailing_breaks(key);
     std::string_view text_end = without_trailing_breaks(text);

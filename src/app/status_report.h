@@ -1,0 +1,25 @@
+#pragma once
+// --status: what installers and monitoring tools ask about the instance, read without changing
+// anything and without administrator rights, written as one JSON object or as aligned
+// "key: value" lines for a person.
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+struct ReportField {
+    std::string key;
+    // Nothing when it cannot be known (not installed, not readable without administrator rights).
+    std::variant<std::monostate, bool, std::uint64_t, std::string> value;
+};
+using StatusReport = std::vector<ReportField>;
+
+// The report's JSON object on one line; texts are escaped, nothing is null that is known.
+std::string report_json(const StatusReport& report);
+// "key:   value" lines with the values in one column; unknown is "-", booleans yes and no.
+std::string report_text(const StatusReport& report);
+
+// --status [--text]: writes the report and gives the exit code: 0 running and accepting
+// connections, 3 not installed, 4 stopped, 5 starting or running but not accepting, 1 when the
+// state could not be asked or the report could not be written.
+int run_status(bool as_text);

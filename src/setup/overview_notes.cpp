@@ -1,0 +1,108 @@
+#include "setup/overview_notes.h"
+
+#include "base/handles.h"
+#include "base/text.h"
+#include "i18n/language.h"
+#include "setup/control_ids.h"
+#include "setup/controls.h"
+#include "setup/geometry.h"
+#include "setup/state.h"
+#include "svc/start_failure.h"
+
+namespace {
+
+constexpr int note_x = 280;
+constexpr int note_width = 464;
+constexpr int notes_top = 146; // below the detail line
+constexpr int line_height = 20;
+constexpr int most_lines = 2;
+
+static_assert(std::tuple_size_v<decltype(SetupUiState::note_colours)> == id::overview_note_slots);
+
+bool is_note(int control_id) {
+    return control_id >= id::overview_note_first &&
+           control_id < id::overview_note_first + id::overview_note_slots;
+}
+
+// One line, or two when the text wraps in the control's font.
+int height_of(HWND control, const std::string& text) {
+    const std::wstring units = widen(text);
+    WindowDc dc(control);
+    SelectedObject font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT one{}, wrapped{0, 0, px(setup_state(GetParent(control)).scale, note_width), 0};
+    DrawTextW(dc.get(), L"Ag", 2, &one, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc.get(), units.c_str(), static_cast<int>(units.size()), &wrapped,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    return wrapped.bottom > one.bottom ? most_lines * line_height : line_height;
+}
+
+// Moves everything of the Overview below the status lines, and the frame's own controls at the
+// bottom, by the change in growth; the window grows with the card.
+void grow_overview(HWND window, int growth) {
+    SetupUiState& state = setup_state(window);
+    if (growth == state.overview_growth) return;
+    const float s = state.scale;
+    const int shift = px(s, growth) - px(s, state.overview_growth);
+    state.overview_growth = growth;
+    for (const ControlEntry& control : state.controls) {
+        const int control_id = GetDlgCtrlID(control.window);
+        if (control.page != page::overview && control.page != page::every) continue;
+        if (is_note(control_id) || control_id == id::status_text || control_id == id::detail_line)
+            continue;
+        RECT r{};
+        GetWindowRect(control.window, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        // Without NOCOPYBITS Windows would move the old picture along, over whatever is there.
+        SetWindowPos(control.window, nullptr, r.left, r.top + shift, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+    }
+    RECT frame{0, 0, px(s, client_width_units), px(s, client_height_units + growth)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW);
+}
+
+} // namespace
+
+std::vector<OverviewNote> overview_notes(ServiceStatus status) {
+    std::vector<OverviewNote> notes;
+    // A running server has started since the failure that the diagnosis explains, whoever
+    // started it (Windows at boot, the Services console): the diagnosis is past.
+    if (status == ServiceStatus::Running)
+        clear_diagnosis();
+    else if (auto diagnosis = stored_diagnosis())
+        notes.push_back({diagnosis_text(*diagnosis, current_language()), error_colour});
+    return notes;
+}
+
+void create_overview_note_controls(HWND window) {
+    // New controls stand where nothing has grown yet.
+    setup_state(window).overview_growth = 0;
+    for (int slot = 0; slot < id::overview_note_slots; ++slot)
+        create_text(window, id::overview_note_first + slot, "", {note_x, notes_top, note_width, 0});
+}
+
+void show_overview_notes(HWND window, const std::vector<OverviewNote>& notes) {
+    SetupUiState& state = setup_state(window);
+    int y = notes_top;
+    for (int slot = 0; slot < id::overview_note_slots; ++slot) {
+        HWND control = GetDlgItem(window, id::overview_note_first + slot);
+        if (!control) continue;
+        const auto index = static_cast<std::size_t>(slot);
+        const OverviewNote* note = index < notes.size() ? &notes[index] : nullptr;
+        const int height = note ? height_of(control, note->text) : 0;
+        if (note && state.note_colours[index] != note->colour) {
+            state.note_colours[index] = note->colour;
+            repaint_control(window, id::overview_note_first + slot);
+        }
+        set_text(window, id::overview_note_first + slot, note ? note->text : "");
+        const RECT place = scaled_box(state.scale, {note_x, y, note_width, height});
+        SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
+                     place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        y += height;
+    }
+    grow_overview(window, y - notes_top);
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The status lines stacked under the Overview's detail line: why the last start failed, and
+// whatever else the operator should know about the server. Each takes one or two lines; the
+// first card grows with them, and everything below it moves down, the window too.
+#include "setup/palette.h"
+#include "svc/status.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct OverviewNote {
+    std::string text;
+    PaletteEntry colour = secondary_text;
+};
+
+// The lines for the state of the server, in the order they stack.
+std::vector<OverviewNote> overview_notes(ServiceStatus status);
+
+// Creates the (empty) line controls below the detail line.
+void create_overview_note_controls(HWND window);
+// Shows the lines, one control each (lines beyond the last control are dropped), and moves the
+// rest of the page to make room for them.
+void show_overview_notes(HWND window, const std::vector<OverviewNote>& notes);
