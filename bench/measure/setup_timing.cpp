@@ -10,6 +10,7 @@
 #include "setup/control_ids.h"
 #include "setup/overview_page.h"
 #include "setup/palette.h"
+#include "setup/system_checks.h"
 #include "svc/myini.h"
 #include "svc/start_type.h"
 #include "svc/status.h"
@@ -173,6 +174,7 @@ void measure_refresh(int rounds) {
     std::printf("texts set, windows shown, enabled or painted by a refresh with nothing new: %d\n",
                 visible_changes);
     DestroyWindow(window);
+    wait_for_system_checks();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
-// The information texts that --backup and --restore show on success, in the current language.
+// The information texts that --backup, --restore and --install show on success, in the current
+// language.
 #include <string>
 #include <string_view>
 
@@ -8,3 +9,9 @@ std::string backup_done_text(std::string_view file);
 
 // "Restore done. Data before the restore was saved to:", a line break and the safety copy.
 std::string restore_done_text(std::string_view safety_copy);
+
+// What an install that could not register the rotation task tells: that the error log is then
+// rotated only when MySQL starts, a line break and the warning ("Log rotation task: <reason>").
+std::string rotation_task_warning_text(std::string_view warning);
+// "MySQL service installed", a line break and the rotation-task warning.
+std::string install_done_text(std::string_view warning);

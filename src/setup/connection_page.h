@@ -24,6 +24,11 @@ bool connection_dirty(HWND window);
 // message goes.
 void update_save_buttons(HWND window);
 
+// The firewall rule's state, found after the page was loaded, becomes the stored value the page
+// compares with; the box follows it unless the operator has changed the box meanwhile, so the
+// late answer never makes the page look edited.
+void take_firewall_state(HWND window, bool open);
+
 // The values entered, when they differ from the loaded settings (unsaved changes).
 std::optional<ConnectionSettings> unsaved_connection_edits(HWND window);
 // A click on one of the page's buttons; false when the identifier is not the page's.

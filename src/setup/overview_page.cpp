@@ -17,6 +17,7 @@
 #include "svc/paths.h"
 #include "svc/start_type.h"
 #include "svc/status.h"
+#include "ui/clipboard.h"
 
 #include <utility>
 
@@ -57,14 +58,14 @@ ConnectionSettings shown_settings(const SetupUiState& state) {
 
 void copy_connection_string(HWND window) {
     const ConnectionSettings settings = shown_settings(setup_state(window));
-    const std::wstring text = widen(connection_string(settings, register_address(settings.bind)));
-    // The edit control's own copy path fills the clipboard in every format Windows expects.
-    HWND edit = CreateWindowExW(0, edit_class, text.c_str(), WS_CHILD | ES_READONLY, 0, 0, 0, 0,
-                                window, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (edit) {
-        SendMessageW(edit, EM_SETSEL, 0, -1);
-        SendMessageW(edit, WM_COPY, 0, 0);
-        DestroyWindow(edit);
+    auto copied =
+        copy_to_clipboard(window, connection_string(settings, register_address(settings.bind)));
+    if (!copied) {
+        // Another program may hold the clipboard: the operator must not paste an old text
+        // believing it is the connection string.
+        set_status_line(window, StatusKind::error, first_line(copied.error()));
+        window_message(window, copied.error(), MB_ICONERROR);
+        return;
     }
     set_status_line(window, StatusKind::success,
                     tr("Connection string copied", "连接字符串已复制"));
@@ -138,6 +139,13 @@ void create_overview_controls(HWND window) {
                             .place = {256, 442, 338, 40},
                             .id = id::firewall_line});
     create_button(window, id::open_port_button, tr("Open port", "开放端口"), {604, 445, 140, 30});
+    // Beside the page title, on no card: it speaks of none of them, and the cards are full.
+    create_control(window, {.class_name = static_class,
+                            .text = tr("Nightly log rotation task missing",
+                                       "缺少每晚的日志分隔计划任务"),
+                            .style = label_style | SS_RIGHT,
+                            .place = {400, 30, 364, 20},
+                            .id = id::rotation_task_line});
 }
 
 void refresh_overview(HWND window) {
@@ -178,8 +186,11 @@ void refresh_overview(HWND window) {
              state.password_visible ? tr("Hide", "隐藏") : tr("Show", "显示"));
 
     set_text(window, id::firewall_line, firewall_line(state.firewall_open, settings.port));
-    if (on_page)
+    if (on_page) {
         show_control(window, id::open_port_button, open_port_offered(status, state.firewall_open));
+        show_control(window, id::rotation_task_line,
+                     rotation_task_warned(status, state.rotation_task_present));
+    }
 
     refresh_backup_page(window);
     refresh_general_page(window, start_type);

@@ -12,6 +12,7 @@
 #include "setup/pages.h"
 #include "setup/painting.h"
 #include "setup/state.h"
+#include "setup/system_checks.h"
 
 #include <windowsx.h>
 
@@ -161,6 +162,9 @@ LRESULT dispatch(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         return 0;
     case MSG_REBUILD_CONTROLS:
         rebuild_controls(window);
+        return 0;
+    case MSG_CHECKS_DONE:
+        take_system_checks(window, wparam, lparam);
         return 0;
     default:
         return DefWindowProcW(window, message, wparam, lparam);

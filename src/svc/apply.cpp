@@ -7,7 +7,6 @@
 #include "svc/init.h"
 #include "svc/myini.h"
 #include "svc/paths.h"
-#include "svc/status.h"
 
 namespace {
 
@@ -19,7 +18,7 @@ Result<void> reconfigure_and_restart(const ConnectionSettings& settings) {
 
 } // namespace
 
-Result<void> apply(const ConnectionSettings& wanted) {
+Result<void> apply(const ConnectionSettings& wanted, ServiceQueryFunction query) {
     if (auto valid = validate_settings(wanted); !valid) return valid;
     if (auto bind = check_bind_address(wanted.bind); !bind) return bind;
 
@@ -29,7 +28,12 @@ Result<void> apply(const ConnectionSettings& wanted) {
     if (previous) settings.root_password = previous->root_password;
     if (auto root = check_root_password(settings.root_password); !root) return root;
 
-    if (service_status() == ServiceStatus::NotInstalled) return save_settings(settings);
+    // Only a service that is really missing takes the path that saves without touching the
+    // server: one that could not be asked may well exist, and connection.ini would then describe
+    // an account the server does not have.
+    auto service = query();
+    if (!service) return fail(service.error());
+    if (!service->installed) return save_settings(settings);
 
     const bool listening_changed =
         !previous || settings.port != previous->port || settings.bind != previous->bind;

@@ -4,6 +4,7 @@
 #include "base/result.h"
 #include "config/settings.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,5 +17,9 @@ std::string account_sql(const ConnectionSettings& settings,
 // The root password is spliced into SQL and never validated elsewhere: refuse quotes,
 // backticks, backslashes and control characters before anything changes.
 Result<void> check_root_password(std::string_view root_password);
+
+// The server's initialization writes a few hundred megabytes of tablespace and log files: on
+// a slow disk that takes minutes, but not ten.
+inline constexpr std::chrono::seconds initialize_time_limit{600};
 
 Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSettings& settings);

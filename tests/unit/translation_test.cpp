@@ -16,7 +16,7 @@
 namespace {
 
 // Every English key the program passes to tr, in byte order.
-constexpr std::array<std::string_view, 113> expected_keys = {
+constexpr std::array<std::string_view, 116> expected_keys = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
     "(all network cards)",
@@ -74,6 +74,7 @@ constexpr std::array<std::string_view, 113> expected_keys = {
     "MySQL service uninstalled (data kept)",
     "MySQL started",
     "MySQL stopped",
+    "Nightly log rotation task missing",
     "No backup yet",
     "Open data folder",
     "Open error log",
@@ -117,6 +118,8 @@ constexpr std::array<std::string_view, 113> expected_keys = {
     "Startup",
     "Stop",
     "The MySQL service is not installed",
+    "The nightly log rotation could not be set up; the error log is rotated only when MySQL "
+    "starts.",
     "Undo changes",
     "Uninstall MySQL service (keeps data)",
     "Uninstall service",
@@ -126,6 +129,7 @@ constexpr std::array<std::string_view, 113> expected_keys = {
     "User",
     "Version",
     "Windows Firewall will block port",
+    "Windows Firewall: checking\u2026",
     "Windows Firewall: open for other computers, port",
     "Windows Firewall: port",
     "Working, please wait...",
