@@ -76,10 +76,13 @@ void generate_password(HWND window) {
     if (!setup_state(window).password_visible) toggle_password(window);
 }
 
-// Save and Undo are offered only with unsaved changes and no job running.
+// Save and Undo are offered only with unsaved changes and no job running; Save also waits until
+// the firewall rule's state is known: before that it would take the box's stand-in value for the
+// operator's choice, and close the port.
 void offer_save(HWND window) {
-    const bool offered = connection_dirty(window) && !setup_state(window).busy;
-    enable_control(window, id::save_button, offered);
+    const SetupUiState& state = setup_state(window);
+    const bool offered = connection_dirty(window) && !state.busy;
+    enable_control(window, id::save_button, offered && state.firewall_open.has_value());
     enable_control(window, id::undo_button, offered);
 }
 

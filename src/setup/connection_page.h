@@ -20,8 +20,8 @@ ConnectionSettings read_connection_page(HWND window);
 // The entered values differ from the loaded settings. A comparison, not a flag: typing a value
 // back to its stored text makes the page clean again.
 bool connection_dirty(HWND window);
-// Save and Undo are enabled only with unsaved changes and no job running; the validation
-// message goes.
+// Save and Undo are enabled only with unsaved changes and no job running, Save only once the
+// firewall rule's state is known; the validation message goes.
 void update_save_buttons(HWND window);
 
 // The firewall rule's state, found after the page was loaded, becomes the stored value the page

@@ -285,7 +285,10 @@ TEST_F(SetupFrame, JobResultsEndTheBusyState) {
     EXPECT_EQ(text(id::status_line), "mysqld.exe: cannot start");
     EXPECT_EQ(state_.status_kind, StatusKind::error);
     EXPECT_EQ(text(id::port_edit), "3400") << "a failed Save lost what was typed";
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window_, id::save_button)));
+    EXPECT_TRUE(eventually([&] {
+        settle();
+        return IsWindowEnabled(GetDlgItem(window_, id::save_button)) != FALSE;
+    }));
 
     finish_with(JobResult{false, "Settings saved."});
     EXPECT_EQ(text(id::port_edit), "3307");

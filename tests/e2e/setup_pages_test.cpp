@@ -254,7 +254,7 @@ TEST_F(SetupPages, LanguageChangeRebuildsTheWindowAndKeepsUnsavedEdits) {
     EXPECT_EQ(text(id::password_edit), "shop-password-1");
     EXPECT_EQ(SendMessageW(control(id::password_edit), EM_GETPASSWORDCHAR, 0, 0), 0);
     EXPECT_EQ(text(id::show_password_connection), "隐藏");
-    EXPECT_TRUE(save_offered());
+    EXPECT_TRUE(settles_to([&] { return save_offered(); }));
 
     // "Same as Windows" is stored as auto and follows the Windows display language (English
     // on the bench).
