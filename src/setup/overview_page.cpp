@@ -151,13 +151,11 @@ void create_overview_controls(HWND window) {
 void refresh_overview(HWND window) {
     SetupUiState& state = setup_state(window);
     if (state.busy) return;
-    const ServiceStatus status = service_status();
+    const ServiceView service = query_service_view();
+    const ServiceStatus status = service.status;
+    const StartType start_type = service.start_type;
     const ServiceStatus previous = std::exchange(state.shown_status, status);
     const ConnectionSettings settings = shown_settings(state);
-    // A missing service has no start type; asking the Service Control Manager again would only
-    // double the cost of the refresh.
-    const StartType start_type =
-        status == ServiceStatus::NotInstalled ? StartType::undetermined : query_start_type();
     const std::string server = register_address(settings.bind);
     const bool on_page = state.current_page == page::overview;
 

@@ -32,8 +32,14 @@ void start_system_checks(HWND window) {
     SetupUiState& state = setup_state(window);
     state.firewall_open.reset();
     state.rotation_task_present.reset();
-    const LPARAM generation = ++state.checks_generation;
+    ++state.checks_generation;
     repaint_control(window, id::firewall_line);
+    SetTimer(window, checks_timer, 0, nullptr);
+}
+
+void run_system_checks(HWND window) {
+    KillTimer(window, checks_timer);
+    const LPARAM generation = setup_state(window).checks_generation;
     ++checks_running;
     try {
         // A window closed meanwhile no longer takes the message; the answer is simply lost.

@@ -10,9 +10,15 @@
 inline constexpr UINT MSG_CHECKS_DONE = WM_APP + 17;
 inline constexpr WPARAM check_firewall_open = 1;
 inline constexpr WPARAM check_rotation_task = 2;
+// Timer 2 starts the tools: a timer message comes only once everything waiting, the window's
+// painting included, is done.
+inline constexpr UINT_PTR checks_timer = 2;
 
-// Forgets the last answers and starts the checks on a thread of their own.
+// Forgets the last answers and has the checks run on a thread of their own once the window has
+// painted: starting a program keeps Wine's server busy, and the first paint would wait for it.
 void start_system_checks(HWND window);
+// Timer 2: the thread starts.
+void run_system_checks(HWND window);
 // MSG_CHECKS_DONE: the answers of the latest load go into the pages; older ones are dropped.
 void take_system_checks(HWND window, WPARAM answers, LPARAM generation);
 // Returns once no check runs any more, which the tools' own time limits bound. A process must

@@ -77,6 +77,7 @@ void on_command(HWND window, WPARAM wparam) {
 
 void on_timer(HWND window, WPARAM timer) {
     if (timer == refresh_timer) refresh_overview(window);
+    if (timer == checks_timer) run_system_checks(window);
 }
 
 void on_mouse_move(HWND window, LPARAM lparam) {
