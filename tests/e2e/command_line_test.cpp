@@ -145,9 +145,8 @@ TEST(Elevation, RelaunchedChildWorksInTheCallersFolder) {
     EXPECT_EQ(after_timestamp(log[0]), "--apply failed: Port must be 1024 - 65535");
 }
 
-// The caller sees the elevated child's exit code unchanged, whatever it is: 0 from a stop of a
-// service that is not there (relaunched without the caller's folder once the shell refused it),
-// and 7 from the elevated Setup window's process ended from outside.
+// The child's exit code passes on unchanged: 0 from a stop of no service (relaunched without the
+// caller's folder once the shell refused it), 7 from the Setup window's process ended from outside.
 TEST(Elevation, RelaunchPassesTheChildsExitCodeOnUnchanged) {
     TestFolder folder;
     const std::map<std::string, std::string> environment{{"ProgramData", folder.program_data()},

@@ -272,10 +272,6 @@ void force_tool_exit(const std::string& tool, int code, const std::string& verb)
     write_file(bench_root() + "\\force\\" + name + ".exit", std::to_string(code));
 }
 
-void force_tool_delay(const std::string& tool, const std::string& verb, int seconds) {
-    write_file(bench_root() + "\\force\\" + tool + "." + verb + ".delay", std::to_string(seconds));
-}
-
 std::vector<DWORD> screen_pixels(const RECT& area) {
     int width = area.right - area.left, height = area.bottom - area.top;
     std::vector<DWORD> pixels(static_cast<size_t>(std::max(0, width * height)));

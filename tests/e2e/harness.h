@@ -83,8 +83,6 @@ std::vector<std::string> lines_of(const std::string& text);
 std::vector<std::vector<std::string>> tool_calls(const std::string& tool);
 void clear_tool_state();
 void force_tool_exit(const std::string& tool, int code, const std::string& verb = "");
-// The tool waits this long before it acts on the verb, as a hung tool would.
-void force_tool_delay(const std::string& tool, const std::string& verb, int seconds);
 
 // The bench's MySQL 5.7 server (bench/mysql): it runs on the Linux side behind the host agent;
 // the stand-ins mysqld.exe, mysql.exe and mysqldump.exe in MySQL\bin are what the program sees.

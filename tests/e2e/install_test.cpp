@@ -115,8 +115,7 @@ TEST(Install, ReinstallKeepsDataRootPasswordAndDisplayName) {
     ASSERT_EQ(made.exit_code, 0) << made.error;
     set_display_name_and_path("Renamed by the administrator", "C:\\old\\mysqld.exe");
 
-    // A rotation task the Task Scheduler refuses does not undo a working server: the install
-    // succeeds and tells why the task is missing, in its message and in tray.log.
+    // A refused rotation task does not undo a working server; the install tells why it is missing.
     force_tool_exit("schtasks", 1, "create");
     Running again({{"--install"}, {{"ProgramData", server.folder().program_data()}}});
     auto told = take_message_box(again.process_id(), std::chrono::seconds(150));

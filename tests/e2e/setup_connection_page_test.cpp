@@ -50,7 +50,7 @@ class ConnectionPage : public ::testing::Test {
 
 TEST_F(ConnectionPage, AGeneratedPasswordIsWhatTheRegistersLogInWithAfterSave) {
     const ConnectionSettings before = server_.settings();
-    force_tool_delay("netsh", "show", 3);
+    e2e::write_file("C:\\kelta-bench\\force\\netsh.show.delay", "3");
     SetupWindow w(server_.folder(), {"connection"});
     ASSERT_TRUE(w.handle());
     // The rule's state arrives after the window shows, and is no edit of the operator's.

@@ -69,7 +69,7 @@ class SetupWindowTest : public ::testing::Test {
 
 TEST_F(SetupWindowTest, NotInstalledShowsOnlyTheGreenInstallButton) {
     // A netsh that hangs holds up neither the window nor its first paint.
-    force_tool_delay("netsh", "show", 4);
+    write_file("C:\\kelta-bench\\force\\netsh.show.delay", "4");
     SetupWindow w(folder_);
     ASSERT_TRUE(w.handle());
     EXPECT_EQ(w.text(246), "Windows Firewall: checking\u2026");

@@ -1,9 +1,8 @@
 // KeltaMySQL.exe as a process that is not elevated would run it. The first process started
 // without KELTA_TEST_ELEVATED reports itself not elevated; it sets the variable, so the copy it
-// relaunches through the shell reports itself elevated. The shell's start fails as it does for
-// a declined elevation prompt with KELTA_TEST_DECLINE, and as it does for a working folder the
-// elevated process may not use with KELTA_TEST_REFUSED_FOLDER (Wine's shell takes any folder);
-// with KELTA_TEST_MISSING_PROGRAM the relaunch starts a program that is not there.
+// relaunches reports itself elevated. The relaunch fails as for a declined prompt with
+// KELTA_TEST_DECLINE, for a refused working folder (Wine's shell takes any) with
+// KELTA_TEST_REFUSED_FOLDER, and starts a missing program with KELTA_TEST_MISSING_PROGRAM.
 #include "app/elevation.h"
 #include "app/modes.h"
 #include "base/cmdline.h"
