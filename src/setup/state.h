@@ -57,7 +57,7 @@ struct SetupUiState {
     std::optional<bool> firewall_open;
     std::optional<bool> rotation_task_present;
     std::uint32_t checks_generation = 0;
-    bool job_saves_settings = false; // the running job is the Connection page's Save
+    bool job_saves_settings = false;    // the running job is the Connection page's Save
     bool password_visible = false;      // passwords shown in plain text
     std::vector<ControlEntry> controls; // in creation order
     std::vector<std::string> server_ip_values;

@@ -49,4 +49,6 @@ bool rotation_task_present() {
     return schtasks({"/Query", "/TN", std::string(rotation_task_name)}).has_value();
 }
 
-void remove_rotation_task() { (void)schtasks({"/Delete", "/TN", std::string(rotation_task_name), "/F"}); }
+void remove_rotation_task() {
+    (void)schtasks({"/Delete", "/TN", std::string(rotation_task_name), "/F"});
+}

@@ -104,7 +104,8 @@ Result<void> install_steps(const std::optional<std::string>& settings_file,
 
 } // namespace
 
-Result<Installed> install(const std::optional<std::string>& settings_file, FirewallChoice firewall) {
+Result<Installed> install(const std::optional<std::string>& settings_file,
+                          FirewallChoice firewall) {
     Installed installed;
     if (auto done = install_steps(settings_file, firewall, installed.warning); !done)
         return fail(done.error());

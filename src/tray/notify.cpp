@@ -96,8 +96,8 @@ void show_queued_balloons(HWND window) {
     for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
         if (show_balloon(window, entry->text, entry->is_error)) continue;
         // Not shown: kept, in order, for the next tick, rather than lost.
-        return_tray_notifications({std::make_move_iterator(entry),
-                                   std::make_move_iterator(entries.end())});
+        return_tray_notifications(
+            {std::make_move_iterator(entry), std::make_move_iterator(entries.end())});
         return;
     }
 }

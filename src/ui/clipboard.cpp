@@ -7,7 +7,9 @@
 
 namespace {
 
-std::string call_failed(std::string_view call) { return std::string(call) + ": " + last_error_text(); }
+std::string call_failed(std::string_view call) {
+    return std::string(call) + ": " + last_error_text();
+}
 
 // Open from OpenClipboard until the end of the scope.
 struct OpenClipboardScope {
@@ -37,7 +39,8 @@ Result<void> copy_to_clipboard(HWND owner, std::string_view text) {
     if (!OpenClipboard(owner)) return fail(call_failed("OpenClipboard"));
     OpenClipboardScope open;
     if (!EmptyClipboard()) return fail(call_failed("EmptyClipboard"));
-    if (!SetClipboardData(CF_UNICODETEXT, block.memory)) return fail(call_failed("SetClipboardData"));
+    if (!SetClipboardData(CF_UNICODETEXT, block.memory))
+        return fail(call_failed("SetClipboardData"));
     block.memory = nullptr;
     return {};
 }

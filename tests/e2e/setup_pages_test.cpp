@@ -46,7 +46,6 @@ class SetupPages : public InProcessSetup {
             if (box) box->answer(answer);
             return box ? box->text : std::string("(no question)");
         });
-        // Save waits for the firewall rule's state, which each load asks again.
         EXPECT_TRUE(settles_to([&] { return enabled(id::save_button); }));
         click(id::save_button);
         return question.get();

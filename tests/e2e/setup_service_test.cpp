@@ -268,9 +268,8 @@ TEST_F(SetupService, OpenPortWhenTheFirewallRuleIsMissing) {
     w.click(247);
     ASSERT_TRUE(
         eventually([&] { return w.text(291) == "Port opened in Windows Firewall"; }, job_limit));
-    EXPECT_TRUE(eventually([&] {
-        return w.text(246) == "Windows Firewall: open for other computers, port " + port;
-    }));
+    const std::string open = "Windows Firewall: open for other computers, port " + port;
+    EXPECT_TRUE(eventually([&] { return w.text(246) == open; })) << w.text(246);
     EXPECT_FALSE(w.visible(247));
     EXPECT_TRUE(eventually([&] { return w.count_pixels(w.control_rect(246), greenish) > 20; }));
     bool added = false;

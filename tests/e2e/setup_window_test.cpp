@@ -85,10 +85,9 @@ TEST_F(SetupWindowTest, NotInstalledShowsOnlyTheGreenInstallButton) {
         EXPECT_FALSE(w.visible(hidden)) << hidden;
     ASSERT_TRUE(w.visible(239));
     EXPECT_EQ(w.text(239), "Install service");
-    EXPECT_TRUE(eventually([&] {
-        return w.text(246) ==
-               "Windows Firewall: port 3307 is CLOSED - other registers cannot connect";
-    }));
+    const std::string closed =
+        "Windows Firewall: port 3307 is CLOSED - other registers cannot connect";
+    EXPECT_TRUE(eventually([&] { return w.text(246) == closed; })) << w.text(246);
     EXPECT_EQ(w.text(240), register_address("0.0.0.0"));
     EXPECT_EQ(w.text(241), "3307");
     EXPECT_EQ(w.text(242), "kelta_retail");
