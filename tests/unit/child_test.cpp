@@ -8,8 +8,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
 std::string self() { return *executable_path(); }
 
 TEST(RunHidden, ExitCodesBecomeTexts) {
@@ -24,10 +22,11 @@ TEST(RunHidden, ExitCodesBecomeTexts) {
 
 // A hung child is ended at its limit and named, also one that never reads the input it is given.
 TEST(RunHidden, AChildPastItsLimitIsEndedAndNamed) {
-    auto hung = run_hidden(self(), {"--child", "sleep", "600000"}, 1s);
+    const std::chrono::seconds limit(1);
+    auto hung = run_hidden(self(), {"--child", "sleep", "600000"}, limit);
     EXPECT_EQ(error_text(hung), "kelta_unit did not finish within 1 s");
     ChildProcess deaf{self(), {"--child", "sleep", "600000"}, {}};
-    auto fed = run_captured(deaf, {.text = std::string(4 << 20, 'q')}, false, 1s);
+    auto fed = run_captured(deaf, {.text = std::string(4 << 20, 'q')}, false, limit);
     EXPECT_EQ(error_text(fed), "kelta_unit did not finish within 1 s");
 }
 
