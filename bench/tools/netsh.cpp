@@ -24,6 +24,7 @@ int wmain(int argc, wchar_t** argv) {
     ensure_folders();
     log_call(L"netsh", argc, argv);
     std::wstring verb = argc > 3 ? argv[3] : L"";
+    delay_if_asked(L"netsh", verb);
     if (auto code = forced_exit(L"netsh", verb)) return *code;
     if (argc < 6 || !iequals(argv[1], L"advfirewall") || !iequals(argv[2], L"firewall") ||
         !iequals(argv[4], L"rule")) {

@@ -26,6 +26,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring verb = argc > 1 ? argv[1] : L"";
     if (!verb.empty() && verb[0] == L'/') verb.erase(0, 1);
     for (auto& c : verb) c = towlower(c);
+    delay_if_asked(L"schtasks", verb);
     if (auto code = forced_exit(L"schtasks", verb)) return *code;
 
     std::string name = utf8(value_after(argc, argv, L"/TN"));

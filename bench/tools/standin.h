@@ -9,6 +9,7 @@
 //   force\<tool>.exit        when present, every call exits with the number in it
 //   force\<tool>.<verb>.exit the same for one verb only (netsh: add/delete/show,
 //                            schtasks: create/delete/query)
+//   force\<tool>.<verb>.delay seconds the tool waits before it acts: a tool that hangs
 //   control\<program>.<name> a setting a test gives a MySQL stand-in (bench/README.md)
 #include <windows.h>
 
@@ -94,6 +95,12 @@ inline std::string control_value(const std::wstring& name) {
 inline bool control_on(const std::wstring& name) {
     std::string value = control_value(name);
     return !value.empty() && value != "0";
+}
+
+// A tool that hangs: sleeps for the seconds in force\<tool>.<verb>.delay, when a test set it.
+inline void delay_if_asked(const wchar_t* tool, const std::wstring& verb) {
+    std::string seconds = read_all(root() + L"\\force\\" + tool + L"." + verb + L".delay");
+    if (!seconds.empty()) Sleep(static_cast<DWORD>(std::atoi(seconds.c_str())) * 1000);
 }
 
 using Record = std::vector<std::string>;

@@ -9,6 +9,10 @@ void log_mode_failure(std::string_view mode, std::string_view text, bool elevate
     append_tray_log(std::string(mode) + " failed: " + std::string(text), elevated);
 }
 
+void log_mode_warning(std::string_view mode, std::string_view text) {
+    append_tray_log(std::string(mode) + ": " + std::string(text), is_elevated());
+}
+
 void log_mode_note(std::string_view mode, std::string_view text) {
     append_tray_log(std::string(mode) + " " + std::string(text), is_elevated());
 }

@@ -10,14 +10,36 @@
 namespace {
 
 // Empty when it cannot be read (or changed length between the two calls).
-std::wstring current_folder() {
+std::string current_folder() {
     std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
     const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
     folder.resize(length < folder.size() ? length : 0);
-    return folder;
+    return narrow(folder);
+}
+
+std::string relaunch_failure_text(DWORD error) {
+    if (error == ERROR_CANCELLED) return "administrator permission was not granted";
+    return system_error_text(error);
 }
 
 } // namespace
+
+ShellStart shell_start(const std::wstring& file, const std::wstring& parameters,
+                       const std::wstring& folder) {
+    SHELLEXECUTEINFOW info{
+        .cbSize = sizeof info,
+        // Without FLAG_NO_UI the shell adds its own error box to ours when the start fails.
+        .fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI,
+        .hwnd = nullptr,
+        .lpVerb = is_elevated() ? L"open" : L"runas",
+        .lpFile = file.c_str(),
+        .lpParameters = parameters.c_str(),
+        .lpDirectory = folder.empty() ? nullptr : folder.c_str(),
+        .nShow = SW_SHOWNORMAL,
+    };
+    if (!ShellExecuteExW(&info)) return {nullptr, GetLastError()};
+    return {info.hProcess, ERROR_SUCCESS};
+}
 
 bool is_elevated() {
     UniqueHandle token;
@@ -32,30 +54,26 @@ bool is_elevated() {
 Result<unsigned long> run_elevated(const std::string& parameters, bool wait) {
     auto exe = executable_path();
     if (!exe) return fail(exe.error());
-    return run_elevated_program(*exe, parameters, wait);
+    // An elevated start begins in the system folder, not in ours: relative file names the
+    // operator typed (--backup shop.sql) must mean the same to the child.
+    return run_elevated_program(*exe, parameters, wait, current_folder());
 }
 
 Result<unsigned long> run_elevated_program(const std::string& program,
-                                           const std::string& parameters, bool wait) {
-    std::wstring file = widen(program);
-    std::wstring params = widen(parameters);
-    // An elevated start begins in the system folder, not in ours: relative file names the
-    // operator typed (--backup shop.sql) must mean the same to the child.
-    const std::wstring folder = current_folder();
-    SHELLEXECUTEINFOW info{
-        .cbSize = sizeof info,
-        // Without FLAG_NO_UI the shell adds its own error box to ours when the start fails.
-        .fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI,
-        .hwnd = nullptr,
-        .lpVerb = is_elevated() ? L"open" : L"runas",
-        .lpFile = file.c_str(),
-        .lpParameters = params.c_str(),
-        .lpDirectory = folder.empty() ? nullptr : folder.c_str(),
-        .nShow = SW_SHOWNORMAL,
-    };
-    if (!ShellExecuteExW(&info) || !info.hProcess)
-        return fail("administrator permission was not granted");
-    UniqueHandle process(info.hProcess);
+                                           const std::string& parameters, bool wait,
+                                           const std::string& folder, ShellStarter start) {
+    const std::wstring file = widen(program);
+    const std::wstring params = widen(parameters);
+    ShellStart started = start(file, params, widen(folder));
+    // The elevated process may be refused a folder the caller can use (a drive mapped only for
+    // the caller, a folder of the caller's own): the work is still better done than refused.
+    if (!started.process && started.error != ERROR_CANCELLED && !folder.empty())
+        started = start(file, params, L"");
+    if (!started.process) {
+        if (started.error == ERROR_SUCCESS) return fail("the shell started no process");
+        return fail(relaunch_failure_text(started.error));
+    }
+    UniqueHandle process(started.process);
     DWORD code = 0;
     if (wait) {
         WaitForSingleObject(process.get(), INFINITE);
@@ -63,3 +81,5 @@ Result<unsigned long> run_elevated_program(const std::string& program,
     }
     return code;
 }
+
+ElevationHooks real_elevation() { return {is_elevated, run_elevated}; }

@@ -1,8 +1,10 @@
 #include "app/jobs.h"
 
+#include "app/activity_log.h"
 #include "app/elevation.h"
 #include "app/mode_texts.h"
 #include "app/operation_lock.h"
+#include "base/handles.h"
 #include "base/registry.h"
 #include "base/text.h"
 #include "i18n/tr.h"
@@ -45,6 +47,14 @@ JobResult outcome(const Result<void>& result, std::string_view success) {
     return {false, std::string(success)};
 }
 
+// An install that could not register the rotation task still succeeded; the warning goes into
+// tray.log as the command line's would, and to the operator.
+std::string install_warning(const Installed& installed) {
+    if (installed.warning.empty()) return {};
+    log_mode_warning("--install", installed.warning);
+    return rotation_task_warning_text(installed.warning);
+}
+
 struct Performer {
     JobResult operator()(const job::Start&) const {
         return outcome(start_service(), tr("MySQL started", "MySQL 已启动"));
@@ -56,8 +66,10 @@ struct Performer {
         return outcome(restart_service(), tr("MySQL restarted", "MySQL 已重新启动"));
     }
     JobResult operator()(const job::Install&) const {
-        return outcome(install(std::nullopt, FirewallChoice::keep),
-                       tr("MySQL service installed", "MySQL 服务已安装"));
+        auto installed = install(std::nullopt, FirewallChoice::keep);
+        if (!installed) return {true, installed.error()};
+        return {false, std::string(tr("MySQL service installed", "MySQL 服务已安装")),
+                install_warning(*installed)};
     }
     JobResult operator()(const job::Uninstall&) const {
         return outcome(uninstall(), tr("MySQL service uninstalled (data kept)",
@@ -132,6 +144,14 @@ std::vector<TrayNotification> take_tray_notifications() {
     return std::exchange(tray_notification_queue.entries, {});
 }
 
+void return_tray_notifications(std::vector<TrayNotification> notifications) {
+    std::lock_guard guard(tray_notification_queue.lock);
+    auto& entries = tray_notification_queue.entries;
+    entries.insert(entries.begin(), std::make_move_iterator(notifications.begin()),
+                   std::make_move_iterator(notifications.end()));
+}
+
+
 // The mode that does what the job does, for the jobs that must wait their turn behind any other
 // operation on the machine; nothing for the firewall port and the start type.
 struct LockedAs {
@@ -179,36 +199,40 @@ void record_last_backup(const std::string& path) {
     if (key) (void)write_string(key.get(), "LastBackup", last_backup_text(now, path));
 }
 
-void start_open_setup_job() {
+void start_open_setup_job(const ElevationHooks& elevation) {
     try {
-        std::thread([] { (void)run_elevated("--setup", false); }).detach();
+        std::thread([elevation] { (void)elevation.run_elevated("--setup", false); }).detach();
     } catch (const std::exception&) {
         // Opening the Setup window is best effort; the operator can double-click again.
     }
 }
 
-bool start_tray_install_job(HWND tray) {
+bool start_tray_install_job(HWND tray, const ElevationHooks& elevation) {
     if (install_busy.exchange(1) != 0) return false;
-    auto work = [tray] {
-        Result<void> result;
+    auto work = [tray, elevation] {
+        UniqueHandle running(CreateMutexW(nullptr, TRUE, tray_install_mutex_name));
+        std::optional<TrayNotification> notification;
         try {
-            if (is_elevated()) {
-                if (auto lock = take_operation_lock("--install"))
-                    result = install(std::nullopt, FirewallChoice::keep);
-                else
-                    result = fail(lock.error());
-            } else if (auto child = run_elevated("--install", true); !child) {
+            if (elevation.is_elevated()) {
+                auto lock = take_operation_lock("--install");
+                auto installed = lock ? install(std::nullopt, FirewallChoice::keep)
+                                      : Result<Installed>(std::unexpected(lock.error()));
+                if (!installed)
+                    notification = TrayNotification{installed.error(), true};
+                else if (std::string warning = install_warning(*installed); !warning.empty())
+                    notification = TrayNotification{std::move(warning), false};
+            } else if (auto child = elevation.run_elevated("--install", true); !child) {
                 // The elevated child reports its own failures; only a refused start is ours.
-                result = fail(child.error());
+                notification = TrayNotification{child.error(), true};
             }
         } catch (const std::exception& e) {
-            result = fail(std::string("internal error: ") + e.what());
+            notification = TrayNotification{std::string("internal error: ") + e.what(), true};
         }
         // Queued before the flag clears: an exiting tray waits only for the flag, and the
         // queue must still exist when this thread touches it.
-        if (!result) queue_tray_notification({result.error(), true});
+        if (notification) queue_tray_notification(*notification);
         install_busy.exchange(0);
-        if (!result) PostMessageW(tray, MSG_TRAY_NOTIFY, 0, 0);
+        if (notification) PostMessageW(tray, MSG_TRAY_NOTIFY, 0, 0);
         PostMessageW(tray, MSG_TRAY_REFRESH, 0, 0);
     };
     try {

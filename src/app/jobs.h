@@ -1,6 +1,7 @@
 #pragma once
 // Long operations never run on a window thread: a job runs on a thread of its own, leaves its
 // result in a guarded slot or queue, and posts a completion message to its window.
+#include "app/elevation.h"
 #include "config/settings.h"
 
 #include <windows.h>
@@ -19,6 +20,7 @@ inline constexpr UINT MSG_TRAY_NOTIFY = WM_APP + 3;  // tray: TrayNotificationQu
 struct JobResult {
     bool is_error = false;
     std::string text;
+    std::string warning; // of a success that left one step undone; shown in a box of its own
 };
 
 // The last finished Setup-window job's result (JobResultSlot), until the window takes it.
@@ -33,9 +35,14 @@ struct TrayNotification {
 // Balloons for the tray (TrayNotificationQueue), in the order they were queued.
 void queue_tray_notification(TrayNotification notification);
 std::vector<TrayNotification> take_tray_notifications();
+// Puts taken notifications that could not be shown back at the head of the queue, in order.
+void return_tray_notifications(std::vector<TrayNotification> notifications);
 
 // Set while the tray's install job runs.
 extern std::atomic<std::uint8_t> install_busy;
+// Held by the tray's install job while it runs: --quit, in another process, learns from it that
+// a tray whose window has gone lives on for the install.
+inline constexpr wchar_t tray_install_mutex_name[] = L"KELTA.MySqlTray.Install";
 
 namespace job {
 struct Start {};
@@ -69,7 +76,8 @@ void record_last_backup(const std::string& path);
 std::string last_backup_text(const SYSTEMTIME& time, const std::string& path);
 
 // Tray: opens the Setup window elevated, without waiting; failures are dropped.
-void start_open_setup_job();
+void start_open_setup_job(const ElevationHooks& elevation);
 // Tray: install (in this process when elevated, else through an elevated child); a failure
-// becomes an error balloon. Ignored (false) while an install job of this tray runs.
-bool start_tray_install_job(HWND tray);
+// becomes an error balloon, the warning of an install in this process an information balloon.
+// Ignored (false) while an install job of this tray runs.
+bool start_tray_install_job(HWND tray, const ElevationHooks& elevation);

@@ -38,3 +38,15 @@ std::string restore_failed_text(const RestoreFailure& failure) {
     }
     return failure.reason;
 }
+
+std::string rotation_task_warning_text(std::string_view warning) {
+    std::string text(tr("The nightly log rotation could not be set up; the error log is rotated "
+                        "only when MySQL starts.",
+                        "无法设置每晚的日志分隔，错误日志只在 MySQL 启动时分隔。"));
+    return text.append("\n").append(warning);
+}
+
+std::string install_done_text(std::string_view warning) {
+    std::string text(tr("MySQL service installed", "MySQL 服务已安装"));
+    return text.append("\n").append(rotation_task_warning_text(warning));
+}

@@ -1,6 +1,6 @@
 #pragma once
-// The texts that --backup and --restore (and the Setup window's jobs) show, in the current
-// language.
+// The texts that --backup, --restore and --install (and the Setup window's jobs) show, in the
+// current language.
 #include "svc/restore.h"
 
 #include <string>
@@ -15,3 +15,9 @@ std::string restore_done_text(std::string_view safety_copy);
 // What failed and what became of the database: refused before anything changed, put back from
 // the safety dump, or (when that failed too) the safety dump to restore by hand.
 std::string restore_failed_text(const RestoreFailure& failure);
+
+// What an install that could not register the rotation task tells: that the error log is then
+// rotated only when MySQL starts, a line break and the warning ("Log rotation task: <reason>").
+std::string rotation_task_warning_text(std::string_view warning);
+// "MySQL service installed", a line break and the rotation-task warning.
+std::string install_done_text(std::string_view warning);

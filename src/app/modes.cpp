@@ -47,6 +47,16 @@ ModeResult run_apply(const Arguments& arguments) {
     return silent(apply(*settings));
 }
 
+// The server works even when the rotation task could not be registered: the install succeeds,
+// and the reason is written down where an installer's log is read.
+ModeResult run_install(const std::string& mode, const Arguments& arguments) {
+    auto installed = install(option_value(arguments, "--config"), firewall_choice(arguments));
+    if (!installed) return fail(installed.error());
+    if (installed->warning.empty()) return std::string();
+    log_mode_warning(mode, installed->warning);
+    return install_done_text(installed->warning);
+}
+
 ModeResult run_backup(const Arguments& arguments) {
     auto file = file_argument(arguments, "--backup");
     if (!file) return fail("missing file name");
@@ -76,8 +86,7 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--start") return silent(start_service());
     if (mode == "--restart") return silent(restart_service());
     if (mode == "--uninstall") return silent(uninstall());
-    if (mode == "--install")
-        return silent(install(option_value(arguments, "--config"), firewall_choice(arguments)));
+    if (mode == "--install") return run_install(mode, arguments);
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
     if (mode == "--restore") return run_restore(arguments);
@@ -85,10 +94,7 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--rotate-logs") return silent(rotate_logs(rotate_limit(arguments)));
     if (mode == "--lang") return run_lang(arguments);
     if (mode == "--autostart") return run_autostart(arguments);
-    if (mode == "--quit") {
-        quit_running_tray();
-        return std::string();
-    }
+    if (mode == "--quit") return silent(quit_running_tray());
     if (mode == "--setup") {
         run_setup_program(setup_page(arguments));
         return std::string();
@@ -120,8 +126,6 @@ ModeResult run_mode(const std::string& mode, const Arguments& arguments) {
 
 } // namespace
 
-ElevationHooks real_elevation() { return {is_elevated, run_elevated}; }
-
 void show_message(const std::string& text, bool is_error) {
     MessageBoxW(nullptr, widen(text).c_str(), L"KELTA Retail MySQL",
                 MB_OK | MB_SETFOREGROUND | (is_error ? MB_ICONERROR : MB_ICONINFORMATION));
@@ -131,7 +135,7 @@ int run_command_line(const Arguments& arguments, const ElevationHooks& elevation
     const bool quiet = is_quiet(arguments);
     auto mode = find_mode(arguments);
     if (!mode) {
-        run_tray_program();
+        run_tray_program(elevation);
         return 0;
     }
     // Asked by installers and monitoring: no elevation, nothing logged, nothing shown, and an

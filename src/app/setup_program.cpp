@@ -6,6 +6,7 @@
 #include "setup/frame.h"
 #include "setup/geometry.h"
 #include "setup/pages.h"
+#include "setup/system_checks.h"
 #include "setup/window.h"
 #include "tray/theme.h"
 
@@ -107,4 +108,5 @@ void run_setup_program(std::uint8_t initial_page) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    wait_for_system_checks();
 }

@@ -7,6 +7,7 @@
 #include "config/addresses.h"
 #include "config/settings.h"
 #include "setup/frame.h"
+#include "svc/firewall.h"
 #include "svc/firewall_state.h"
 #include "svc/last_backup.h"
 #include "svc/myini.h"

@@ -2,6 +2,7 @@
 
 #include "app/jobs.h"
 #include "base/handles.h"
+#include "svc/install.h"
 #include "svc/myini.h"
 #include "svc/status.h"
 #include "tray/icons.h"
@@ -12,13 +13,17 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <string>
+
 namespace {
 
 constexpr wchar_t tray_mutex_name[] = L"KELTA.MySqlTray.SingleInstance";
 constexpr int quit_polls = 30;
 constexpr DWORD quit_poll_ms = 100;
-constexpr DWORD quit_settle_ms = 300;
 constexpr DWORD install_poll_ms = 100;
+// How long a tray whose window has gone may take to end when no install keeps it.
+constexpr std::chrono::seconds tray_exit_limit{5};
 
 // The mutex lives in the session's own namespace, so each logged-on user has one tray. A failed
 // CreateMutexW counts as no other instance: better two icons than none.
@@ -45,9 +50,34 @@ HWND create_tray_window(HINSTANCE instance, TrayState& state) {
                            instance, &state);
 }
 
+// A named object of this session exists while a process holds it. One created by an elevated
+// process may refuse us access, and exists all the same.
+bool named_mutex_exists(const wchar_t* name) {
+    UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, name));
+    return mutex || GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+// The tray's mutex goes with its process, which after the window may still finish an install:
+// while the install runs, within its own limits, the wait goes on.
+Result<void> wait_for_tray_exit() {
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    auto deadline = start + tray_exit_limit;
+    while (named_mutex_exists(tray_mutex_name)) {
+        const auto now = steady_clock::now();
+        if (named_mutex_exists(tray_install_mutex_name) && now - start < install_time_limit())
+            deadline = now + tray_exit_limit;
+        if (now >= deadline)
+            return fail("the tray program is still running after " +
+                        std::to_string(duration_cast<seconds>(now - start).count()) + " s");
+        Sleep(quit_poll_ms);
+    }
+    return {};
+}
+
 } // namespace
 
-void run_tray_program() {
+void run_tray_program(const ElevationHooks& elevation) {
     UniqueHandle mutex; // held while the tray runs; the process ends right after
     if (another_tray_runs(mutex)) return;
 
@@ -58,7 +88,8 @@ void run_tray_program() {
                     .port = configured_port(),
                     .state = service_status(),
                     .icon_added = false,
-                    .first_add_done = false};
+                    .first_add_done = false,
+                    .elevation = elevation};
 
     const HWND window = create_tray_window(instance, state);
     if (!window) return;
@@ -79,11 +110,13 @@ void run_tray_program() {
         Sleep(install_poll_ms);
 }
 
-void quit_running_tray() {
-    HWND tray = FindWindowW(tray_window_class, nullptr);
-    if (!tray) return;
-    PostMessageW(tray, WM_CLOSE, 0, 0);
-    for (int i = 0; i < quit_polls && FindWindowW(tray_window_class, nullptr); ++i)
-        Sleep(quit_poll_ms);
-    Sleep(quit_settle_ms);
+Result<void> quit_running_tray() {
+    if (HWND tray = FindWindowW(tray_window_class, nullptr)) {
+        PostMessageW(tray, WM_CLOSE, 0, 0);
+        for (int i = 0; i < quit_polls && FindWindowW(tray_window_class, nullptr); ++i)
+            Sleep(quit_poll_ms);
+    }
+    // An uninstaller replaces the program's files once this returns: the window going is not
+    // enough, the process must be gone too.
+    return wait_for_tray_exit();
 }

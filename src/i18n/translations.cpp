@@ -8,7 +8,7 @@ namespace {
 // Line breaks are single LF characters. A few keys are the tail or the head of a sentence that
 // the caller assembles around a number, so their translations keep the leading blank or the
 // punctuation that joins the pieces.
-constexpr std::array<TranslationRow, 140> rows{{
+constexpr std::array<TranslationRow, 143> rows{{
     {" is CLOSED - other registers cannot connect",
      " FERMÉ - les autres caisses ne peuvent pas se connecter",
      " CERRADO - las demás cajas no pueden conectarse"},
@@ -120,6 +120,8 @@ constexpr std::array<TranslationRow, 140> rows{{
      "Servicio MySQL desinstalado (datos conservados)"},
     {"MySQL started", "MySQL démarré", "MySQL iniciado"},
     {"MySQL stopped", "MySQL arrêté", "MySQL detenido"},
+    {"Nightly log rotation task missing", "Tâche nocturne de rotation des journaux absente",
+     "Falta la tarea nocturna de rotación de registros"},
     {"No backup yet", "Aucune sauvegarde pour l'instant", "Aún no hay copias de seguridad"},
     {"Open data folder", "Ouvrir le dossier des données", "Abrir carpeta de datos"},
     {"Open error log", "Voir le journal d'erreurs", "Abrir registro de errores"},
@@ -222,6 +224,12 @@ constexpr std::array<TranslationRow, 140> rows{{
     {"The disk is full (%1 free on %2).",
      "Le disque est plein (%1 libres sur %2).",
      "El disco está lleno (%1 libres en %2)."},
+    {"The nightly log rotation could not be set up; the error log is rotated only when MySQL "
+     "starts.",
+     "La rotation nocturne des journaux n'a pas pu être mise en place ; le journal d'erreurs n'est "
+     "renouvelé qu'au démarrage de MySQL.",
+     "No se pudo programar la rotación nocturna de los registros; el registro de errores solo se "
+     "renueva al iniciar MySQL."},
     {"The test login failed: %1",
      "La connexion de test a échoué : %1",
      "El inicio de sesión de prueba falló: %1"},
@@ -261,6 +269,8 @@ constexpr std::array<TranslationRow, 140> rows{{
     {"Version", "Version", "Versión"},
     {"Windows Firewall will block port", "Le Pare-feu Windows bloquera le port",
      "El Firewall de Windows bloqueará el puerto"},
+    {"Windows Firewall: checking\u2026", "Pare-feu Windows : vérification\u2026",
+     "Firewall de Windows: comprobando\u2026"},
     {"Windows Firewall: open for other computers, port",
      "Pare-feu Windows : ouvert aux autres postes, port",
      "Firewall de Windows: abierto a otros equipos, puerto"},

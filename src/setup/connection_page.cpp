@@ -15,6 +15,7 @@
 #include "setup/state.h"
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -73,6 +74,16 @@ void set_check(HWND window, int control_id, bool checked) {
 void generate_password(HWND window) {
     set_text(window, id::password_edit, random_password(generated_password_length));
     if (!setup_state(window).password_visible) toggle_password(window);
+}
+
+// Save and Undo are offered only with unsaved changes and no job running; Save also waits until
+// the firewall rule's state is known: before that it would take the box's stand-in value for the
+// operator's choice, and close the port.
+void offer_save(HWND window) {
+    const SetupUiState& state = setup_state(window);
+    const bool offered = connection_dirty(window) && !state.busy;
+    enable_control(window, id::save_button, offered && state.firewall_open.has_value());
+    enable_control(window, id::undo_button, offered);
 }
 
 void refuse(HWND window, std::string_view message) {
@@ -195,10 +206,18 @@ bool connection_dirty(HWND window) {
 }
 
 void update_save_buttons(HWND window) {
-    const bool offered = connection_dirty(window) && !setup_state(window).busy;
-    enable_control(window, id::save_button, offered);
-    enable_control(window, id::undo_button, offered);
+    offer_save(window);
     set_text(window, id::validation_message, "");
+}
+
+void take_firewall_state(HWND window, bool open) {
+    SetupUiState& state = setup_state(window);
+    if (!state.saved_settings) return;
+    const bool before = std::exchange(state.saved_settings->firewall, open);
+    if (IsDlgButtonChecked(window, id::firewall_box) == (before ? BST_CHECKED : BST_UNCHECKED))
+        set_check(window, id::firewall_box, open);
+    // The validation message stays: it speaks of what the operator typed.
+    offer_save(window);
 }
 
 std::optional<ConnectionSettings> unsaved_connection_edits(HWND window) {

@@ -20,9 +20,14 @@ ConnectionSettings read_connection_page(HWND window);
 // The entered values differ from the loaded settings. A comparison, not a flag: typing a value
 // back to its stored text makes the page clean again.
 bool connection_dirty(HWND window);
-// Save and Undo are enabled only with unsaved changes and no job running; the validation
-// message goes.
+// Save and Undo are enabled only with unsaved changes and no job running, Save only once the
+// firewall rule's state is known; the validation message goes.
 void update_save_buttons(HWND window);
+
+// The firewall rule's state, found after the page was loaded, becomes the stored value the page
+// compares with; the box follows it unless the operator has changed the box meanwhile, so the
+// late answer never makes the page look edited.
+void take_firewall_state(HWND window, bool open);
 
 // The values entered, when they differ from the loaded settings (unsaved changes).
 std::optional<ConnectionSettings> unsaved_connection_edits(HWND window);

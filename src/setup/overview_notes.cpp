@@ -3,9 +3,11 @@
 #include "base/handles.h"
 #include "base/text.h"
 #include "i18n/language.h"
+#include "i18n/tr.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/geometry.h"
+#include "setup/overview_texts.h"
 #include "setup/state.h"
 #include "svc/start_failure.h"
 
@@ -67,7 +69,8 @@ void grow_overview(HWND window, int growth) {
 
 } // namespace
 
-std::vector<OverviewNote> overview_notes(ServiceStatus status) {
+std::vector<OverviewNote> overview_notes(ServiceStatus status,
+                                         std::optional<bool> rotation_task_present) {
     std::vector<OverviewNote> notes;
     // A running server has started since the failure that the diagnosis explains, whoever
     // started it (Windows at boot, the Services console): the diagnosis is past.
@@ -75,6 +78,10 @@ std::vector<OverviewNote> overview_notes(ServiceStatus status) {
         clear_diagnosis();
     else if (auto diagnosis = stored_diagnosis())
         notes.push_back({diagnosis_text(*diagnosis, current_language()), error_colour});
+    if (rotation_task_warned(status, rotation_task_present))
+        notes.push_back({std::string(tr("Nightly log rotation task missing",
+                                        "缺少每晚的日志分隔计划任务")),
+                         transition_colour});
     return notes;
 }
 

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,10 @@ struct OverviewNote {
     PaletteEntry colour = secondary_text;
 };
 
-// The lines for the state of the server, in the order they stack.
-std::vector<OverviewNote> overview_notes(ServiceStatus status);
+// The lines for the state of the server and its scheduled work, in the order they stack; the
+// rotation task's presence is unknown (nothing) until the Task Scheduler answers.
+std::vector<OverviewNote> overview_notes(ServiceStatus status,
+                                         std::optional<bool> rotation_task_present);
 
 // Creates the (empty) line controls below the detail line.
 void create_overview_note_controls(HWND window);

@@ -18,6 +18,7 @@
 #include "svc/paths.h"
 #include "svc/start_type.h"
 #include "svc/status.h"
+#include "ui/clipboard.h"
 
 #include <utility>
 
@@ -58,14 +59,14 @@ ConnectionSettings shown_settings(const SetupUiState& state) {
 
 void copy_connection_string(HWND window) {
     const ConnectionSettings settings = shown_settings(setup_state(window));
-    const std::wstring text = widen(connection_string(settings, register_address(settings.bind)));
-    // The edit control's own copy path fills the clipboard in every format Windows expects.
-    HWND edit = CreateWindowExW(0, edit_class, text.c_str(), WS_CHILD | ES_READONLY, 0, 0, 0, 0,
-                                window, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (edit) {
-        SendMessageW(edit, EM_SETSEL, 0, -1);
-        SendMessageW(edit, WM_COPY, 0, 0);
-        DestroyWindow(edit);
+    auto copied =
+        copy_to_clipboard(window, connection_string(settings, register_address(settings.bind)));
+    if (!copied) {
+        // Another program may hold the clipboard: the operator must not paste an old text
+        // believing it is the connection string.
+        set_status_line(window, StatusKind::error, first_line(copied.error()));
+        window_message(window, copied.error(), MB_ICONERROR);
+        return;
     }
     set_status_line(window, StatusKind::success,
                     tr("Connection string copied", "连接字符串已复制"));
@@ -148,19 +149,17 @@ void create_overview_controls(HWND window) {
 void refresh_overview(HWND window) {
     SetupUiState& state = setup_state(window);
     if (state.busy) return;
-    const ServiceStatus status = service_status();
+    const ServiceView service = query_service_view();
+    const ServiceStatus status = service.status;
+    const StartType start_type = service.start_type;
     const ServiceStatus previous = std::exchange(state.shown_status, status);
     const ConnectionSettings settings = shown_settings(state);
-    // A missing service has no start type; asking the Service Control Manager again would only
-    // double the cost of the refresh.
-    const StartType start_type =
-        status == ServiceStatus::NotInstalled ? StartType::undetermined : query_start_type();
     const std::string server = register_address(settings.bind);
     const bool on_page = state.current_page == page::overview;
 
     show_status_text(window, status_text(status));
     set_text(window, id::detail_line, detail_line(status, configured_port(), server, start_type));
-    show_overview_notes(window, overview_notes(status));
+    show_overview_notes(window, overview_notes(status, state.rotation_task_present));
 
     const ServiceButtons buttons = service_buttons(status);
     if (on_page) {

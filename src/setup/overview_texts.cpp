@@ -66,9 +66,11 @@ std::string connection_string(const ConnectionSettings& s, std::string_view serv
            ";Database=" + s.database + ";User=" + s.user + ";Password=" + s.password + ";";
 }
 
-std::string firewall_line(bool firewall_open, std::uint16_t port) {
+std::string firewall_line(std::optional<bool> firewall_open, std::uint16_t port) {
+    if (!firewall_open)
+        return std::string(tr("Windows Firewall: checking\u2026", "Windows 防火墙：正在检查…"));
     const std::string number = std::to_string(port);
-    if (firewall_open)
+    if (*firewall_open)
         return std::string(tr("Windows Firewall: open for other computers, port",
                               "Windows 防火墙：已对其它电脑开放端口")) +
                " " + number;
@@ -91,8 +93,12 @@ std::string_view install_button_text(ServiceStatus status) {
     return tr("Uninstall service", "卸载服务");
 }
 
-bool open_port_offered(ServiceStatus status, bool firewall_open) {
-    return status != ServiceStatus::NotInstalled && !firewall_open;
+bool open_port_offered(ServiceStatus status, std::optional<bool> firewall_open) {
+    return status != ServiceStatus::NotInstalled && firewall_open == false;
+}
+
+bool rotation_task_warned(ServiceStatus status, std::optional<bool> rotation_task_present) {
+    return status != ServiceStatus::NotInstalled && rotation_task_present == false;
 }
 
 std::string uninstall_question(std::string_view data_folder) {

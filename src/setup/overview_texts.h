@@ -5,6 +5,7 @@
 #include "svc/status.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,8 +23,9 @@ std::string password_display(std::string_view password, bool visible);
 // What the registers paste: "Server=…;Port=…;Database=…;User=…;Password=…;" with the real password.
 std::string connection_string(const ConnectionSettings& settings, std::string_view server);
 
-// The firewall line (control 246) for the port of the settings.
-std::string firewall_line(bool firewall_open, std::uint16_t port);
+// The firewall line (control 246) for the port of the settings; "checking…" while the rule's
+// state is not known yet.
+std::string firewall_line(std::optional<bool> firewall_open, std::uint16_t port);
 
 // Which service buttons the state allows.
 struct ServiceButtons {
@@ -36,8 +38,11 @@ ServiceButtons service_buttons(ServiceStatus status);
 
 // "Install service" for a missing service, else "Uninstall service".
 std::string_view install_button_text(ServiceStatus status);
-// Open port is offered for an installed service whose firewall rule is missing.
-bool open_port_offered(ServiceStatus status, bool firewall_open);
+// Open port is offered for an installed service whose firewall rule was found missing.
+bool open_port_offered(ServiceStatus status, std::optional<bool> firewall_open);
+// The warning beside the page title is shown for an installed service whose nightly rotation
+// task was found missing.
+bool rotation_task_warned(ServiceStatus status, std::optional<bool> rotation_task_present);
 
 // The uninstall question, ending with the data folder that stays.
 std::string uninstall_question(std::string_view data_folder);

@@ -7,7 +7,7 @@
 #include "setup/general_page.h"
 #include "setup/overview_page.h"
 #include "setup/state.h"
-#include "svc/firewall.h"
+#include "setup/system_checks.h"
 
 #include <commctrl.h>
 
@@ -55,12 +55,11 @@ void load_pages(HWND window) {
     SetupUiState& state = setup_state(window);
     std::optional<ConnectionSettings> stored = load_settings();
     ConnectionSettings settings = stored ? *stored : default_settings();
-    const bool was_open = state.firewall_open;
-    state.firewall_open = firewall_rule_present();
-    settings.firewall = state.firewall_open;
+    // The firewall box shows the rule's real state, not the stored wish: until the check below
+    // answers, the state last seen stands in.
+    settings.firewall = state.saved_settings && state.saved_settings->firewall;
     state.saved_settings = settings;
-    // The firewall line's colour follows the rule; its text alone would not repaint it.
-    if (state.firewall_open != was_open) repaint_control(window, id::firewall_line);
+    start_system_checks(window);
     load_connection_page(window, settings);
     load_general_page(window);
     refresh_overview(window);

@@ -51,12 +51,14 @@ PaletteEntry status_entry(ServiceStatus status) {
     return transition_colour;
 }
 
-PaletteEntry control_text_entry(int control_id, bool firewall_open, StatusKind status_kind) {
+PaletteEntry control_text_entry(int control_id, std::optional<bool> firewall_open,
+                                StatusKind status_kind) {
     switch (control_id) {
     case id::validation_message:
         return error_colour;
     case id::firewall_line:
-        return firewall_open ? success_colour : error_colour;
+        if (!firewall_open) return secondary_text;
+        return *firewall_open ? success_colour : error_colour;
     case id::status_line:
         if (status_kind == StatusKind::success) return success_colour;
         if (status_kind == StatusKind::error) return error_colour;

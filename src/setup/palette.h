@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 using Palette = std::array<COLORREF, 12>;
 
@@ -40,7 +41,9 @@ PaletteEntry status_entry(ServiceStatus status);
 // The colour of the status line (control 291).
 enum class StatusKind : std::uint8_t { neutral = 0, success = 1, error = 2 };
 
-// Text colour of a child control, by its identifier.
-PaletteEntry control_text_entry(int control_id, bool firewall_open, StatusKind status_kind);
+// Text colour of a child control, by its identifier; the firewall line's follows the rule's
+// state, while it is checked (nothing yet) in the secondary colour.
+PaletteEntry control_text_entry(int control_id, std::optional<bool> firewall_open,
+                                StatusKind status_kind);
 // Background of a child control: fields (edit, list) or plain controls.
 PaletteEntry control_background_entry(int control_id, bool field);

@@ -53,7 +53,12 @@ struct SetupUiState {
     int hover_tab = -1; // navigation item under the mouse
     ServiceStatus shown_status = ServiceStatus::NotInstalled;
     StatusKind status_kind = StatusKind::neutral;
-    bool firewall_open = false;         // the firewall rule was found at the last load
+    // What the last load's checks found (nothing while they run): the firewall rule, and the
+    // nightly rotation task; checks_generation tells the answer of the last load from older ones.
+    std::optional<bool> firewall_open;
+    std::optional<bool> rotation_task_present;
+    std::uint32_t checks_generation = 0;
+    bool job_saves_settings = false;    // the running job is the Connection page's Save
     bool password_visible = false;      // passwords shown in plain text
     // Logical units the Overview's first card grew by for its status lines, and their colours.
     int overview_growth = 0;

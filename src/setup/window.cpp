@@ -12,6 +12,7 @@
 #include "setup/pages.h"
 #include "setup/painting.h"
 #include "setup/state.h"
+#include "setup/system_checks.h"
 
 #include <windowsx.h>
 
@@ -76,6 +77,7 @@ void on_command(HWND window, WPARAM wparam) {
 
 void on_timer(HWND window, WPARAM timer) {
     if (timer == refresh_timer) refresh_overview(window);
+    if (timer == checks_timer) run_system_checks(window);
 }
 
 void on_mouse_move(HWND window, LPARAM lparam) {
@@ -161,6 +163,9 @@ LRESULT dispatch(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         return 0;
     case MSG_REBUILD_CONTROLS:
         rebuild_controls(window);
+        return 0;
+    case MSG_CHECKS_DONE:
+        take_system_checks(window, wparam, lparam);
         return 0;
     default:
         return DefWindowProcW(window, message, wparam, lparam);

@@ -21,7 +21,7 @@ Result<void> reconfigure_and_restart(const ConnectionSettings& settings) {
 
 } // namespace
 
-Result<void> apply(const ConnectionSettings& wanted) {
+Result<void> apply(const ConnectionSettings& wanted, ServiceQueryFunction query) {
     if (auto valid = validate_settings(wanted); !valid) return valid;
     if (auto bind = check_bind_address(wanted.bind); !bind) return bind;
     if (auto secured = secure_data_root(); !secured) return secured;
@@ -32,7 +32,12 @@ Result<void> apply(const ConnectionSettings& wanted) {
     if (previous) settings.root_password = previous->root_password;
     if (auto root = check_root_password(settings.root_password); !root) return root;
 
-    if (service_status() == ServiceStatus::NotInstalled) return save_settings(settings);
+    // Only a service that is really missing takes the path that saves without touching the
+    // server: one that could not be asked may well exist, and connection.ini would then describe
+    // an account the server does not have.
+    auto service = query();
+    if (!service) return fail(service.error());
+    if (!service->installed) return save_settings(settings);
 
     // A new port that another program holds would fail only after the server has stopped; this
     // way it keeps running on its old port.

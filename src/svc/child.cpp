@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -61,11 +63,46 @@ void drain(HANDLE pipe, std::string& sink) {
     while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) sink.append(buffer, got);
 }
 
-Result<unsigned long> wait_for_exit(HANDLE process) {
-    if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED) return fail(last_error_text());
+using Limit = std::optional<std::chrono::seconds>;
+
+// How long an ended child may take to be gone, so that its pipes and files are let go.
+constexpr DWORD end_wait_ms = 10000;
+
+// C:\Windows\System32\netsh.exe is netsh.
+std::string_view program_name(std::string_view program) {
+    program.remove_prefix(program.find_last_of("\\/") + 1); // npos + 1 == 0
+    if (program.size() > 4 && _strnicmp(program.data() + program.size() - 4, ".exe", 4) == 0)
+        program.remove_suffix(4);
+    return program;
+}
+
+Result<unsigned long> wait_for_exit(HANDLE process, std::string_view program, Limit limit) {
+    const DWORD timeout =
+        limit ? static_cast<DWORD>(std::chrono::milliseconds(*limit).count()) : INFINITE;
+    const DWORD waited = WaitForSingleObject(process, timeout);
+    if (waited == WAIT_FAILED) return fail(last_error_text());
+    if (waited == WAIT_TIMEOUT) {
+        // Ended rather than abandoned: a hung tool or client would otherwise keep holding what
+        // it holds (the server's data directory, a pipe, a file) after the operation failed.
+        TerminateProcess(process, ERROR_TIMEOUT);
+        WaitForSingleObject(process, end_wait_ms);
+        return fail(overrun_text(program_name(program), *limit));
+    }
     DWORD code = 0;
     if (!GetExitCodeProcess(process, &code)) return fail(last_error_text());
     return code;
+}
+
+// Writes the whole text into the pipe; a child that does not read blocks only this thread,
+// which ends once the child has gone and its end of the pipe with it.
+std::string write_all(HANDLE pipe, std::string_view rest) {
+    while (!rest.empty()) {
+        DWORD written = 0;
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(rest.size(), 1u << 20));
+        if (!WriteFile(pipe, rest.data(), chunk, &written, nullptr)) return last_error_text();
+        rest.remove_prefix(written);
+    }
+    return {};
 }
 
 } // namespace
@@ -74,7 +111,13 @@ std::string exit_code_text(unsigned long code) {
     return "exit code Some(" + std::to_string(static_cast<long>(static_cast<int>(code))) + ")";
 }
 
-Result<void> run_hidden(const std::string& program, const std::vector<std::string>& arguments) {
+std::string overrun_text(std::string_view program, std::chrono::seconds limit) {
+    return std::string(program) + " did not finish within " + std::to_string(limit.count()) + " s";
+}
+
+Result<unsigned long> run_hidden_to_exit(const std::string& program,
+                                         const std::vector<std::string>& arguments,
+                                         std::chrono::seconds limit) {
     std::wstring line = command_line_of({program, arguments, {}});
     STARTUPINFOW startup{.cb = sizeof startup};
     PROCESS_INFORMATION info{};
@@ -82,14 +125,19 @@ Result<void> run_hidden(const std::string& program, const std::vector<std::strin
                         nullptr, &startup, &info))
         return fail(last_error_text());
     UniqueHandle process(info.hProcess), thread(info.hThread);
-    auto code = wait_for_exit(process.get());
+    return wait_for_exit(process.get(), program, limit);
+}
+
+Result<void> run_hidden(const std::string& program, const std::vector<std::string>& arguments,
+                        std::chrono::seconds limit) {
+    auto code = run_hidden_to_exit(program, arguments, limit);
     if (!code) return fail(code.error());
     if (*code != 0) return fail(exit_code_text(*code));
     return {};
 }
 
 Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& input,
-                                  bool capture_output) {
+                                  bool capture_output, Limit limit) {
     SECURITY_ATTRIBUTES inherit{.nLength = sizeof inherit, .lpSecurityDescriptor = nullptr,
                                 .bInheritHandle = TRUE};
     UniqueHandle null_in, null_out, file_in;
@@ -148,31 +196,25 @@ Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& i
     file_in.reset();
 
     ChildOutcome outcome;
+    std::string write_failure;
     std::jthread error_reader([&] { drain(err_pipe->read.get(), outcome.error); });
     std::jthread output_reader;
     if (out_pipe) output_reader = std::jthread([&] { drain(out_pipe->read.get(), outcome.output); });
+    // The child must see the end of its input once it is written, or it and the readers wait
+    // for ever.
+    std::jthread input_writer;
+    if (in_pipe)
+        input_writer = std::jthread([&] {
+            write_failure = write_all(in_pipe->write.get(), *input.text);
+            in_pipe->write.reset();
+        });
 
-    if (in_pipe) {
-        std::string_view rest = *input.text;
-        while (!rest.empty()) {
-            DWORD written = 0;
-            DWORD chunk = static_cast<DWORD>(std::min<size_t>(rest.size(), 1u << 20));
-            if (!WriteFile(in_pipe->write.get(), rest.data(), chunk, &written, nullptr)) {
-                // The child is not waited for, but the readers are joined on the way out: the
-                // child must see the end of its input first, or it and they wait for ever.
-                std::string failure = last_error_text();
-                in_pipe->write.reset();
-                return fail(failure);
-            }
-            rest.remove_prefix(written);
-        }
-        in_pipe->write.reset();
-    }
-
-    auto code = wait_for_exit(process.get());
+    auto code = wait_for_exit(process.get(), child.program, limit);
+    if (input_writer.joinable()) input_writer.join();
     error_reader.join();
     if (output_reader.joinable()) output_reader.join();
     if (!code) return fail(code.error());
+    if (!write_failure.empty()) return fail(write_failure);
     outcome.exit_code = *code;
     return outcome;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The only ways this program starts other programs: hidden (CREATE_NO_WINDOW), waited for
-// without a time limit, judged by the exit code, every failure turned into one text.
+// within a limit, judged by the exit code, every failure turned into one text.
 #include "base/result.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,22 +26,38 @@ struct ChildInput {
     std::optional<std::string_view> text;
 };
 
+// How long a Windows tool (netsh, schtasks, icacls) may take: each answers in well under a second,
+// so one that is still running after a minute hangs.
+inline constexpr std::chrono::seconds tool_time_limit{60};
+
 struct ChildOutcome {
     unsigned long exit_code = 0;
     std::string output; // empty when output was discarded
     std::string error;
 };
 
-// Runs the program with inherited streams. Exit code 0 is success; any other gives
-// "exit code Some(N)"; a start or wait failure gives the system's description.
-Result<void> run_hidden(const std::string& program, const std::vector<std::string>& arguments);
+// Runs the program with inherited streams and gives its exit code. A start or wait failure
+// gives the system's description; a program still running after `limit` is ended and gives
+// "<program> did not finish within N s".
+Result<unsigned long> run_hidden_to_exit(const std::string& program,
+                                         const std::vector<std::string>& arguments,
+                                         std::chrono::seconds limit = tool_time_limit);
+// The same, judged by the exit code: 0 is success, any other gives "exit code Some(N)".
+Result<void> run_hidden(const std::string& program, const std::vector<std::string>& arguments,
+                        std::chrono::seconds limit = tool_time_limit);
 
 // Runs the child to completion with standard error captured and standard output captured or
-// discarded; both pipes are drained while the child runs, so a child that writes a lot to both
-// never blocks. The result carries the exit code; only start, write and wait failures are errors
-// (the system's description).
+// discarded; both pipes are drained and the input is written while the child runs, so a child
+// that writes a lot to both, or reads nothing, never blocks. The result carries the exit code;
+// only start, write and wait failures are errors (the system's description), and a child
+// still running after `limit` is ended, as run_hidden does. Without a limit it may run as long
+// as it needs: a dump or a restore takes as long as the database is large.
 Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& input,
-                                  bool capture_output);
+                                  bool capture_output,
+                                  std::optional<std::chrono::seconds> limit = std::nullopt);
+
+// "<program> did not finish within N s", the program named by its file name without ".exe".
+std::string overrun_text(std::string_view program, std::chrono::seconds limit);
 
 // "exit code Some(N)" with N as a signed 32-bit number.
 std::string exit_code_text(unsigned long code);

@@ -20,7 +20,7 @@ ChildProcess root_client(std::string program, const std::string& root_password) 
 
 Result<void> run_sql_as_root(const std::string& root_password, std::string_view sql) {
     ChildProcess client = root_client(mysql_program_path("mysql.exe"), root_password);
-    auto outcome = run_captured(client, {.text = sql}, false);
+    auto outcome = run_captured(client, {.text = sql}, false, root_client_time_limit);
     if (!outcome) return fail(outcome.error());
     if (outcome->exit_code != 0) return fail("mysql (root): " + stderr_summary(outcome->error));
     return {};

@@ -4,8 +4,13 @@
 #include "base/result.h"
 #include "svc/child.h"
 
+#include <chrono>
 #include <string>
 #include <string_view>
+
+// The account and FLUSH statements run in moments; a client still busy after two minutes waits
+// for a server that will not answer.
+inline constexpr std::chrono::seconds root_client_time_limit{120};
 
 // Feeds the SQL to mysql.exe; a failure reads "mysql (root): " and the client's last lines.
 Result<void> run_sql_as_root(const std::string& root_password, std::string_view sql);

@@ -37,7 +37,7 @@ Result<Login> log_in(const ConnectionSettings& settings, const std::string& addr
         .extra_environment = {{"MYSQL_PWD", settings.password}},
     };
     const auto start = std::chrono::steady_clock::now();
-    auto outcome = run_captured(client, {.text = "SELECT 1;\n"}, true);
+    auto outcome = run_captured(client, {.text = "SELECT 1;\n"}, true, tool_time_limit);
     if (!outcome) return fail(outcome.error());
     const auto took = std::chrono::steady_clock::now() - start;
     return Login{std::move(*outcome),

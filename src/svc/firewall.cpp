@@ -16,6 +16,10 @@ Result<void> netsh_rule(const char* verb, std::vector<std::string> more = {}) {
     return run_hidden(system_tool_path("netsh"), arguments);
 }
 
+Result<void> schtasks(std::vector<std::string> arguments) {
+    return run_hidden(system_tool_path("schtasks"), arguments);
+}
+
 } // namespace
 
 Result<void> set_firewall_rule(bool enabled, std::uint16_t port) {
@@ -32,17 +36,19 @@ bool firewall_rule_present() { return netsh_rule("show").has_value(); }
 
 void remove_firewall_rule() { (void)netsh_rule("delete"); }
 
-void register_rotation_task() {
+Result<void> register_rotation_task() {
     auto exe = executable_path();
     std::string action = "\"";
     action += exe.value_or("");
     action += "\" --rotate-logs --quiet";
-    (void)run_hidden(system_tool_path("schtasks"),
-                     {"/Create", "/TN", std::string(rotation_task_name), "/TR", action, "/SC",
-                      "DAILY", "/ST", "03:00", "/RU", "SYSTEM", "/RL", "HIGHEST", "/F"});
+    return schtasks({"/Create", "/TN", std::string(rotation_task_name), "/TR", action, "/SC",
+                     "DAILY", "/ST", "03:00", "/RU", "SYSTEM", "/RL", "HIGHEST", "/F"});
+}
+
+bool rotation_task_present() {
+    return schtasks({"/Query", "/TN", std::string(rotation_task_name)}).has_value();
 }
 
 void remove_rotation_task() {
-    (void)run_hidden(system_tool_path("schtasks"),
-                     {"/Delete", "/TN", std::string(rotation_task_name), "/F"});
+    (void)schtasks({"/Delete", "/TN", std::string(rotation_task_name), "/F"});
 }

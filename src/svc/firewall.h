@@ -15,7 +15,8 @@ Result<void> set_firewall_rule(bool enabled, std::uint16_t port);
 bool firewall_rule_present();
 void remove_firewall_rule();
 
-// Daily at 03:00 as SYSTEM: this executable with --rotate-logs --quiet. The outcome is not
-// reported; logs are also rotated whenever the program starts the service.
-void register_rotation_task();
+// Daily at 03:00 as SYSTEM: this executable with --rotate-logs --quiet.
+Result<void> register_rotation_task();
+// Whether the Task Scheduler has the task (schtasks ran and found it).
+bool rotation_task_present();
 void remove_rotation_task();

@@ -31,5 +31,3 @@ struct FirewallState {
 // The program's rule ("KELTA Retail MySQL") as Windows Firewall has it now.
 FirewallState firewall_state(std::uint16_t port);
 
-// Whether the Task Scheduler has the nightly rotation task.
-bool rotation_task_present();

@@ -65,10 +65,13 @@ Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSet
         return fail(reason);
     }
 
-    auto ran = run_hidden(join_path(join_path(basedir, "bin"), "mysqld.exe"),
-                          {"--defaults-file=" + my_ini_path(), "--initialize-insecure",
-                           "--init-file=" + init_file});
+    auto ran = run_hidden_to_exit(join_path(join_path(basedir, "bin"), "mysqld.exe"),
+                                  {"--defaults-file=" + my_ini_path(), "--initialize-insecure",
+                                   "--init-file=" + init_file},
+                                  initialize_time_limit);
     delete_file(init_file);
-    if (ran && path_exists(join_path(data, "mysql"))) return {};
+    // A server that could not start or did not finish says nothing in its log about it.
+    if (!ran) return fail(ran.error());
+    if (*ran == 0 && path_exists(join_path(data, "mysql"))) return {};
     return fail("mysqld --initialize failed; see " + error_log_path());
 }

@@ -4,6 +4,7 @@
 #include "base/result.h"
 #include "config/settings.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,5 +20,9 @@ Result<void> check_root_password(std::string_view root_password);
 
 // Whether the data directory holds its "mysql" folder: a server's data that install keeps.
 bool data_dir_initialized();
+
+// The server's initialization writes a few hundred megabytes of tablespace and log files: on
+// a slow disk that takes minutes, but not ten.
+inline constexpr std::chrono::seconds initialize_time_limit{600};
 
 Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSettings& settings);

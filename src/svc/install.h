@@ -2,10 +2,21 @@
 // Install: from a copied program folder to a running, reachable database server.
 #include "base/result.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 
 // What install does with the firewall setting: keep the settings' choice, or open or close.
 enum class FirewallChoice { keep, on, off };
 
-Result<void> install(const std::optional<std::string>& settings_file, FirewallChoice firewall);
+// A successful install, with the failure of the one step that does not undo it: the nightly
+// rotation task ("Log rotation task: <reason>"). The registers need the server, not the task,
+// so a working server is not given up for it; empty when every step worked.
+struct Installed {
+    std::string warning;
+};
+
+Result<Installed> install(const std::optional<std::string>& settings_file, FirewallChoice firewall);
+
+// The longest an install can take: the limits of its waits and child programs added up.
+std::chrono::seconds install_time_limit();

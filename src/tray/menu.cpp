@@ -30,11 +30,11 @@ UINT track_menu(HWND window, HMENU menu) {
 void carry_out(HWND window, UINT command) {
     switch (command) {
     case ID_TRAY_SETUP:
-        start_open_setup_job();
+        start_open_setup_job(tray_state(window).elevation);
         break;
     case ID_TRAY_INSTALL:
         // Ignored while an install of this tray runs.
-        (void)start_tray_install_job(window);
+        (void)start_tray_install_job(window, tray_state(window).elevation);
         break;
     case ID_TRAY_EXIT:
         // The tray goes; the database service keeps running.

@@ -81,15 +81,25 @@ void refresh_tray(HWND window) {
     update_tray_icon(window, false);
 }
 
-void show_balloon(HWND window, std::string_view text, bool is_error) {
+bool show_balloon(HWND window, std::string_view text, bool is_error) {
     NOTIFYICONDATAW data = balloon_notify_data(window, text, is_error);
-    Shell_NotifyIconW(NIM_MODIFY, &data);
+    if (Shell_NotifyIconW(NIM_MODIFY, &data)) return true;
+    // The shell has lost the icon (Explorer restarting, and its "TaskbarCreated" not come yet):
+    // a balloon needs an icon to come from, so the icon goes back first.
+    update_tray_icon(window, true);
+    return tray_state(window).icon_added && Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 
 void show_queued_balloons(HWND window) {
     // The queue's lock is held only while the entries move out, never while a balloon shows.
-    for (const TrayNotification& notification : take_tray_notifications())
-        show_balloon(window, notification.text, notification.is_error);
+    std::vector<TrayNotification> entries = take_tray_notifications();
+    for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
+        if (show_balloon(window, entry->text, entry->is_error)) continue;
+        // Not shown: kept, in order, for the next tick, rather than lost.
+        return_tray_notifications(
+            {std::make_move_iterator(entry), std::make_move_iterator(entries.end())});
+        return;
+    }
 }
 
 void remove_tray_icon(HWND window) {

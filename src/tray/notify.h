@@ -30,10 +30,12 @@ void update_tray_icon(HWND window, bool add_first);
 // or the icon is not in the notification area yet.
 void refresh_tray(HWND window);
 
-// A balloon from the notification icon, with the error or the information symbol.
-void show_balloon(HWND window, std::string_view text, bool is_error);
+// A balloon from the notification icon, with the error or the information symbol; the icon is
+// put back first when the shell has lost it. False when it could not be shown.
+bool show_balloon(HWND window, std::string_view text, bool is_error);
 
-// Takes every queued notification and shows each as a balloon, in queue order.
+// Takes every queued notification and shows each as a balloon, in queue order; those that
+// cannot be shown yet stay queued.
 void show_queued_balloons(HWND window);
 
 void remove_tray_icon(HWND window);

@@ -1,6 +1,7 @@
 #pragma once
 // The tray window's state record: owned by the tray program's user-interface thread, lent to its
 // window from WM_NCCREATE until WM_DESTROY, and read only through tray_state().
+#include "app/jobs.h"
 #include "svc/status.h"
 #include "tray/icons.h"
 
@@ -15,6 +16,7 @@ struct TrayState {
     ServiceStatus state = ServiceStatus::NotInstalled;
     bool icon_added = false;
     bool first_add_done = false; // the welcome balloon is shown only at the first add
+    ElevationHooks elevation{};  // how the tray's jobs relaunch the program
 };
 
 // At WM_NCCREATE: the record passed as lpCreateParams becomes the window's.

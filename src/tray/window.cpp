@@ -12,7 +12,7 @@ namespace {
 LRESULT on_icon_callback(HWND window, LPARAM lparam) {
     switch (LOWORD(lparam)) {
     case WM_LBUTTONDBLCLK:
-        start_open_setup_job();
+        start_open_setup_job(tray_state(window).elevation);
         break;
     case WM_RBUTTONUP:
         show_tray_menu(window);
@@ -25,6 +25,8 @@ LRESULT on_icon_callback(HWND window, LPARAM lparam) {
 
 LRESULT on_refresh(HWND window) {
     refresh_tray(window);
+    // A balloon that found no icon to come from waits in the queue for the next tick.
+    show_queued_balloons(window);
     return 0;
 }
 

@@ -2,7 +2,9 @@
 // restart, account SQL) and that connection.ini is saved only after the server agrees.
 #include "server.h"
 
+#include "base/text.h"
 #include "config/settings.h"
+#include "svc/apply.h"
 #include "svc/paths.h"
 
 #include <gtest/gtest.h>
@@ -128,6 +130,19 @@ TEST(ApplyNotInstalled, OnlyConnectionIniIsWritten) {
     EXPECT_FALSE(exists(folder.path("my.ini")));
     EXPECT_TRUE(tool_calls("netsh").empty());
     EXPECT_TRUE(client_calls("mysql").empty());
+}
+
+// A service that could not be asked about may well exist: apply fails with the reason and
+// saves nothing (Wine's Service Control Manager never refuses, so the query is given here).
+TEST(ApplyNotInstalled, AFailedServiceQueryIsNoMissingService) {
+    TestFolder folder;
+    SetEnvironmentVariableW(L"ProgramData", widen(folder.program_data()).c_str());
+    auto refused = ::apply(default_settings(), +[]() -> Result<ServiceQuery> {
+        return fail(win32_error_text("OpenService", ERROR_ACCESS_DENIED));
+    });
+    SetEnvironmentVariableW(L"ProgramData", nullptr);
+    EXPECT_EQ(error_text(refused), "OpenService (Win32 error 5)");
+    EXPECT_FALSE(exists(folder.path("connection.ini")));
 }
 
 } // namespace

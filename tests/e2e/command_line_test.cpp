@@ -1,6 +1,7 @@
 // The process entry as installers and the Task Scheduler meet it: exit codes, tray.log lines and
 // message boxes of failed modes, and the elevated relaunch.
 #include "harness.h"
+#include "setup_window.h"
 
 #include "base/text.h"
 
@@ -142,6 +143,40 @@ TEST(Elevation, RelaunchedChildWorksInTheCallersFolder) {
     auto log = lines_of(read_file(folder.path("tray.log")));
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(after_timestamp(log[0]), "--apply failed: Port must be 1024 - 65535");
+}
+
+// The child's exit code passes on unchanged: 0 from a stop of no service (relaunched without the
+// caller's folder once the shell refused it), 7 from the Setup window's process ended from outside.
+TEST(Elevation, RelaunchPassesTheChildsExitCodeOnUnchanged) {
+    TestFolder folder;
+    const std::map<std::string, std::string> environment{{"ProgramData", folder.program_data()},
+                                                         {"KELTA_TEST_REFUSED_FOLDER", "1"}};
+    const std::string unelevated = app_exe("KeltaMySQL-unelevated.exe");
+    EXPECT_EQ(run({{"--stop", "--quiet"}, environment, unelevated}).exit_code, 0u);
+
+    Running caller({{"--setup"}, environment, unelevated});
+    HWND setup = nullptr;
+    ASSERT_TRUE(eventually(
+        [&] { return (setup = FindWindowW(L"KeltaMySqlSetupWnd", nullptr)) != nullptr; }));
+    DWORD child = 0;
+    GetWindowThreadProcessId(setup, &child);
+    ASSERT_NE(child, caller.process_id());
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, child);
+    EXPECT_TRUE(TerminateProcess(process, 7));
+    CloseHandle(process);
+    EXPECT_EQ(caller.wait(10s), 7u);
+}
+
+// Only a declined prompt has the fixed text; any other failure of the relaunch is the system's.
+TEST(Elevation, AFailedRelaunchTellsTheSystemsReason) {
+    TestFolder folder;
+    Running program({{"--install"},
+                     {{"ProgramData", folder.program_data()}, {"KELTA_TEST_MISSING_PROGRAM", "1"}},
+                     app_exe("KeltaMySQL-unelevated.exe")});
+    auto box = take_message_box(program.process_id(), 20s);
+    ASSERT_TRUE(box.has_value()) << "no message box appeared";
+    EXPECT_EQ(box->text, system_error_text(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(program.wait(10s), 1u);
 }
 
 TEST(Elevation, DeclinedPromptExitsOneAndLogsNothing) {

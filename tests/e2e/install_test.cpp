@@ -115,8 +115,17 @@ TEST(Install, ReinstallKeepsDataRootPasswordAndDisplayName) {
     ASSERT_EQ(made.exit_code, 0) << made.error;
     set_display_name_and_path("Renamed by the administrator", "C:\\old\\mysqld.exe");
 
-    auto again = server.mode({"--install"});
-    EXPECT_EQ(again.exit_code, 0u) << e2e::read_file(server.folder().path("tray.log"));
+    // A refused rotation task does not undo a working server; the install tells why it is missing.
+    force_tool_exit("schtasks", 1, "create");
+    Running again({{"--install"}, {{"ProgramData", server.folder().program_data()}}});
+    auto told = take_message_box(again.process_id(), std::chrono::seconds(150));
+    ASSERT_TRUE(told.has_value());
+    EXPECT_TRUE(told->information_icon);
+    EXPECT_TRUE(told->text.starts_with("MySQL service installed\n")) << told->text;
+    EXPECT_TRUE(told->text.ends_with("\nLog rotation task: exit code Some(1)")) << told->text;
+    EXPECT_EQ(again.wait(std::chrono::seconds(10)), 0u);
+    EXPECT_EQ(server.log(),
+              (std::vector<std::string>{"--install: Log rotation task: exit code Some(1)"}));
     const auto after = server.settings();
     EXPECT_EQ(after.root_password, before.root_password);
     EXPECT_EQ(after.password, before.password);

@@ -91,8 +91,9 @@ TEST(Jobs, TrayInstallIsGuardedAndReportsItsFailure) {
     MessageCatcher catcher;
     (void)take_tray_notifications();
     ASSERT_EQ(install_busy.load(), 0);
-    ASSERT_TRUE(start_tray_install_job(catcher.window()));
-    EXPECT_FALSE(start_tray_install_job(catcher.window())) << "a second install started";
+    ASSERT_TRUE(start_tray_install_job(catcher.window(), real_elevation()));
+    EXPECT_FALSE(start_tray_install_job(catcher.window(), real_elevation()))
+        << "a second install started";
     auto counts = catcher.wait_for({MSG_TRAY_NOTIFY, MSG_TRAY_REFRESH}, 30s);
     EXPECT_EQ(counts, (std::vector<int>{1, 1}));
     EXPECT_EQ(install_busy.load(), 0);

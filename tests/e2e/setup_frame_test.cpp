@@ -3,6 +3,7 @@
 // repaints, the navigation rules, the busy state and its results, the rebuild after a language
 // change.
 #include "harness.h"
+#include "setup_window.h"
 #include "user_registry.h"
 
 #include "app/jobs.h"
@@ -16,6 +17,7 @@
 #include "setup/frame.h"
 #include "setup/overview_page.h"
 #include "setup/pages.h"
+#include "setup/system_checks.h"
 #include "svc/service.h"
 
 #include <gtest/gtest.h>
@@ -59,11 +61,16 @@ class SetupFrame : public ::testing::Test {
 
         window_ = open_setup_window(state_);
         ASSERT_NE(window_, nullptr);
-        settle();
+        // The firewall and task checks answer from a thread of their own.
+        ASSERT_TRUE(eventually([&] {
+            settle();
+            return state_.firewall_open.has_value();
+        }));
     }
 
     void TearDown() override {
         if (window_) DestroyWindow(window_);
+        wait_for_system_checks();
         settle();
         SetEnvironmentVariableW(L"ProgramData", saved_program_data_.c_str());
         detect_language();
@@ -255,7 +262,10 @@ TEST_F(SetupFrame, JobResultsEndTheBusyState) {
         EXPECT_FALSE(IsWindowVisible(GetDlgItem(window_, id::progress_bar)));
     };
 
+    // Unsaved Connection edits outlive every job but a Save that worked.
+    SetDlgItemTextW(window_, id::port_edit, L"3400");
     finish_with(JobResult{false, "MySQL started"});
+    EXPECT_EQ(text(id::port_edit), "3400");
     EXPECT_EQ(text(id::status_line), "MySQL started");
     EXPECT_EQ(state_.status_kind, StatusKind::success);
 
@@ -267,6 +277,7 @@ TEST_F(SetupFrame, JobResultsEndTheBusyState) {
     auto box = std::async(std::launch::async, [] {
         return take_message_box(GetCurrentProcessId(), std::chrono::seconds(20));
     });
+    state_.job_saves_settings = true;
     finish_with(JobResult{true, "mysqld.exe: cannot start\r\nsecond line\nthird line"});
     auto seen = box.get();
     ASSERT_TRUE(seen.has_value());
@@ -275,6 +286,15 @@ TEST_F(SetupFrame, JobResultsEndTheBusyState) {
     EXPECT_TRUE(seen->error_icon);
     EXPECT_EQ(text(id::status_line), "mysqld.exe: cannot start");
     EXPECT_EQ(state_.status_kind, StatusKind::error);
+    EXPECT_EQ(text(id::port_edit), "3400") << "a failed Save lost what was typed";
+    EXPECT_TRUE(eventually([&] {
+        settle();
+        return IsWindowEnabled(GetDlgItem(window_, id::save_button)) != FALSE;
+    }));
+
+    finish_with(JobResult{false, "Settings saved."});
+    EXPECT_EQ(text(id::port_edit), "3307");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window_, id::save_button)));
 }
 
 TEST_F(SetupFrame, RebuildAfterALanguageChange) {

@@ -127,7 +127,7 @@ TEST_F(GeneralPage, ChineseRebuildsTheWindowAndKeepsConnectionEdits) {
     EXPECT_EQ(w.list_selection(language_list), 2);
     EXPECT_EQ(w.focus(), w.control(language_list));
     EXPECT_EQ(w.text(port_edit), "3399");
-    EXPECT_TRUE(w.enabled(save_button));
+    EXPECT_TRUE(eventually([&] { return w.enabled(save_button); }));
     w.screenshot("setup-general-chinese");
 
     // Closing now asks about the unsaved edits, in Chinese.

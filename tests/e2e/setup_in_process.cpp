@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "i18n/language.h"
 #include "setup/controls.h"
+#include "setup/system_checks.h"
 
 namespace e2e {
 
@@ -44,12 +45,14 @@ void InProcessSetup::open(const ConnectionSettings& stored, std::uint8_t initial
     state_->current_page = initial_page;
     window_ = open_setup_window(*state_);
     ASSERT_NE(window_, nullptr);
-    settle();
+    // The firewall and task checks answer from a thread of their own.
+    ASSERT_TRUE(settles_to([&] { return state_->firewall_open.has_value(); }));
 }
 
 void InProcessSetup::close() {
     if (window_) DestroyWindow(window_);
     window_ = nullptr;
+    wait_for_system_checks();
     settle();
 }
 

@@ -46,6 +46,7 @@ class SetupPages : public InProcessSetup {
             if (box) box->answer(answer);
             return box ? box->text : std::string("(no question)");
         });
+        EXPECT_TRUE(settles_to([&] { return enabled(id::save_button); }));
         click(id::save_button);
         return question.get();
     }
@@ -254,7 +255,7 @@ TEST_F(SetupPages, LanguageChangeRebuildsTheWindowAndKeepsUnsavedEdits) {
     EXPECT_EQ(text(id::password_edit), "shop-password-1");
     EXPECT_EQ(SendMessageW(control(id::password_edit), EM_GETPASSWORDCHAR, 0, 0), 0);
     EXPECT_EQ(text(id::show_password_connection), "隐藏");
-    EXPECT_TRUE(save_offered());
+    EXPECT_TRUE(settles_to([&] { return save_offered(); }));
 
     // "Same as Windows" is stored as auto and follows the Windows display language (English
     // on the bench).

@@ -11,6 +11,7 @@
 #include "app/jobs.h"
 #include "app/tray_program.h"
 #include "base/files.h"
+#include "base/handles.h"
 #include "base/text.h"
 #include "i18n/language.h"
 #include "tray/menu.h"
@@ -62,7 +63,7 @@ class Tray : public ::testing::Test {
         ASSERT_TRUE(set_language("en"));
     }
     void TearDown() override {
-        quit_running_tray();
+        (void)quit_running_tray();
         eventually([] { return wine_tray_icons().empty(); }, 3s);
     }
 
@@ -170,12 +171,12 @@ class Tray : public ::testing::Test {
         std::string program;
         std::string runs;
     };
-    SlowInstall slow_install_program(int seconds) {
+    SlowInstall slow_install_program(int seconds, const std::string& source = app_exe()) {
         const std::string app = join_path(folder_.program_data(), "app");
         const std::string bin = join_path(join_path(app, "MySQL"), "bin");
         e2e::write_file(join_path(bin, "delay.txt"), std::to_string(seconds));
         const std::string program = join_path(app, "KeltaMySQL.exe");
-        EXPECT_TRUE(CopyFileW(widen(app_exe()).c_str(), widen(program).c_str(), FALSE));
+        EXPECT_TRUE(CopyFileW(widen(source).c_str(), widen(program).c_str(), FALSE));
         EXPECT_TRUE(CopyFileW(widen(test_program("kelta_slow_mysqld.exe")).c_str(),
                               widen(join_path(bin, "mysqld.exe")).c_str(), FALSE));
         return {program, join_path(bin, "runs.log")};
@@ -215,6 +216,17 @@ TEST_F(Tray, QuitWithNoTrayReturnsAtOnce) {
     // (the bound leaves room for a slow process start).
     EXPECT_LT(quit.elapsed, 2500ms);
     EXPECT_FALSE(exists(folder_.path("tray.log")));
+}
+
+// A tray process that does not end (this process holding the tray's mutex, with no window)
+// makes --quit fail after a few seconds, with the reason.
+TEST_F(Tray, QuitFailsWhileTheTrayProcessStaysAlive) {
+    UniqueHandle lingering(CreateMutexW(nullptr, FALSE, L"KELTA.MySqlTray.SingleInstance"));
+    Finished quit =
+        run(Launch{{"--quit", "--quiet"}, {{"ProgramData", folder_.program_data()}}}, 60s);
+    EXPECT_EQ(quit.exit_code, 1u);
+    EXPECT_TRUE(e2e::read_file(folder_.path("tray.log"))
+                    .ends_with(" --quit failed: the tray program is still running after 5 s\n"));
 }
 
 TEST_F(Tray, MissingServiceShowsTheGreyDotAndTheWelcomeOnce) {
@@ -357,7 +369,7 @@ TEST_F(Tray, TaskbarCreatedPutsTheIconBack) {
 }
 
 TEST_F(Tray, InstallFromTheMenuGreysTheEntryWhileItRuns) {
-    const SlowInstall slow = slow_install_program(6);
+    const SlowInstall slow = slow_install_program(8);
     const std::string& runs = slow.runs;
 
     auto tray = start_tray(slow.program);
@@ -376,10 +388,18 @@ TEST_F(Tray, InstallFromTheMenuGreysTheEntryWhileItRuns) {
         << "the install entry is not greyed while the install runs";
     close_popup_menu(menu->window);
     ASSERT_TRUE(eventually([&] { return !has_popup_menu(tray->process_id()); }, 3s));
+    // The shell loses the icon before the failure comes: it comes back for the balloon.
+    NOTIFYICONDATAW gone{.cbSize = sizeof(NOTIFYICONDATAW), .hWnd = tray_window(), .uID = 1};
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &gone));
 
     // The failure comes back as an error balloon; the entry is offered again.
     std::optional<BalloonSeen> balloon;
-    ASSERT_TRUE(eventually([&] { return (balloon = balloon_of(icon_)).has_value(); }, 20s))
+    ASSERT_TRUE(eventually(
+        [&] {
+            icon_ = single_tray_icon().value_or(nullptr);
+            return icon_ && (balloon = balloon_of(icon_)).has_value();
+        },
+        20s))
         << "no balloon after the failed install";
     EXPECT_TRUE(balloon->text.starts_with("mysqld --initialize failed; see ")) << balloon->text;
     EXPECT_TRUE(balloon->error_symbol);
@@ -407,13 +427,12 @@ TEST_F(Tray, ExitDuringAnInstallLetsTheInstallFinish) {
     ASSERT_TRUE(eventually([&] { return exists(slow.runs); }, 10s)) << "the install did not start";
     ASSERT_TRUE(exists(folder_.path("init.sql"))) << "the install is not in the middle of a step";
 
+    // --quit returns only once the process has ended, after the install.
     Finished quit = run(Launch{{"--quit"}, {{"ProgramData", folder_.program_data()}}}, 30s);
     EXPECT_EQ(quit.exit_code, 0u);
     EXPECT_EQ(tray_window(), nullptr);
     EXPECT_TRUE(eventually([] { return wine_tray_icons().empty(); }, 2s)) << "icon left behind";
-    EXPECT_EQ(tray->wait(0ms), std::nullopt) << "the tray ended with the install half done";
-
-    EXPECT_EQ(tray->wait(30s), 0u);
+    EXPECT_EQ(tray->wait(0ms), 0u) << "--quit returned while the tray still ran";
     EXPECT_FALSE(exists(folder_.path("init.sql"))) << "the install was cut off";
     EXPECT_EQ(lines_of(e2e::read_file(slow.runs)).size(), 1u);
 }
@@ -439,6 +458,42 @@ void end_process(DWORD id) {
     TerminateProcess(process, 0);
     WaitForSingleObject(process, 5000);
     CloseHandle(process);
+}
+
+// An unelevated tray (KeltaMySQL-unelevated.exe) installs through an elevated child, which tells
+// its own failure; a declined prompt is an error balloon, with the entry offered again.
+TEST_F(Tray, InstallFromATrayThatIsNotElevated) {
+    const SlowInstall slow = slow_install_program(1, app_exe("KeltaMySQL-unelevated.exe"));
+    SetEnvironmentVariableW(L"KELTA_TEST_DECLINE", L"1");
+    auto declined = start_tray(slow.program);
+    SetEnvironmentVariableW(L"KELTA_TEST_DECLINE", nullptr);
+    take_welcome_balloon();
+    auto menu = open_menu(declined->process_id());
+    ASSERT_TRUE(menu);
+    choose_from_bottom(menu->window, 2); // Exit, then Install
+    std::optional<BalloonSeen> balloon;
+    ASSERT_TRUE(eventually([&] { return (balloon = balloon_of(icon_)).has_value(); }, 10s));
+    EXPECT_EQ(balloon->text, "administrator permission was not granted");
+    EXPECT_TRUE(balloon->error_symbol);
+    hide_balloons();
+    menu = open_menu(declined->process_id());
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(menu->pixels == expected_menu_picture(ServiceStatus::NotInstalled, false));
+    close_popup_menu(menu->window);
+    EXPECT_FALSE(exists(slow.runs));
+    ASSERT_EQ(run(Launch{{"--quit"}, {{"ProgramData", folder_.program_data()}}}).exit_code, 0u);
+
+    auto tray = start_tray(slow.program);
+    take_welcome_balloon();
+    menu = open_menu(tray->process_id());
+    ASSERT_TRUE(menu);
+    choose_from_bottom(menu->window, 2);
+    std::vector<DWORD> child;
+    ASSERT_TRUE(eventually([&] { return !(child = children_of(tray->process_id())).empty(); }));
+    auto told = take_message_box(child[0], 30s);
+    ASSERT_TRUE(told.has_value()) << "the elevated install told nothing";
+    EXPECT_TRUE(told->text.starts_with("mysqld --initialize failed; see ")) << told->text;
+    EXPECT_EQ(lines_of(e2e::read_file(slow.runs)).size(), 1u);
 }
 
 TEST_F(Tray, DoubleClickAndSetupEntryOpenTheSetupWindow) {

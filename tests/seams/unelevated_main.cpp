@@ -1,10 +1,12 @@
 // KeltaMySQL.exe as a process that is not elevated would run it. The first process started
 // without KELTA_TEST_ELEVATED reports itself not elevated; it sets the variable, so the copy it
-// relaunches through the shell reports itself elevated. With KELTA_TEST_DECLINE set, the
-// relaunch fails the way a declined elevation prompt does.
+// relaunches reports itself elevated. The relaunch fails as for a declined prompt with
+// KELTA_TEST_DECLINE, for a refused working folder (Wine's shell takes any) with
+// KELTA_TEST_REFUSED_FOLDER, and starts a missing program with KELTA_TEST_MISSING_PROGRAM.
 #include "app/elevation.h"
 #include "app/modes.h"
 #include "base/cmdline.h"
+#include "svc/paths.h"
 
 #include <windows.h>
 
@@ -18,9 +20,24 @@ bool seam_is_elevated() {
     return elevated;
 }
 
+ShellStart declined(const std::wstring&, const std::wstring&, const std::wstring&) {
+    return {nullptr, ERROR_CANCELLED};
+}
+
+ShellStart refusing_folders(const std::wstring& file, const std::wstring& parameters,
+                            const std::wstring& folder) {
+    if (!folder.empty()) return {nullptr, ERROR_DIRECTORY};
+    return shell_start(file, parameters, folder);
+}
+
 Result<unsigned long> seam_run_elevated(const std::string& parameters, bool wait) {
+    const std::string self = executable_path().value_or("");
     if (has_variable(L"KELTA_TEST_DECLINE"))
-        return run_elevated_program("C:\\no such folder\\declined.exe", parameters, wait);
+        return run_elevated_program(self, parameters, wait, "", declined);
+    if (has_variable(L"KELTA_TEST_REFUSED_FOLDER"))
+        return run_elevated_program(self, parameters, wait, "C:\\", refusing_folders);
+    if (has_variable(L"KELTA_TEST_MISSING_PROGRAM"))
+        return run_elevated_program("C:\\no such folder\\missing.exe", parameters, wait, "");
     return run_elevated(parameters, wait);
 }
 

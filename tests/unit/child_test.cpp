@@ -20,6 +20,16 @@ TEST(RunHidden, ExitCodesBecomeTexts) {
     EXPECT_EQ(negative.error(), "exit code Some(-1)");
 }
 
+// A hung child is ended at its limit and named, also one that never reads the input it is given.
+TEST(RunHidden, AChildPastItsLimitIsEndedAndNamed) {
+    const std::chrono::seconds limit(1);
+    auto hung = run_hidden(self(), {"--child", "sleep", "600000"}, limit);
+    EXPECT_EQ(error_text(hung), "kelta_unit did not finish within 1 s");
+    ChildProcess deaf{self(), {"--child", "sleep", "600000"}, {}};
+    auto fed = run_captured(deaf, {.text = std::string(4 << 20, 'q')}, false, limit);
+    EXPECT_EQ(error_text(fed), "kelta_unit did not finish within 1 s");
+}
+
 TEST(RunHidden, MissingProgramGivesTheSystemDescription) {
     auto missing = run_hidden("C:\\no\\such\\program.exe", {});
     ASSERT_FALSE(missing.has_value());

@@ -14,6 +14,7 @@ namespace {
 // --child spew N CODE: writes N bytes to both streams, interleaved, then exits with CODE.
 // --child echo CODE: copies standard input to standard output, then exits with CODE.
 // --child env NAME: writes the variable's value to standard output.
+// --child sleep MS: reads nothing and waits, as a hung program does.
 int run_child(int argc, char** argv) {
     std::string what = argc > 2 ? argv[2] : "";
     if (what == "spew" && argc > 4) {
@@ -31,6 +32,10 @@ int run_child(int argc, char** argv) {
         size_t n;
         while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) std::fwrite(buffer, 1, n, stdout);
         return std::atoi(argv[3]);
+    }
+    if (what == "sleep" && argc > 3) {
+        Sleep(static_cast<DWORD>(std::atol(argv[3])));
+        return 0;
     }
     if (what == "env" && argc > 3) {
         const char* value = std::getenv(argv[3]);

@@ -16,7 +16,7 @@
 namespace {
 
 // Every English key the program passes to tr, in byte order.
-constexpr std::array<std::string_view, 140> expected_keys = {
+constexpr std::array<std::string_view, 143> expected_keys = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
     "(all network cards)",
@@ -84,6 +84,7 @@ constexpr std::array<std::string_view, 140> expected_keys = {
     "MySQL service uninstalled (data kept)",
     "MySQL started",
     "MySQL stopped",
+    "Nightly log rotation task missing",
     "No backup yet",
     "Open data folder",
     "Open error log",
@@ -139,6 +140,8 @@ constexpr std::array<std::string_view, 140> expected_keys = {
     "The database was put back as it was before the restore, from:",
     "The database's system tables are missing or damaged.",
     "The disk is full (%1 free on %2).",
+    "The nightly log rotation could not be set up; the error log is rotated only when MySQL "
+    "starts.",
     "The test login failed: %1",
     "This computer can log in, but Windows Firewall keeps other computers out of port %1.",
     "This computer's address %1 may not log in as %2 (allowed host: %3).",
@@ -152,6 +155,7 @@ constexpr std::array<std::string_view, 140> expected_keys = {
     "User",
     "Version",
     "Windows Firewall will block port",
+    "Windows Firewall: checking\u2026",
     "Windows Firewall: open for other computers, port",
     "Windows Firewall: port",
     "Working, please wait...",
