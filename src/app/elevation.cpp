@@ -68,7 +68,7 @@ Result<unsigned long> run_elevated_program(const std::string& program,
     // The elevated process may be refused a folder the caller can use (a drive mapped only for
     // the caller, a folder of the caller's own): the work is still better done than refused.
     if (!started.process && started.error != ERROR_CANCELLED && !folder.empty())
-        started = start(file, params, L"");
+        started = start(file, params, std::wstring());
     if (!started.process) {
         if (started.error == ERROR_SUCCESS) return fail("the shell started no process");
         return fail(relaunch_failure_text(started.error));
