@@ -84,10 +84,10 @@ void create_automatic_backup_controls(HWND window) {
     create_switch(window);
     create_field(window, id::backup_time_edit, {388, time_y, 56, 24});
     create_label(window, id::backups_kept_label, tr("Copies kept", "保留份数"),
-                 {456, switch_y + 3, 100, 20});
-    create_field(window, id::backups_kept_edit, {560, time_y, 44, 24}, ES_NUMBER);
-    create_button(window, id::automatic_undo, tr("Undo", "撤销"), {612, 208, 64, 28});
-    create_button(window, id::automatic_save, tr("Save", "保存"), {680, 208, 64, 28});
+                 {456, switch_y + 3, 96, 20});
+    create_field(window, id::backups_kept_edit, {556, time_y, 44, 24}, ES_NUMBER);
+    create_button(window, id::automatic_undo, tr("Undo", "撤销"), {606, 208, 64, 28});
+    create_button(window, id::automatic_save, tr("Save", "保存"), {674, 208, 70, 28});
     create_label(window, id::backup_folder_label, tr("Folder", "文件夹"),
                  {label_x, folder_y + 4, label_width, 20});
     create_field(window, id::backup_folder_edit, {field_x, folder_y, path_width, 24});

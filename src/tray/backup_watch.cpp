@@ -39,10 +39,14 @@ std::string watch_automatic_backup(HWND window, BackupWatch& watch) {
     const std::optional<BackupWarning> warning = backup_warning(*watch.run, now);
     if (!warning) return {};
     const ULONGLONG tick = GetTickCount64();
-    if (!watch.warned_at || tick - *watch.warned_at >= backup_balloon_interval_ms) {
+    std::string text = backup_warning_text(*warning, current_language());
+    if (!watch.warned_at || text != watch.warned ||
+        tick - *watch.warned_at >= backup_balloon_interval_ms) {
         // Not shown (no icon yet): tried again at the next refresh.
-        if (show_balloon(window, backup_warning_text(*warning, current_language()), true))
+        if (show_balloon(window, text, true)) {
             watch.warned_at = tick;
+            watch.warned = std::move(text);
+        }
     }
     return backup_warning_short_text(*warning);
 }

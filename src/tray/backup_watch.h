@@ -1,7 +1,8 @@
 #pragma once
 // The tray's watch over the automatic backup: the state file that every run writes is looked at
 // with each refresh (its write time only, re-read when that changed), and a backup that failed
-// or stopped coming is told in the tooltip and, at most every 12 hours, in a balloon.
+// or stopped coming is told in the tooltip and in a balloon: the same warning at most every 12
+// hours, a different one (a new failure) at once.
 #include "svc/backup_state.h"
 
 #include <windows.h>
@@ -18,6 +19,7 @@ struct BackupWatch {
     std::optional<BackupRun> run;
     bool enabled = true;
     std::optional<ULONGLONG> warned_at; // tick count of the last warning balloon
+    std::string warned;                 // and its text
 };
 
 // Reads the files again when they changed and judges the backup now; gives the tooltip's short
