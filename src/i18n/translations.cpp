@@ -62,7 +62,7 @@ constexpr std::array<TranslationRow, 168> rows{{
     {"Back up database...", "Sauvegarder la base de données...",
      "Copia de seguridad de la base de datos..."},
     {"Back up now",
-     "Sauvegarder",
+     "Sauvegarder maintenant",
      "Copiar ahora"},
     {"Back up now...", "Sauvegarder maintenant...", "Hacer copia ahora..."},
     {"Back up...", "Sauvegarder...", "Hacer copia..."},
