@@ -27,6 +27,7 @@ constexpr int restore_from_backup = 256;
 constexpr int open_safety_backups = 257;
 constexpr int open_folder = 260;
 constexpr int status_line = 291;
+constexpr int overview_first_note = 225;
 constexpr int automatic_box = 322;
 constexpr int backup_time = 324;
 constexpr int backups_kept = 326;
@@ -183,6 +184,8 @@ TEST_F(BackupPage, AutomaticBackupSettingsAndARestoreFromItsList) {
     EXPECT_FALSE(w.enabled(automatic_save));
     EXPECT_TRUE(w.text(automatic_result).starts_with("Last automatic backup: ")) << w.text(automatic_result);
     EXPECT_TRUE(w.text(automatic_result).ends_with(" (ok)")) << w.text(automatic_result);
+    // The Overview says the same under its status.
+    EXPECT_EQ(w.text(overview_first_note), w.text(automatic_result));
 
     w.paste(backup_time, "25:00");
     ASSERT_TRUE(eventually([&] { return w.enabled(automatic_save); }));
