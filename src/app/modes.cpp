@@ -118,9 +118,9 @@ bool runs_unelevated(const std::string& mode) {
 // The modes that stop, start, write my.ini or connection.ini, initialize, back up, restore,
 // rotate or uninstall: one of them at a time on the machine.
 bool changes_the_instance(const std::string& mode) {
-    for (std::string_view changing : {"--stop", "--start", "--restart", "--uninstall", "--install",
-                                      "--apply", "--backup", "--backup-auto", "--restore",
-                                      "--rotate-logs"})
+    for (std::string_view changing :
+         {"--stop", "--start", "--restart", "--uninstall", "--install", "--apply", "--backup",
+          "--backup-auto", "--restore", "--rotate-logs"})
         if (mode == changing) return true;
     return false;
 }

@@ -35,13 +35,12 @@ void back_up_now(HWND window) {
 
 // The question before anything is replaced; true for Yes.
 bool restore_confirmed(HWND window) {
-    return window_message(
-        window,
+    const std::string_view question =
         tr("Restoring replaces ALL current data in the database with the backup.\nThe current "
            "data is saved automatically first.\n\nContinue?",
            "恢复会用备份覆盖数据库里的全部现有数据（恢复前会先自动备份一份当前数据）。\n\n继续吗"
-           "？"),
-               MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+           "？");
+    return window_message(window, question, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 void restore_from_backup(HWND window) {

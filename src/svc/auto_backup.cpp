@@ -43,8 +43,8 @@ bool dump_is_complete(const std::string& path) {
 
 // Deletes the dumps beyond the `keep` newest complete ones in the folder.
 void prune(const std::string& folder, std::string_view stem, std::size_t keep) {
-    for (const std::string& path : dumps_to_prune(automatic_dumps(folder, stem), keep,
-                                                  dump_is_complete))
+    for (const std::string& path :
+         dumps_to_prune(automatic_dumps(folder, stem), keep, dump_is_complete))
         delete_file(path);
 }
 

@@ -16,13 +16,15 @@ constexpr std::string_view crlf = "\r\n";
 constexpr std::uint64_t largest_settings_file = 16384;
 constexpr std::string_view characters_no_path_holds = "*?\"<>|";
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // A folder the SYSTEM account can reach at night: a drive letter ("E:\Backups") or a share
 // ("\\nas\shop"); a relative path would depend on the current folder of the task.
 bool is_absolute_folder(std::string_view path) {
-    const bool drive = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') ||
-                                            (path[0] >= 'a' && path[0] <= 'z')) &&
+    const bool drive = path.size() >= 3 &&
+                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
                        path[1] == ':' && (path[2] == '\\' || path[2] == '/');
     const bool share = path.size() > 2 && path.starts_with("\\\\") && path[2] != '\\';
     if (!drive && !share) return false;
@@ -42,8 +44,10 @@ std::string without_trailing_separator(std::string_view path) {
 
 void assign(BackupSettings& settings, std::string_view key, std::string_view value) {
     if (key == "enabled") {
-        if (value == "0" || value == "false" || value == "off") settings.enabled = false;
-        else if (value == "1" || value == "true" || value == "on") settings.enabled = true;
+        if (value == "0" || value == "false" || value == "off")
+            settings.enabled = false;
+        else if (value == "1" || value == "true" || value == "on")
+            settings.enabled = true;
     } else if (key == "time") {
         if (is_time_of_day(value)) settings.time = value;
     } else if (key == "keep") {
@@ -108,8 +112,8 @@ Result<void> validate_backup_settings(const BackupSettings& settings) {
                                    "empty",
                                    "复制到：请填写完整路径，例如 E:\\Backups，或者留空")));
     if (!settings.copy_to.empty() &&
-        CompareStringOrdinal(widen(settings.copy_to).c_str(), -1,
-                             widen(settings.folder).c_str(), -1, TRUE) == CSTR_EQUAL)
+        CompareStringOrdinal(widen(settings.copy_to).c_str(), -1, widen(settings.folder).c_str(),
+                             -1, TRUE) == CSTR_EQUAL)
         return fail(std::string(tr("Copy to: choose a folder other than the backup folder",
                                    "复制到：请选择与备份文件夹不同的文件夹")));
     return {};

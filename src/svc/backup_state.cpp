@@ -58,12 +58,18 @@ std::string local_time_text(const SYSTEMTIME& t) {
 BackupRun parse_backup_run(std::string_view text) {
     BackupRun run;
     for (const KeyValue& pair : key_value_lines(text)) {
-        if (pair.key == "time") run.time = pair.value;
-        else if (pair.key == "file") run.file = pair.value;
-        else if (pair.key == "size") run.size = parse_u64(pair.value).value_or(0);
-        else if (pair.key == "error") run.error = pair.value;
-        else if (pair.key == "last_good_time") run.last_good_time = pair.value;
-        else if (pair.key == "last_good_file") run.last_good_file = pair.value;
+        if (pair.key == "time")
+            run.time = pair.value;
+        else if (pair.key == "file")
+            run.file = pair.value;
+        else if (pair.key == "size")
+            run.size = parse_u64(pair.value).value_or(0);
+        else if (pair.key == "error")
+            run.error = pair.value;
+        else if (pair.key == "last_good_time")
+            run.last_good_time = pair.value;
+        else if (pair.key == "last_good_file")
+            run.last_good_file = pair.value;
     }
     return run;
 }
@@ -129,8 +135,8 @@ std::string backup_warning_text(const BackupWarning& warning, Lang lang) {
         return std::string(translate(lang, "Automatic backup failed:", "自动备份失败：")) + " " +
                warning.error;
     if (warning.days == 1)
-        return std::string(translate(lang, "No automatic backup for more than a day",
-                                     "已经超过一天没有自动备份"));
+        return std::string(
+            translate(lang, "No automatic backup for more than a day", "已经超过一天没有自动备份"));
     return fill_in(translate(lang, "No automatic backup for %1 days", "已经 %1 天没有自动备份"),
                    {std::to_string(warning.days)});
 }

@@ -16,10 +16,10 @@
 inline constexpr int backup_late_hours = 26;
 
 struct BackupRun {
-    std::string time;  // local end of the run, "YYYY-MM-DD HH:MM:SS"
-    std::string file;  // the new dump; empty when none was made
+    std::string time; // local end of the run, "YYYY-MM-DD HH:MM:SS"
+    std::string file; // the new dump; empty when none was made
     std::uint64_t size = 0;
-    std::string error; // one line; empty when the run worked
+    std::string error;          // one line; empty when the run worked
     std::string last_good_time; // of the newest run that worked (this one, when it did)
     std::string last_good_file;
 
@@ -40,7 +40,7 @@ Result<BackupRun> record_backup_run(std::string_view file, std::uint64_t size,
 struct BackupWarning {
     bool failed = false; // the last run failed: `error` says why
     std::string error;
-    int days = 0;        // otherwise: whole days since the last good backup (at least 1)
+    int days = 0; // otherwise: whole days since the last good backup (at least 1)
 };
 
 // Nothing while all is well: the last run worked within backup_late_hours of `now` (local).

@@ -67,4 +67,6 @@ bool backup_task_present() {
     return schtasks({"/Query", "/TN", std::string(backup_task_name)}).has_value();
 }
 
-void remove_backup_task() { (void)schtasks({"/Delete", "/TN", std::string(backup_task_name), "/F"}); }
+void remove_backup_task() {
+    (void)schtasks({"/Delete", "/TN", std::string(backup_task_name), "/F"});
+}

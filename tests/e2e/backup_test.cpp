@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 using namespace e2e;
 using namespace std::chrono_literals;
@@ -72,14 +73,13 @@ TEST_F(BackupRestore, BackupReplacesTheTargetOnlyWithACompleteDump) {
                       "completed\" line)");
 }
 
+// The names of the .sql files in the folder, sorted.
 std::vector<std::string> sql_files(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(widen(folder + "\\*.sql").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(narrow(found.cFileName));
-    while (FindNextFileW(search, &found));
-    FindClose(search);
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::directory_iterator(widen(folder), missing))
+        if (entry.path().extension() == L".sql")
+            names.push_back(narrow(entry.path().filename().wstring()));
     std::ranges::sort(names);
     return names;
 }
@@ -135,7 +135,8 @@ TEST_F(BackupRestore, AutomaticBackupKeepsSevenCopiesAndTellsAFailure) {
         LARGE_INTEGER at{.QuadPart = (1LL << 40) - static_cast<LONGLONG>(end.size())};
         DWORD written = 0;
         ASSERT_TRUE(SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN));
-        ASSERT_TRUE(WriteFile(file.get(), end.data(), static_cast<DWORD>(end.size()), &written, nullptr));
+        ASSERT_TRUE(
+            WriteFile(file.get(), end.data(), static_cast<DWORD>(end.size()), &written, nullptr));
     }
     EXPECT_EQ(server.mode({"--backup-auto"}).exit_code, 1u);
     EXPECT_TRUE(server.log().back().starts_with("--backup-auto failed: not enough disk space in " +

@@ -131,8 +131,9 @@ TEST(Install, ReinstallKeepsDataRootPasswordAndDisplayName) {
         << told->text;
     EXPECT_TRUE(told->text.ends_with("\nBackup task: exit code Some(1)")) << told->text;
     EXPECT_EQ(again.wait(std::chrono::seconds(10)), 0u);
-    EXPECT_EQ(server.log(), (std::vector<std::string>{"--install: Log rotation task: exit code Some(1)",
-                                                      "--install: Backup task: exit code Some(1)"}));
+    EXPECT_EQ(server.log(),
+              (std::vector<std::string>{"--install: Log rotation task: exit code Some(1)",
+                                        "--install: Backup task: exit code Some(1)"}));
     EXPECT_EQ(e2e::read_file(server.folder().path("backup.ini")), backup_ini);
     const auto after = server.settings();
     EXPECT_EQ(after.root_password, before.root_password);

@@ -182,7 +182,8 @@ TEST_F(BackupPage, AutomaticBackupSettingsAndARestoreFromItsList) {
     EXPECT_TRUE(w.checked(automatic_box));
     EXPECT_EQ(w.text(backup_time), "02:30");
     EXPECT_FALSE(w.enabled(automatic_save));
-    EXPECT_TRUE(w.text(automatic_result).starts_with("Last automatic backup: ")) << w.text(automatic_result);
+    EXPECT_TRUE(w.text(automatic_result).starts_with("Last automatic backup: "))
+        << w.text(automatic_result);
     EXPECT_TRUE(w.text(automatic_result).ends_with(" (ok)")) << w.text(automatic_result);
     // The Overview says the same under its status.
     EXPECT_EQ(w.text(overview_first_note), w.text(automatic_result));
@@ -196,8 +197,8 @@ TEST_F(BackupPage, AutomaticBackupSettingsAndARestoreFromItsList) {
     w.paste(backup_time, "04:15");
     w.paste(backups_kept, "3");
     w.click(automatic_save);
-    ASSERT_TRUE(eventually(
-        [&] { return w.text(status_line) == "Automatic backup settings saved"; }, job_limit))
+    ASSERT_TRUE(eventually([&] { return w.text(status_line) == "Automatic backup settings saved"; },
+                           job_limit))
         << w.text(status_line);
     const std::string ini = e2e::read_file(server_.folder().path("backup.ini"));
     EXPECT_NE(ini.find("\r\ntime=04:15\r\nkeep=3\r\n"), std::string::npos) << ini;

@@ -160,7 +160,8 @@ class TextFit : public InProcessSetup {
               "during query when dumping table `sale_line` at row: 123456",
               "not enough disk space in C:\\ProgramData\\KELTA Retail\\MySQL\\backups\\daily: "
               "1.2 GB free, the last dump took 3.5 GB"})
-            texts.push_back(backup_warning_text({.failed = true, .error = error}, current_language()));
+            texts.push_back(
+                backup_warning_text({.failed = true, .error = error}, current_language()));
         for (const std::string& text : texts) {
             show_overview_notes(window_, {{text}});
             check(control(id::overview_note_first), Fit::wrapped, text);

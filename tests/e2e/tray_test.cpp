@@ -323,7 +323,8 @@ TEST_F(Tray, RunningServiceThatDoesNotListenIsAmber) {
 
     // A changed port alone is news too: the tooltip follows my.ini.
     e2e::write_file(folder_.path("my.ini"), "[mysqld]\r\nport=47312\r\n");
-    const std::string status = "KELTA MySQL 5.7 - running, not accepting connections yet (port 47312)";
+    const std::string status =
+        "KELTA MySQL 5.7 - running, not accepting connections yet (port 47312)";
     EXPECT_TRUE(tooltip_becomes(status, 4s)) << tooltip();
 
     // The nightly backup has not worked for three days: one balloon, and the tooltip says so
@@ -340,10 +341,12 @@ TEST_F(Tray, RunningServiceThatDoesNotListenIsAmber) {
     std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth,
                   local.wDay, local.wHour, local.wMinute, local.wSecond);
     const std::string state = folder_.path("backup-state.ini");
-    e2e::write_file(state, "[backup]\r\ntime=" + std::string(stamp) + "\r\nlast_good_time=" + stamp);
+    e2e::write_file(state,
+                    "[backup]\r\ntime=" + std::string(stamp) + "\r\nlast_good_time=" + stamp);
     std::optional<BalloonSeen> balloon;
     const auto balloon_is = [&](const std::string& text) {
-        return eventually([&] { return (balloon = balloon_of(icon_)) && balloon->text == text; }, 5s);
+        return eventually([&] { return (balloon = balloon_of(icon_)) && balloon->text == text; },
+                          5s);
     };
     EXPECT_TRUE(balloon_is("No automatic backup for 3 days")) << (balloon ? balloon->text : "none");
     EXPECT_TRUE(balloon->error_symbol);
