@@ -31,7 +31,7 @@ std::optional<std::string> folder_dialog(HWND owner, std::string_view title,
                        .lpszTitle = heading.c_str(),
                        .ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX,
                        .lpfn = on_browse_event,
-                       .lParam = reinterpret_cast<LPARAM>(start.c_str())};
+                       .lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str())};
     std::unique_ptr<ITEMIDLIST, ItemListFreer> chosen(SHBrowseForFolderW(&browse));
     std::optional<std::string> path;
     wchar_t buffer[MAX_PATH] = {};

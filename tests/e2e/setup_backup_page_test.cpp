@@ -32,6 +32,8 @@ constexpr int automatic_box = 322;
 constexpr int backup_time = 324;
 constexpr int backups_kept = 326;
 constexpr int automatic_result = 333;
+constexpr int copy_to = 331;
+constexpr int copy_to_browse = 332;
 constexpr int automatic_save = 335;
 constexpr int automatic_list = 336;
 constexpr int restore_listed = 337;
@@ -196,6 +198,17 @@ TEST_F(BackupPage, AutomaticBackupSettingsAndARestoreFromItsList) {
     })) << w.text(status_line);
     w.paste(backup_time, "04:15");
     w.paste(backups_kept, "3");
+    // Browse... opens the standard folder picker with its question; cancelled, it changes nothing.
+    w.click(copy_to_browse);
+    HWND picker = nullptr;
+    ASSERT_TRUE(eventually([&] { return (picker = visible_window_of(w.process_id(), L"#32770")); }));
+    EXPECT_TRUE(FindWindowExW(picker, nullptr, L"Static", L"Copy the backups to this folder"));
+    RECT area{};
+    GetWindowRect(picker, &area);
+    save_screenshot("setup-backup-folder-picker", area);
+    PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(eventually([&] { return !IsWindow(picker); }));
+    EXPECT_EQ(w.text(copy_to), "");
     w.click(automatic_save);
     ASSERT_TRUE(eventually([&] { return w.text(status_line) == "Automatic backup settings saved"; },
                            job_limit))
