@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "i18n/tr.h"
 #include "svc/apply.h"
+#include "svc/auto_backup.h"
 #include "svc/backup.h"
 #include "svc/connection_check.h"
 #include "svc/control.h"
@@ -47,12 +48,12 @@ JobResult outcome(const Result<void>& result, std::string_view success) {
     return {false, std::string(success)};
 }
 
-// An install that could not register the rotation task still succeeded; the warning goes into
+// An install that could not register a nightly task still succeeded; the warnings go into
 // tray.log as the command line's would, and to the operator.
 std::string install_warning(const Installed& installed) {
-    if (installed.warning.empty()) return {};
-    log_mode_warning("--install", installed.warning);
-    return rotation_task_warning_text(installed.warning);
+    for (const std::string& warning : {installed.warning, installed.backup_task_warning})
+        if (!warning.empty()) log_mode_warning("--install", warning);
+    return install_warning_text(installed);
 }
 
 struct Performer {
@@ -100,6 +101,15 @@ struct Performer {
                        tr("Settings saved. The registers connect with the information on the "
                           "Overview page.",
                           "设置已保存。收银机用\"概览\"页上的信息连接。"));
+    }
+    JobResult operator()(const job::AutoBackup&) const {
+        auto dump = backup_automatically();
+        if (!dump) return {true, dump.error()};
+        return {false, std::string(tr("Backup done:", "备份完成：")) + " " + *dump};
+    }
+    JobResult operator()(const job::SaveBackupSettings& s) const {
+        return outcome(apply_backup_settings(s.settings),
+                       tr("Automatic backup settings saved", "自动备份设置已保存"));
     }
     JobResult operator()(const job::CheckConnection&) const {
         auto answer = check_connection();
@@ -165,6 +175,13 @@ struct LockedAs {
     std::optional<std::string_view> operator()(const job::Backup&) const { return "--backup"; }
     std::optional<std::string_view> operator()(const job::Restore&) const { return "--restore"; }
     std::optional<std::string_view> operator()(const job::Apply&) const { return "--apply"; }
+    std::optional<std::string_view> operator()(const job::AutoBackup&) const {
+        return "--backup-auto";
+    }
+    // backup.ini and the task are the automatic backup's; a run must not read half of them.
+    std::optional<std::string_view> operator()(const job::SaveBackupSettings&) const {
+        return "--setup";
+    }
     std::optional<std::string_view> operator()(const auto&) const { return std::nullopt; }
 };
 

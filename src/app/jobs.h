@@ -3,6 +3,7 @@
 // result in a guarded slot or queue, and posts a completion message to its window.
 #include "app/elevation.h"
 #include "config/settings.h"
+#include "svc/backup_settings.h"
 
 #include <windows.h>
 
@@ -56,11 +57,14 @@ struct Backup { std::string path; };
 struct Restore { std::string path; };
 struct Apply { ConnectionSettings settings; };
 struct CheckConnection {};
+struct AutoBackup {};
+struct SaveBackupSettings { BackupSettings settings; };
 } // namespace job
 
 using Job =
     std::variant<job::Start, job::Stop, job::Restart, job::Install, job::Uninstall, job::OpenPort,
-                 job::StartType, job::Backup, job::Restore, job::Apply, job::CheckConnection>;
+                 job::StartType, job::Backup, job::Restore, job::Apply, job::CheckConnection,
+                 job::AutoBackup, job::SaveBackupSettings>;
 
 // Runs the job's operation on the calling thread and gives the result the window shows: the
 // translated success text, or the operation's error text unchanged.

@@ -46,7 +46,24 @@ std::string rotation_task_warning_text(std::string_view warning) {
     return text.append("\n").append(warning);
 }
 
-std::string install_done_text(std::string_view warning) {
+std::string backup_task_warning_text(std::string_view warning) {
+    std::string text(tr("The nightly automatic backup could not be set up; the database is backed "
+                        "up only when you start a backup.",
+                        "无法设置每晚的自动备份，只有手动开始备份时才会备份数据库。"));
+    return text.append("\n").append(warning);
+}
+
+std::string install_warning_text(const Installed& installed) {
+    std::string text;
+    if (!installed.warning.empty()) text = rotation_task_warning_text(installed.warning);
+    if (!installed.backup_task_warning.empty()) {
+        if (!text.empty()) text += "\n";
+        text += backup_task_warning_text(installed.backup_task_warning);
+    }
+    return text;
+}
+
+std::string install_done_text(const Installed& installed) {
     std::string text(tr("MySQL service installed", "MySQL 服务已安装"));
-    return text.append("\n").append(rotation_task_warning_text(warning));
+    return text.append("\n").append(install_warning_text(installed));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The texts that --backup, --restore and --install (and the Setup window's jobs) show, in the
 // current language.
+#include "svc/install.h"
 #include "svc/restore.h"
 
 #include <string>
@@ -19,5 +20,10 @@ std::string restore_failed_text(const RestoreFailure& failure);
 // What an install that could not register the rotation task tells: that the error log is then
 // rotated only when MySQL starts, a line break and the warning ("Log rotation task: <reason>").
 std::string rotation_task_warning_text(std::string_view warning);
-// "MySQL service installed", a line break and the rotation-task warning.
-std::string install_done_text(std::string_view warning);
+// What an install that could not register the backup task tells: that backups then run only
+// when someone starts one, a line break and the warning ("Backup task: <reason>").
+std::string backup_task_warning_text(std::string_view warning);
+// The warnings of an install, one text each, on lines of their own; empty when there are none.
+std::string install_warning_text(const Installed& installed);
+// "MySQL service installed", a line break and the install's warnings.
+std::string install_done_text(const Installed& installed);

@@ -13,6 +13,7 @@
 #include "config/settings.h"
 #include "i18n/language.h"
 #include "svc/apply.h"
+#include "svc/auto_backup.h"
 #include "svc/backup.h"
 #include "svc/connection_check.h"
 #include "svc/control.h"
@@ -47,14 +48,21 @@ ModeResult run_apply(const Arguments& arguments) {
     return silent(apply(*settings));
 }
 
-// The server works even when the rotation task could not be registered: the install succeeds,
+// The server works even when a nightly task could not be registered: the install succeeds,
 // and the reason is written down where an installer's log is read.
 ModeResult run_install(const std::string& mode, const Arguments& arguments) {
     auto installed = install(option_value(arguments, "--config"), firewall_choice(arguments));
     if (!installed) return fail(installed.error());
-    if (installed->warning.empty()) return std::string();
-    log_mode_warning(mode, installed->warning);
-    return install_done_text(installed->warning);
+    if (installed->warning.empty() && installed->backup_task_warning.empty()) return std::string();
+    for (const std::string& warning : {installed->warning, installed->backup_task_warning})
+        if (!warning.empty()) log_mode_warning(mode, warning);
+    return install_done_text(*installed);
+}
+
+ModeResult run_backup_auto() {
+    auto dump = backup_automatically();
+    if (!dump) return fail(dump.error());
+    return backup_done_text(*dump);
 }
 
 ModeResult run_backup(const Arguments& arguments) {
@@ -90,6 +98,7 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
     if (mode == "--restore") return run_restore(arguments);
+    if (mode == "--backup-auto") return run_backup_auto();
     if (mode == "--check-connection") return check_connection();
     if (mode == "--rotate-logs") return silent(rotate_logs(rotate_limit(arguments)));
     if (mode == "--lang") return run_lang(arguments);
@@ -109,8 +118,9 @@ bool runs_unelevated(const std::string& mode) {
 // The modes that stop, start, write my.ini or connection.ini, initialize, back up, restore,
 // rotate or uninstall: one of them at a time on the machine.
 bool changes_the_instance(const std::string& mode) {
-    for (std::string_view changing : {"--stop", "--start", "--restart", "--uninstall", "--install",
-                                      "--apply", "--backup", "--restore", "--rotate-logs"})
+    for (std::string_view changing :
+         {"--stop", "--start", "--restart", "--uninstall", "--install", "--apply", "--backup",
+          "--backup-auto", "--restore", "--rotate-logs"})
         if (mode == changing) return true;
     return false;
 }

@@ -7,6 +7,8 @@
 #include "config/addresses.h"
 #include "config/settings.h"
 #include "setup/frame.h"
+#include "svc/backup_settings.h"
+#include "svc/backup_state.h"
 #include "svc/firewall.h"
 #include "svc/firewall_state.h"
 #include "svc/last_backup.h"
@@ -167,6 +169,25 @@ Gathered gather() {
         if (text) return diagnosis_text(*diagnosis, Lang::en);
         return std::string(diagnosis_code(diagnosis->cause));
     };
+    const BackupSettings automatic = load_backup_settings();
+    const std::optional<BackupRun> run = load_backup_run();
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    // Switched off, the automatic backup is nobody's worry.
+    const std::optional<BackupWarning> late_or_failed =
+        run && automatic.enabled ? backup_warning(*run, now) : std::nullopt;
+    auto of_run = [&](std::string BackupRun::*field) -> Value {
+        if (!run || ((*run).*field).empty()) return std::monostate{};
+        return (*run).*field;
+    };
+    auto run_result = [&]() -> Value {
+        if (!run) return std::monostate{};
+        return std::string(run->error.empty() ? "ok" : "failed");
+    };
+    auto backup_warning_value = [&]() -> Value {
+        if (!late_or_failed) return std::monostate{};
+        return backup_warning_text(*late_or_failed, Lang::en);
+    };
     auto firewall_port = [&]() -> Value {
         if (!firewall.port) return std::monostate{};
         return std::uint64_t{*firewall.port};
@@ -195,6 +216,16 @@ Gathered gather() {
         {"error_log_last_error", known(last_error_line(error_log_path()))},
         {"last_backup_time", of_backup(&LastBackup::time)},
         {"last_backup_file", of_backup(&LastBackup::file)},
+        {"auto_backup", automatic.enabled},
+        {"auto_backup_time", automatic.time},
+        {"auto_backup_folder", automatic.folder},
+        {"backup_task", backup_task_present()},
+        {"auto_backup_last_run", of_run(&BackupRun::time)},
+        {"auto_backup_result", run_result()},
+        {"auto_backup_file", of_run(&BackupRun::file)},
+        {"auto_backup_error", of_run(&BackupRun::error)},
+        {"auto_backup_last_good", of_run(&BackupRun::last_good_time)},
+        {"auto_backup_warning", backup_warning_value()},
         {"diagnosis_code", of_diagnosis(false)},
         {"diagnosis_text", of_diagnosis(true)},
     };

@@ -136,6 +136,19 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
+std::vector<KeyValue> key_value_lines(std::string_view text) {
+    std::vector<KeyValue> pairs;
+    for (std::string_view line : split_lines(text)) {
+        const size_t equals = line.find('=');
+        if (equals == std::string_view::npos) continue;
+        std::string key(trim(line.substr(0, equals)));
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        pairs.push_back({std::move(key), trim(line.substr(equals + 1))});
+    }
+    return pairs;
+}
+
 std::vector<std::string_view> split_lines(std::string_view text) {
     std::vector<std::string_view> lines;
     while (!text.empty()) {

@@ -22,6 +22,14 @@ std::string_view trim_start(std::string_view text);
 // Lines split at LF, one CR before each LF dropped; an empty piece after a final break is no line.
 std::vector<std::string_view> split_lines(std::string_view text);
 
+// The "key=value" lines of an ini-style file: the key trimmed and in ASCII lower case, the value
+// trimmed; lines without "=" (sections, comments, blanks) are skipped. Views into `text`.
+struct KeyValue {
+    std::string key;
+    std::string_view value;
+};
+std::vector<KeyValue> key_value_lines(std::string_view text);
+
 // Optional leading "+", then one or more ASCII digits, no overflow.
 std::optional<std::uint16_t> parse_u16(std::string_view text);
 std::optional<std::uint64_t> parse_u64(std::string_view text);

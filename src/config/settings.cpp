@@ -18,13 +18,6 @@ constexpr std::string_view crlf = "\r\n";
 // password (an old installation's) is written as this; no usable root password holds a quote.
 constexpr std::string_view empty_root_password = "\"\"";
 
-std::string ascii_lower(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return lowered;
-}
-
 // Only these three words switch the firewall rule off; anything else, even a typo, keeps the
 // port open for the registers.
 bool firewall_value(std::string_view value) {
@@ -64,12 +57,8 @@ ConnectionSettings default_settings() {
 
 ConnectionSettings parse_settings(std::string_view text) {
     ConnectionSettings settings = default_settings();
-    for (std::string_view line : split_lines(text)) {
-        size_t equals = line.find('=');
-        if (equals == std::string_view::npos) continue;
-        std::string key = ascii_lower(trim(line.substr(0, equals)));
-        assign(settings, key, trim(line.substr(equals + 1)));
-    }
+    for (const KeyValue& pair : key_value_lines(text))
+        assign(settings, pair.key, pair.value);
     return settings;
 }
 

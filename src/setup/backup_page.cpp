@@ -4,14 +4,17 @@
 #include "base/files.h"
 #include "base/local_time.h"
 #include "base/registry.h"
+#include "base/text.h"
 #include "config/settings.h"
 #include "i18n/tr.h"
+#include "setup/automatic_backup.h"
 #include "setup/backup_texts.h"
 #include "setup/busy.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
 #include "setup/state.h"
+#include "svc/auto_backup.h"
 #include "svc/paths.h"
 #include "ui/file_dialog.h"
 #include "ui/shell_open.h"
@@ -30,18 +33,49 @@ void back_up_now(HWND window) {
     start_job(window, job::Backup{*path});
 }
 
-void restore_from_backup(HWND window) {
-    const std::optional<std::string> path = file_dialog(window, false, "");
-    if (!path) return;
-    const int answer = window_message(
-        window,
+// The question before anything is replaced; true for Yes.
+bool restore_confirmed(HWND window) {
+    const std::string_view question =
         tr("Restoring replaces ALL current data in the database with the backup.\nThe current "
            "data is saved automatically first.\n\nContinue?",
            "恢复会用备份覆盖数据库里的全部现有数据（恢复前会先自动备份一份当前数据）。\n\n继续吗"
-           "？"),
-        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
-    if (answer != IDYES) return;
+           "？");
+    return window_message(window, question, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+void restore_from_backup(HWND window) {
+    const std::optional<std::string> path = file_dialog(window, false, "");
+    if (!path || !restore_confirmed(window)) return;
     start_job(window, job::Restore{*path});
+}
+
+void restore_listed(HWND window) {
+    const LRESULT chosen = SendDlgItemMessageW(window, id::automatic_dump_list, CB_GETCURSEL, 0, 0);
+    const std::vector<std::string>& dumps = setup_state(window).listed_dumps;
+    if (chosen < 0 || static_cast<std::size_t>(chosen) >= dumps.size()) return;
+    const std::string path = dumps[static_cast<std::size_t>(chosen)];
+    if (!restore_confirmed(window)) return;
+    start_job(window, job::Restore{path});
+}
+
+// The automatic dumps of the stored folder, newest first, by their time and size; the newest is
+// chosen.
+void fill_dump_list(HWND window) {
+    HWND list = GetDlgItem(window, id::automatic_dump_list);
+    if (!list) return;
+    SetupUiState& state = setup_state(window);
+    const std::optional<ConnectionSettings> stored = load_settings();
+    const std::string database = stored ? stored->database : ConnectionSettings{}.database;
+    const std::string folder =
+        state.saved_backup ? state.saved_backup->folder : default_backup_settings().folder;
+    state.listed_dumps.clear();
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    for (const AutomaticDump& dump : automatic_dumps(folder, dump_name_stem(database))) {
+        const std::wstring label = widen(dump_list_label(dump.stamp, dump.size));
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label.c_str()));
+        state.listed_dumps.push_back(dump.path);
+    }
+    if (!state.listed_dumps.empty()) SendMessageW(list, CB_SETCURSEL, 0, 0);
 }
 
 // The safety dumps hold the whole database: a folder made here gets the same access list as
@@ -55,29 +89,43 @@ void open_safety_backups() {
 } // namespace
 
 void create_backup_controls(HWND window) {
-    create_label(window, id::backup_heading, tr("Back up", "备份"), {256, 88, 280, 24});
+    create_label(window, id::backup_heading, tr("Back up", "备份"), {256, 80, 280, 24});
     create_text(window, id::backup_hint,
                 tr("Export the whole database to a .sql file that you can keep on a USB drive or "
                    "another computer.",
                    "把整个数据库导出成一个 .sql 文件，可以存到 U 盘或其他电脑上。"),
-                {256, 116, 292, 40});
-    create_text(window, id::last_backup_line, "", {256, 160, 488, 20}, SS_PATHELLIPSIS);
-    create_button(window, id::backup_now, tr("Back up now...", "立即备份…"), {564, 88, 180, 30});
-    create_label(window, id::restore_heading, tr("Restore", "恢复"), {256, 220, 280, 24});
+                {256, 104, 292, 36});
+    create_text(window, id::last_backup_line, "", {256, 142, 488, 20}, SS_PATHELLIPSIS);
+    create_button(window, id::backup_now, tr("Back up now...", "立即备份…"), {564, 80, 180, 30});
+    create_automatic_backup_controls(window);
+    create_label(window, id::restore_heading, tr("Restore", "恢复"), {256, 340, 280, 24});
     create_text(window, id::restore_hint,
                 tr("Replace the current database with a .sql backup. The current data is saved "
                    "automatically first.",
                    "用 .sql 备份覆盖当前数据库。恢复前会自动把当前数据另存一份。"),
-                {256, 248, 292, 40});
+                {256, 366, 292, 36});
     create_button(window, id::restore_from_backup, tr("Restore from backup...", "从备份恢复…"),
-                  {564, 220, 180, 30});
+                  {564, 338, 180, 30});
     create_button(window, id::open_safety_backups, tr("Open safety backups", "打开安全备份文件夹"),
-                  {256, 298, 200, 30});
+                  {564, 372, 180, 28});
+    // The automatic backups, newest first, to restore one without looking for its file.
+    create_control(window, {.class_name = combo_class,
+                            .style = WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST,
+                            .place = {256, 408, 292, 200},
+                            .id = id::automatic_dump_list,
+                            .kind = ControlKind::combo});
+    create_button(window, id::restore_listed, tr("Restore this backup", "恢复这个备份"),
+                  {564, 406, 180, 28});
     create_label(window, id::data_location_heading, tr("Data location", "数据位置"),
-                 {256, 372, 280, 24});
-    create_text(window, id::data_location, data_root(), {256, 406, 292, 20}, SS_PATHELLIPSIS);
+                 {256, 452, 280, 24});
+    create_text(window, id::data_location, data_root(), {256, 478, 292, 20}, SS_PATHELLIPSIS);
     create_button(window, id::open_data_folder, tr("Open folder", "打开文件夹"),
-                  {564, 400, 180, 30});
+                  {564, 460, 180, 30});
+}
+
+void load_backup_page(HWND window) {
+    load_automatic_backup(window);
+    fill_dump_list(window);
 }
 
 void refresh_backup_page(HWND window) {
@@ -88,6 +136,9 @@ void refresh_backup_page(HWND window) {
     const bool running = setup_state(window).shown_status == ServiceStatus::Running;
     enable_control(window, id::backup_now, running);
     enable_control(window, id::restore_from_backup, running);
+    enable_control(window, id::restore_listed,
+                   running && !setup_state(window).listed_dumps.empty());
+    refresh_automatic_backup(window);
 }
 
 bool handle_backup_command(HWND window, int control_id) {
@@ -98,6 +149,9 @@ bool handle_backup_command(HWND window, int control_id) {
     case id::restore_from_backup:
         restore_from_backup(window);
         return true;
+    case id::restore_listed:
+        restore_listed(window);
+        return true;
     case id::open_safety_backups:
         open_safety_backups();
         return true;
@@ -105,7 +159,7 @@ bool handle_backup_command(HWND window, int control_id) {
         open_data_folder();
         return true;
     default:
-        return false;
+        return handle_automatic_backup_command(window, control_id);
     }
 }
 

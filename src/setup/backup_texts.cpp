@@ -1,12 +1,12 @@
 #include "setup/backup_texts.h"
 
 #include "i18n/tr.h"
+#include "svc/auto_backup.h"
+#include "svc/diagnosis.h"
 
 namespace {
 constexpr std::string_view separator = "  \u00B7  ";
 constexpr char time_and_file = '|';
-constexpr std::string_view not_in_file_names = "\\/:*?\"<>|";
-constexpr char control_characters_end = 0x20;
 } // namespace
 
 std::string last_backup_line(const std::optional<std::string>& stored) {
@@ -21,14 +21,17 @@ std::string last_backup_line(const std::optional<std::string>& stored) {
 }
 
 std::string proposed_backup_name(std::string_view database, std::string_view timestamp) {
-    std::string name;
-    for (char c : database) {
-        const bool unusable = (c >= 0 && c < control_characters_end) ||
-                              not_in_file_names.find(c) != std::string_view::npos;
-        name += unusable ? '_' : c;
-    }
+    std::string name = dump_name_stem(database);
     name += '_';
     name += timestamp;
     name += ".sql";
     return name;
+}
+
+std::string dump_list_label(std::string_view stamp, std::uint64_t size) {
+    std::string label;
+    label.append(stamp.substr(0, 4)).append("-").append(stamp.substr(4, 2)).append("-");
+    label.append(stamp.substr(6, 2)).append(" ").append(stamp.substr(9, 2)).append(":");
+    label.append(stamp.substr(11, 2));
+    return label.append(separator).append(size_text(size));
 }

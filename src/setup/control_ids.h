@@ -57,6 +57,25 @@ inline constexpr int data_location_heading = 258;
 inline constexpr int data_location = 259;
 inline constexpr int open_data_folder = 260;
 
+// Backup & restore: the automatic backup card and the list of its dumps
+inline constexpr int automatic_heading = 320;
+inline constexpr int automatic_backup_now = 321;
+inline constexpr int automatic_box = 322; // its label: 422
+inline constexpr int backup_time_edit = 324;
+inline constexpr int backups_kept_label = 325;
+inline constexpr int backups_kept_edit = 326;
+inline constexpr int backup_folder_label = 327;
+inline constexpr int backup_folder_edit = 328;
+inline constexpr int backup_folder_browse = 329;
+inline constexpr int copy_to_label = 330;
+inline constexpr int copy_to_edit = 331;
+inline constexpr int copy_to_browse = 332;
+inline constexpr int automatic_result = 333;
+inline constexpr int automatic_undo = 334;
+inline constexpr int automatic_save = 335;
+inline constexpr int automatic_dump_list = 336;
+inline constexpr int restore_listed = 337;
+
 // General
 inline constexpr int startup_heading = 270;
 inline constexpr int start_with_windows_box = 271;

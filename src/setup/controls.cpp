@@ -22,7 +22,8 @@ constexpr int checkbox_label_height = 20;
 constexpr int section_headings[] = {
     id::connection_heading,    id::backup_heading,  id::restore_heading,
     id::data_location_heading, id::startup_heading, id::language_heading,
-    id::logs_heading,          id::about_heading,   id::about_line};
+    id::logs_heading,          id::about_heading,   id::about_line,
+    id::automatic_heading};
 
 HFONT font_for(const SetupFonts& fonts, int control_id) {
     if (control_id == id::status_text) return fonts.status.get();

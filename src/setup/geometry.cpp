@@ -30,8 +30,8 @@ constexpr UnitRect dot_area_units{236, 72, 296, 142};
 constexpr std::array<UnitBox, 3> overview_cards{
     {{236, 72, 528, 132}, {236, 216, 528, 196}, {236, 424, 528, 72}}};
 constexpr std::array<UnitBox, 1> connection_cards{{{236, 72, 528, 424}}};
-constexpr std::array<UnitBox, 3> backup_cards{
-    {{236, 72, 528, 120}, {236, 204, 528, 140}, {236, 356, 528, 92}}};
+constexpr std::array<UnitBox, 4> backup_cards{
+    {{236, 72, 528, 94}, {236, 174, 528, 150}, {236, 332, 528, 108}, {236, 448, 528, 56}}};
 constexpr std::array<UnitBox, 4> general_cards{
     {{236, 72, 528, 104}, {236, 188, 528, 60}, {236, 260, 528, 104}, {236, 376, 528, 104}}};
 

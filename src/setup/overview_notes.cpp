@@ -9,6 +9,8 @@
 #include "setup/geometry.h"
 #include "setup/overview_texts.h"
 #include "setup/state.h"
+#include "svc/backup_settings.h"
+#include "svc/backup_state.h"
 #include "svc/start_failure.h"
 
 namespace {
@@ -69,6 +71,15 @@ void grow_overview(HWND window, int growth) {
 
 } // namespace
 
+std::optional<OverviewNote> automatic_backup_note() {
+    const std::optional<BackupRun> run = load_backup_run();
+    if (!run || !load_backup_settings().enabled) return std::nullopt;
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return OverviewNote{automatic_backup_line(*run, now),
+                        backup_warning(*run, now) ? transition_colour : secondary_text};
+}
+
 std::vector<OverviewNote> overview_notes(ServiceStatus status,
                                          std::optional<bool> rotation_task_present) {
     std::vector<OverviewNote> notes;
@@ -82,6 +93,7 @@ std::vector<OverviewNote> overview_notes(ServiceStatus status,
         notes.push_back({std::string(tr("Nightly log rotation task missing",
                                         "缺少每晚的日志分隔计划任务")),
                          transition_colour});
+    if (auto line = automatic_backup_note()) notes.push_back(std::move(*line));
     return notes;
 }
 

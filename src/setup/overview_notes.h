@@ -21,6 +21,10 @@ struct OverviewNote {
 std::vector<OverviewNote> overview_notes(ServiceStatus status,
                                          std::optional<bool> rotation_task_present);
 
+// "Last automatic backup: <time> (ok)", or the warning in the warning colour; nothing before the
+// first run or with the automatic backup switched off.
+std::optional<OverviewNote> automatic_backup_note();
+
 // Creates the (empty) line controls below the detail line.
 void create_overview_note_controls(HWND window);
 // Shows the lines, one control each (lines beyond the last control are dropped), and moves the

@@ -1,5 +1,6 @@
 #include "setup/pages.h"
 
+#include "setup/automatic_backup.h"
 #include "setup/backup_page.h"
 #include "setup/connection_page.h"
 #include "setup/control_ids.h"
@@ -17,7 +18,8 @@ namespace {
 
 constexpr int checkbox_labels[] = {id::firewall_box + id::checkbox_label_offset,
                                    id::start_with_windows_box + id::checkbox_label_offset,
-                                   id::tray_at_logon_box + id::checkbox_label_offset};
+                                   id::tray_at_logon_box + id::checkbox_label_offset,
+                                   id::automatic_box + id::checkbox_label_offset};
 
 void create_frame_controls(HWND window) {
     HWND bar = create_control(window, {.class_name = PROGRESS_CLASSW,
@@ -61,6 +63,7 @@ void load_pages(HWND window) {
     state.saved_settings = settings;
     start_system_checks(window);
     load_connection_page(window, settings);
+    load_backup_page(window);
     load_general_page(window);
     refresh_overview(window);
 }
@@ -91,5 +94,8 @@ void handle_notification(HWND window, int control_id, int code) {
     const bool field_change =
         code == EN_CHANGE && control_id >= id::port_edit && control_id <= id::host_edit;
     const bool list_change = code == CBN_SELCHANGE && control_id == id::server_ip_list;
-    if (field_change || list_change) on_connection_change(window, control_id, code);
+    if (field_change || list_change)
+        on_connection_change(window, control_id, code);
+    else
+        on_automatic_backup_change(window, control_id, code);
 }

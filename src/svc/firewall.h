@@ -1,6 +1,6 @@
 #pragma once
 // The Windows Firewall rule that lets the registers reach the server, and the nightly Task
-// Scheduler task that rotates the logs; both set with the Windows tools netsh and schtasks.
+// Scheduler tasks that rotate the logs and back the database up; both set with the Windows tools netsh and schtasks.
 #include "base/result.h"
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 
 inline constexpr std::string_view firewall_rule_name = "KELTA Retail MySQL";
 inline constexpr std::string_view rotation_task_name = "KELTA Retail MySQL Log Rotation";
+inline constexpr std::string_view backup_task_name = "KELTA Retail MySQL Backup";
 
 // Deletes the rule, then adds it for the port when enabled: one rule at most, on the last port.
 Result<void> set_firewall_rule(bool enabled, std::uint16_t port);
@@ -20,3 +21,8 @@ Result<void> register_rotation_task();
 // Whether the Task Scheduler has the task (schtasks ran and found it).
 bool rotation_task_present();
 void remove_rotation_task();
+
+// Daily at `time` (HH:MM) as SYSTEM: this executable with --backup-auto --quiet.
+Result<void> register_backup_task(std::string_view time);
+bool backup_task_present();
+void remove_backup_task();

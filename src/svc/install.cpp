@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "config/settings.h"
 #include "config/validation.h"
+#include "svc/backup_settings.h"
 #include "svc/child.h"
 #include "svc/client.h"
 #include "svc/control.h"
@@ -71,10 +72,10 @@ Result<ConnectionSettings> choose_settings(const std::optional<std::string>& set
     return read;
 }
 
-// The steps in order; the first failure ends the install. A failed rotation task only leaves
-// its text in `warning`.
+// The steps in order; the first failure ends the install. A failed task only leaves its text in
+// `installed`.
 Result<void> install_steps(const std::optional<std::string>& settings_file,
-                           FirewallChoice firewall, std::string& warning) {
+                           FirewallChoice firewall, Installed& installed) {
     const std::string mysqld = mysql_program_path("mysqld.exe");
     if (!path_exists(mysqld)) return fail(mysqld + " not found");
     if (auto secured = secure_data_root(); !secured) return secured;
@@ -107,7 +108,11 @@ Result<void> install_steps(const std::optional<std::string>& settings_file,
     if (auto saved = save_settings(settings); !saved) return saved;
     if (auto registered = register_service(); !registered) return registered;
     if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) return opened;
-    if (auto task = register_rotation_task(); !task) warning = "Log rotation task: " + task.error();
+    if (auto task = register_rotation_task(); !task)
+        installed.warning = "Log rotation task: " + task.error();
+    // backup.ini outlives a reinstall: its schedule (or its choice of none) is kept.
+    if (auto task = schedule_automatic_backup(load_backup_settings()); !task)
+        installed.backup_task_warning = task.error();
     if (auto started = start_service(); !started) return started;
     return run_sql_as_root(settings.root_password, account_sql(settings, previous));
 }
@@ -117,15 +122,15 @@ Result<void> install_steps(const std::optional<std::string>& settings_file,
 Result<Installed> install(const std::optional<std::string>& settings_file,
                           FirewallChoice firewall) {
     Installed installed;
-    if (auto done = install_steps(settings_file, firewall, installed.warning); !done)
+    if (auto done = install_steps(settings_file, firewall, installed); !done)
         return fail(done.error());
     return installed;
 }
 
 std::chrono::seconds install_time_limit() {
     const ServiceTimeouts waits;
-    // icacls for connection.ini, netsh twice and schtasks once.
-    constexpr int tool_runs = 4;
+    // icacls for connection.ini, netsh twice and schtasks twice.
+    constexpr int tool_runs = 5;
     return waits.stop + initialize_time_limit + tool_runs * tool_time_limit + waits.start +
            waits.port + root_client_time_limit;
 }

@@ -9,11 +9,13 @@
 // What install does with the firewall setting: keep the settings' choice, or open or close.
 enum class FirewallChoice { keep, on, off };
 
-// A successful install, with the failure of the one step that does not undo it: the nightly
-// rotation task ("Log rotation task: <reason>"). The registers need the server, not the task,
-// so a working server is not given up for it; empty when every step worked.
+// A successful install, with the failures of the steps that do not undo it: the nightly
+// rotation task ("Log rotation task: <reason>") and the nightly backup task ("Backup task:
+// <reason>"). The registers need the server, not the tasks, so a working server is not given up
+// for them; empty when every step worked.
 struct Installed {
     std::string warning;
+    std::string backup_task_warning;
 };
 
 Result<Installed> install(const std::optional<std::string>& settings_file, FirewallChoice firewall);

@@ -20,5 +20,6 @@ Result<void> uninstall() {
     // Also when there was no service: a partial install may have left the rule or the task.
     remove_firewall_rule();
     remove_rotation_task();
+    remove_backup_task();
     return {};
 }

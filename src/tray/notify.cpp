@@ -54,8 +54,10 @@ NOTIFYICONDATAW balloon_notify_data(HWND window, std::string_view text, bool is_
 
 void update_tray_icon(HWND window, bool add_first) {
     TrayState& state = tray_state(window);
-    NOTIFYICONDATAW data = icon_notify_data(window, state.icons[icon_for_status(state.state)].get(),
-                                            tray_tooltip_text(state.state, state.port));
+    std::string tooltip = tray_tooltip_text(state.state, state.port);
+    if (!state.backup_warning.empty()) tooltip.append("\n").append(state.backup_warning);
+    NOTIFYICONDATAW data =
+        icon_notify_data(window, state.icons[icon_for_status(state.state)].get(), tooltip);
 
     // After a taskbar restart the shell may or may not still know the icon; either call may be
     // the one that works.
@@ -74,9 +76,12 @@ void refresh_tray(HWND window) {
     TrayState& state = tray_state(window);
     const ServiceStatus status = service_status();
     const std::uint16_t port = configured_port();
-    const bool unchanged = status == state.state && port == state.port;
+    std::string backup_warning = watch_automatic_backup(window, state.backup);
+    const bool unchanged =
+        status == state.state && port == state.port && backup_warning == state.backup_warning;
     state.state = status;
     state.port = port;
+    state.backup_warning = std::move(backup_warning);
     if (unchanged && state.icon_added) return;
     update_tray_icon(window, false);
 }

@@ -3,6 +3,7 @@
 // window from WM_NCCREATE until WM_DESTROY, and read only through tray_state().
 #include "app/jobs.h"
 #include "svc/status.h"
+#include "tray/backup_watch.h"
 #include "tray/icons.h"
 
 #include <windows.h>
@@ -17,6 +18,8 @@ struct TrayState {
     bool icon_added = false;
     bool first_add_done = false; // the welcome balloon is shown only at the first add
     ElevationHooks elevation{};  // how the tray's jobs relaunch the program
+    BackupWatch backup;
+    std::string backup_warning; // the tooltip's short warning about the automatic backup
 };
 
 // At WM_NCCREATE: the record passed as lpCreateParams becomes the window's.

@@ -190,13 +190,17 @@ TEST(Benchmark, BackupAndRestoreNextToTheTools) {
         EXPECT_TRUE(outcome && outcome->exit_code == 0);
     };
 
+    // The nightly run keeps one dump and copies it: from the second round on it also prunes.
+    e2e::write_file(server.folder().path("backup.ini"),
+                    "[backup]\r\nkeep=1\r\ncopy_to=" + folder + "\\usb\r\n");
     const int rounds = 3;
-    double program_backup = 0, operation_backup = 0, tool_dump = 0;
+    double program_backup = 0, operation_backup = 0, tool_dump = 0, program_auto = 0;
     double program_restore = 0, operation_restore = 0, tool_restore = 0;
     for (int i = 0; i < rounds; ++i) {
         tool_dump += seconds_of([&] { direct_dump(folder + "\\direct.sql"); });
         operation_backup += seconds_of([&] { EXPECT_TRUE(backup(folder + "\\shop.sql").has_value()); });
         program_backup += server.mode({"--backup", folder + "\\shop.sql"}).elapsed.count() / 1000.0;
+        program_auto += server.mode({"--backup-auto"}).elapsed.count() / 1000.0;
         tool_restore += seconds_of([&] {
             direct_dump(folder + "\\direct-safety.sql");
             direct_client(folder + "\\direct.sql");
@@ -211,6 +215,8 @@ TEST(Benchmark, BackupAndRestoreNextToTheTools) {
     report("  ratio to the tool", operation_backup / tool_dump, "");
     report("KeltaMySQL.exe --backup (a process of its own)", program_backup / rounds, "s");
     report("  ratio to the tool", program_backup / tool_dump, "");
+    report("KeltaMySQL.exe --backup-auto (pruning and copy)", program_auto / rounds, "s");
+    report("  ratio to --backup (goal 1.10 at most)", program_auto / program_backup, "");
     report("safety dump and client run directly", tool_restore / rounds, "s");
     report("restore operation (safety dump, then the client)", operation_restore / rounds, "s");
     report("  ratio to the tools", operation_restore / tool_restore, "");

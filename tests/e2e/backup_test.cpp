@@ -1,15 +1,20 @@
-// --backup and --restore against the bench's server: complete dumps only, safety dumps before a
-// restore, text that survives byte for byte, and the operator's success boxes.
+// --backup, --backup-auto and --restore against the bench's server: complete dumps only, the
+// nightly dumps kept, copied and pruned, safety dumps before a restore, text that survives byte
+// for byte, and the operator's success boxes.
 #include "server.h"
 #include "user_registry.h"
 
 #include "base/files.h"
+#include "base/handles.h"
 #include "base/registry.h"
 #include "base/text.h"
 #include "svc/backup.h"
 #include "svc/paths.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
 
 using namespace e2e;
 using namespace std::chrono_literals;
@@ -66,6 +71,79 @@ TEST_F(BackupRestore, BackupReplacesTheTargetOnlyWithACompleteDump) {
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0], "--backup failed: mysqldump failed: the dump is incomplete (no \"-- Dump "
                       "completed\" line)");
+}
+
+// The names of the .sql files in the folder, sorted.
+std::vector<std::string> sql_files(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::directory_iterator(widen(folder), missing))
+        if (entry.path().extension() == L".sql")
+            names.push_back(narrow(entry.path().filename().wstring()));
+    std::ranges::sort(names);
+    return names;
+}
+
+// Nine nightly runs keep the newest seven complete dumps and seven copies; a dump that fails
+// deletes nothing and is told; a disk without room for another dump stops it before it starts.
+TEST_F(BackupRestore, AutomaticBackupKeepsSevenCopiesAndTellsAFailure) {
+    const std::string daily = join_path(backups(), "daily");
+    const std::string usb = server.folder().program_data() + "\\usb";
+    e2e::write_file(server.folder().path("backup.ini"),
+                    "[backup]\r\nkeep=7\r\ncopy_to=" + usb + "\r\n");
+    ASSERT_EQ(server.mode({"--backup-auto"}).exit_code, 0u);
+    // Files of other names in the folder are never the backup's to delete.
+    e2e::write_file(daily + "\\kelta_retail_notes.sql", "mine");
+    for (int run = 1; run < 9; ++run)
+        ASSERT_EQ(server.mode({"--backup-auto"}).exit_code, 0u) << run;
+    std::vector<std::string> kept = sql_files(daily);
+    ASSERT_EQ(kept.size(), 8u);
+    EXPECT_EQ(kept.back(), "kelta_retail_notes.sql");
+    kept.pop_back();
+    for (const std::string& name : kept)
+        EXPECT_NE(e2e::read_file(daily + "\\" + name).find("-- Dump completed"), std::string::npos);
+    EXPECT_EQ(sql_files(usb), kept);
+    // The newest dump, which the state file names, is among those kept.
+    std::string state = e2e::read_file(server.folder().path("backup-state.ini"));
+    const std::string ok = "\r\nresult=ok\r\nfile=" + daily + "\\";
+    ASSERT_NE(state.find(ok), std::string::npos) << state;
+    const std::size_t name_at = state.find(ok) + ok.size();
+    const std::string newest = state.substr(name_at, state.find('\r', name_at) - name_at);
+    EXPECT_NE(std::ranges::find(kept, newest), kept.end()) << newest;
+
+    bench_control("mysqldump.fail-after", "200");
+    EXPECT_EQ(server.mode({"--backup-auto"}).exit_code, 1u);
+    EXPECT_EQ(sql_files(daily).size(), 8u);
+    EXPECT_EQ(sql_files(usb), kept);
+    state = e2e::read_file(server.folder().path("backup-state.ini"));
+    EXPECT_NE(state.find("\r\nresult=failed\r\nfile=\r\nsize=0\r\nerror=mysqldump failed: "),
+              std::string::npos)
+        << state;
+    EXPECT_NE(state.find("\r\nlast_good_file=" + daily + "\\" + newest + "\r\n"),
+              std::string::npos);
+    ASSERT_FALSE(server.log().empty());
+    EXPECT_TRUE(server.log().back().starts_with("--backup-auto failed: mysqldump failed: "))
+        << server.log().back();
+
+    // The newest dump as large as a terabyte (a sparse file): twice that is nowhere free.
+    const std::string huge = daily + "\\kelta_retail_29991231_235959.sql";
+    {
+        UniqueFile file(CreateFileW(widen(huge).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+        const std::string end = "-- Dump completed\n";
+        LARGE_INTEGER at{.QuadPart = (1LL << 40) - static_cast<LONGLONG>(end.size())};
+        DWORD written = 0;
+        ASSERT_TRUE(SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(
+            WriteFile(file.get(), end.data(), static_cast<DWORD>(end.size()), &written, nullptr));
+    }
+    EXPECT_EQ(server.mode({"--backup-auto"}).exit_code, 1u);
+    EXPECT_TRUE(server.log().back().starts_with("--backup-auto failed: not enough disk space in " +
+                                                daily + ": "))
+        << server.log().back();
+    EXPECT_EQ(sql_files(daily).size(), 9u);
+    delete_file(huge);
 }
 
 TEST_F(BackupRestore, FailedDumpLeavesTheOldFileAndNamesTheToolsError) {

@@ -96,9 +96,11 @@ TEST(Install, FreshInstallFromAnEmptyFolder) {
     EXPECT_EQ(firewall_rules(), (std::vector<std::string>{"KELTA Retail MySQL\tin\tallow\tTCP\t" +
                                                           std::to_string(server.port()) + "\tany"}));
     auto tasks = lines_of(e2e::read_file("C:\\kelta-bench\\state\\schtasks.txt"));
-    ASSERT_EQ(tasks.size(), 1u);
+    ASSERT_EQ(tasks.size(), 2u);
     EXPECT_EQ(tasks[0], "KELTA Retail MySQL Log Rotation\t" + quoted(app_exe()) +
                             " --rotate-logs --quiet\tDAILY\t03:00\tSYSTEM\tHIGHEST");
+    EXPECT_EQ(tasks[1], "KELTA Retail MySQL Backup\t" + quoted(app_exe()) +
+                            " --backup-auto --quiet\tDAILY\t02:30\tSYSTEM\tHIGHEST");
 
     auto login = query_over_tcp(settings.user, settings.password, server.port(), "SELECT DATABASE();",
                                 settings.database);
@@ -115,17 +117,24 @@ TEST(Install, ReinstallKeepsDataRootPasswordAndDisplayName) {
     ASSERT_EQ(made.exit_code, 0) << made.error;
     set_display_name_and_path("Renamed by the administrator", "C:\\old\\mysqld.exe");
 
-    // A refused rotation task does not undo a working server; the install tells why it is missing.
+    // A refused rotation or backup task does not undo a working server; the install tells why
+    // each is missing. The operator's backup.ini stays as it was.
+    const std::string backup_ini = "[backup]\r\ntime=04:15\r\n";
+    e2e::write_file(server.folder().path("backup.ini"), backup_ini);
     force_tool_exit("schtasks", 1, "create");
     Running again({{"--install"}, {{"ProgramData", server.folder().program_data()}}});
     auto told = take_message_box(again.process_id(), std::chrono::seconds(150));
     ASSERT_TRUE(told.has_value());
     EXPECT_TRUE(told->information_icon);
     EXPECT_TRUE(told->text.starts_with("MySQL service installed\n")) << told->text;
-    EXPECT_TRUE(told->text.ends_with("\nLog rotation task: exit code Some(1)")) << told->text;
+    EXPECT_NE(told->text.find("\nLog rotation task: exit code Some(1)\n"), std::string::npos)
+        << told->text;
+    EXPECT_TRUE(told->text.ends_with("\nBackup task: exit code Some(1)")) << told->text;
     EXPECT_EQ(again.wait(std::chrono::seconds(10)), 0u);
     EXPECT_EQ(server.log(),
-              (std::vector<std::string>{"--install: Log rotation task: exit code Some(1)"}));
+              (std::vector<std::string>{"--install: Log rotation task: exit code Some(1)",
+                                        "--install: Backup task: exit code Some(1)"}));
+    EXPECT_EQ(e2e::read_file(server.folder().path("backup.ini")), backup_ini);
     const auto after = server.settings();
     EXPECT_EQ(after.root_password, before.root_password);
     EXPECT_EQ(after.password, before.password);

@@ -66,7 +66,7 @@ TEST(Package, FailedInstallThenInstallAndRemoval) {
     EXPECT_TRUE(exists(app_exe("MySQL\\bin\\mysql.exe")) && exists(shortcut) && !exists(config));
     const auto settings = read_settings_file(settings_path()).value_or(ConnectionSettings{});
     EXPECT_EQ(query_over_tcp(settings.user, settings.password, port, "SELECT 1;").exit_code, 0);
-    EXPECT_EQ(lines_of(state("netsh.txt")).size() + lines_of(state("schtasks.txt")).size(), 2u);
+    EXPECT_EQ(lines_of(state("netsh.txt")).size() + lines_of(state("schtasks.txt")).size(), 3u);
     EXPECT_EQ(uninstall_entry("DisplayVersion"), KELTA_VERSION);
 
     // Removal closes the running tray and takes away everything but the data.

@@ -1,6 +1,7 @@
 // The Backup & restore page against the bench's MySQL 5.7 service: the standard Save and Open
 // dialogs driven like an operator does, the dump and the restore they start, the last-backup
-// line, and the buttons that need a running server.
+// line, the automatic backup's settings and its list of dumps, and the buttons that need a
+// running server.
 #include "access_list.h"
 #include "harness.h"
 #include "server.h"
@@ -26,6 +27,16 @@ constexpr int restore_from_backup = 256;
 constexpr int open_safety_backups = 257;
 constexpr int open_folder = 260;
 constexpr int status_line = 291;
+constexpr int overview_first_note = 225;
+constexpr int automatic_box = 322;
+constexpr int backup_time = 324;
+constexpr int backups_kept = 326;
+constexpr int automatic_result = 333;
+constexpr int copy_to = 331;
+constexpr int copy_to_browse = 332;
+constexpr int automatic_save = 335;
+constexpr int automatic_list = 336;
+constexpr int restore_listed = 337;
 
 class BackupPage : public ::testing::Test {
   protected:
@@ -159,6 +170,74 @@ TEST_F(BackupPage, RestoreThroughTheOpenDialogAfterTheQuestion) {
     EXPECT_NE(e2e::read_file(safety).find("changed since"), std::string::npos);
     EXPECT_EQ(shelf(), "as dumped\n");
     w.screenshot("setup-backup-restored");
+}
+
+// The automatic backup's settings are refused with the reason or saved with the task; a dump it
+// made is listed and restored without a file dialog.
+TEST_F(BackupPage, AutomaticBackupSettingsAndARestoreFromItsList) {
+    sql("CREATE TABLE shelf (id INT PRIMARY KEY, name VARCHAR(40)); "
+        "INSERT INTO shelf VALUES (1, 'as dumped');");
+    ASSERT_EQ(server_.mode({"--backup-auto"}).exit_code, 0u);
+    sql("UPDATE shelf SET name = 'changed since';");
+    SetupWindow w(server_.folder(), {"backup"});
+    ASSERT_TRUE(w.handle());
+    EXPECT_TRUE(w.checked(automatic_box));
+    EXPECT_EQ(w.text(backup_time), "02:30");
+    EXPECT_FALSE(w.enabled(automatic_save));
+    EXPECT_TRUE(w.text(automatic_result).starts_with("Last automatic backup: "))
+        << w.text(automatic_result);
+    EXPECT_TRUE(w.text(automatic_result).ends_with(" (ok)")) << w.text(automatic_result);
+    // The Overview says the same under its status.
+    EXPECT_EQ(w.text(overview_first_note), w.text(automatic_result));
+
+    w.paste(backup_time, "25:00");
+    ASSERT_TRUE(eventually([&] { return w.enabled(automatic_save); }));
+    w.click(automatic_save);
+    EXPECT_TRUE(eventually([&] {
+        return w.text(status_line) == "Time: use hours and minutes, such as 02:30";
+    })) << w.text(status_line);
+    w.paste(backup_time, "04:15");
+    w.paste(backups_kept, "3");
+    // Browse... opens the standard folder picker with its question; cancelled, it changes nothing.
+    w.click(copy_to_browse);
+    HWND picker = nullptr;
+    ASSERT_TRUE(eventually([&] { return (picker = visible_window_of(w.process_id(), L"#32770")); }));
+    EXPECT_TRUE(FindWindowExW(picker, nullptr, L"Static", L"Copy the backups to this folder"));
+    RECT area{};
+    GetWindowRect(picker, &area);
+    save_screenshot("setup-backup-folder-picker", area);
+    PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(eventually([&] { return !IsWindow(picker); }));
+    EXPECT_EQ(w.text(copy_to), "");
+    w.click(automatic_save);
+    ASSERT_TRUE(eventually([&] { return w.text(status_line) == "Automatic backup settings saved"; },
+                           job_limit))
+        << w.text(status_line);
+    const std::string ini = e2e::read_file(server_.folder().path("backup.ini"));
+    EXPECT_NE(ini.find("\r\ntime=04:15\r\nkeep=3\r\n"), std::string::npos) << ini;
+    const auto created = tool_calls("schtasks").back();
+    ASSERT_GE(created.size(), 9u);
+    EXPECT_EQ(created[2], "KELTA Retail MySQL Backup");
+    EXPECT_EQ(created[8], "04:15");
+
+    const auto listed = w.list_items(automatic_list);
+    ASSERT_EQ(listed.size(), 1u);
+    // "YYYY-MM-DD HH:MM  ·  N KB": the time of the dump and its size.
+    ASSERT_GT(listed[0].size(), 22u) << listed[0];
+    EXPECT_TRUE(listed[0][4] == '-' && listed[0][10] == ' ' && listed[0][13] == ':') << listed[0];
+    EXPECT_EQ(listed[0].substr(16, 6), "  \u00B7  ") << listed[0];
+    EXPECT_TRUE(listed[0].ends_with(" KB")) << listed[0];
+    EXPECT_EQ(w.list_selection(automatic_list), 0);
+    ASSERT_TRUE(eventually([&] { return w.enabled(restore_listed); }));
+    w.click(restore_listed);
+    auto question = wait_for_message_box(w.process_id());
+    ASSERT_TRUE(question.has_value());
+    question->answer(IDYES);
+    const std::string done = "Restore done. Data before the restore was saved to: ";
+    ASSERT_TRUE(eventually([&] { return w.text(status_line).starts_with(done); }, job_limit))
+        << w.text(status_line);
+    EXPECT_EQ(shelf(), "as dumped\n");
+    w.screenshot("setup-backup-automatic-restored");
 }
 
 TEST_F(BackupPage, AStoppedServerCanBeNeitherDumpedNorRestored) {

@@ -196,7 +196,10 @@ std::uint8_t page_of(int id) {
     if ((id >= id::port_edit && id <= id::host_hint) ||
         id == id::firewall_box + id::checkbox_label_offset)
         return page::connection;
-    if (id >= id::backup_heading && id <= id::open_data_folder) return page::backup;
+    if ((id >= id::backup_heading && id <= id::open_data_folder) ||
+        (id >= id::automatic_heading && id <= id::restore_listed) ||
+        id == id::automatic_box + id::checkbox_label_offset)
+        return page::backup;
     return page::general;
 }
 
@@ -205,7 +208,8 @@ TEST_F(SetupFrame, ControlsBelongToTheirPagesWithTheirFonts) {
     const std::vector<int> headings = {
         id::connection_heading,    id::backup_heading,  id::restore_heading,
         id::data_location_heading, id::startup_heading, id::language_heading,
-        id::logs_heading,          id::about_heading,   id::about_line};
+        id::logs_heading,          id::about_heading,   id::about_line,
+        id::automatic_heading};
     int frame_controls = 0;
     std::set<std::uint8_t> pages;
     for (const ControlEntry& control : state_.controls) {

@@ -240,7 +240,9 @@ TEST_F(SetupService, UninstallAsksFirstThenInstallBringsItBack) {
     w.click(239);
     auto warning = wait_for_message_box(w.process_id(), job_limit);
     ASSERT_TRUE(warning.has_value());
-    EXPECT_TRUE(warning->text.ends_with("\nLog rotation task: exit code Some(1)")) << warning->text;
+    EXPECT_NE(warning->text.find("\nLog rotation task: exit code Some(1)\n"), std::string::npos)
+        << warning->text;
+    EXPECT_TRUE(warning->text.ends_with("\nBackup task: exit code Some(1)")) << warning->text;
     EXPECT_EQ(w.text(291), "MySQL service installed");
     warning->answer(IDOK);
     EXPECT_EQ(service_state(), static_cast<unsigned long>(SERVICE_RUNNING));
@@ -249,8 +251,9 @@ TEST_F(SetupService, UninstallAsksFirstThenInstallBringsItBack) {
     // The first of the status lines under the detail line.
     EXPECT_TRUE(eventually([&] { return w.text(225) == "Nightly log rotation task missing"; }));
     w.screenshot("setup-overview-rotation-task-missing");
-    EXPECT_TRUE(read_file(folder_.path("tray.log"))
-                    .ends_with(" --install: Log rotation task: exit code Some(1)\n"));
+    const std::string log = read_file(folder_.path("tray.log"));
+    EXPECT_NE(log.find(" --install: Log rotation task: exit code Some(1)\n"), std::string::npos);
+    EXPECT_TRUE(log.ends_with(" --install: Backup task: exit code Some(1)\n")) << log;
 }
 
 TEST_F(SetupService, OpenPortWhenTheFirewallRuleIsMissing) {

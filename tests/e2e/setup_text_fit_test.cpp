@@ -17,6 +17,7 @@
 #include "setup/overview_texts.h"
 #include "setup/page_names.h"
 #include "setup/server_ip_choices.h"
+#include "svc/backup_state.h"
 #include "svc/diagnosis.h"
 
 #include <gtest/gtest.h>
@@ -150,8 +151,18 @@ class TextFit : public InProcessSetup {
             {.cause = StartFailure::other,
              .subject =
                  "Can't start server: Bind on TCP/IP port: Cannot assign requested address"}};
-        for (const Diagnosis& sample : samples) {
-            const std::string text = diagnosis_text(sample, current_language());
+        std::vector<std::string> texts;
+        for (const Diagnosis& sample : samples)
+            texts.push_back(diagnosis_text(sample, current_language()));
+        // The automatic backup's line, failed with long reasons.
+        for (const std::string error :
+             {"mysqldump failed: mysqldump: Got error: 2013: Lost connection to MySQL server "
+              "during query when dumping table `sale_line` at row: 123456",
+              "not enough disk space in C:\\ProgramData\\KELTA Retail\\MySQL\\backups\\daily: "
+              "1.2 GB free, the last dump took 3.5 GB"})
+            texts.push_back(
+                backup_warning_text({.failed = true, .error = error}, current_language()));
+        for (const std::string& text : texts) {
             show_overview_notes(window_, {{text}});
             check(control(id::overview_note_first), Fit::wrapped, text);
         }
@@ -177,6 +188,10 @@ class TextFit : public InProcessSetup {
         }
     }
 
+    static SYSTEMTIME at(WORD year, WORD month, WORD day) {
+        return {.wYear = year, .wMonth = month, .wDay = day, .wHour = 12};
+    }
+
     // The Connection page's refusal of otherwise valid settings with one field changed.
     static std::string refusal(ConnectionSettings changed) {
         changed.password = "Secret-Password_1";
@@ -200,6 +215,11 @@ class TextFit : public InProcessSetup {
              {detail_line(ServiceStatus::Running, 65535, far_address, StartType::automatic),
               detail_line(ServiceStatus::Running, 65535, far_address, StartType::manual)}},
             {id::server_ip_list, {server_ip_choices(far_address, {}).back().label}},
+            {id::automatic_result,
+             {automatic_backup_line({.last_good_time = "2026-03-01 02:30:05"}, at(2026, 3, 1)),
+              automatic_backup_line({.last_good_time = "2025-03-01 02:30:05"}, at(2026, 3, 1)),
+              automatic_backup_line({.last_good_time = "2026-02-28 02:30:05"}, at(2026, 3, 1)),
+              backup_warning_short_text({.failed = true})}},
             {id::validation_message,
              {refusal({.host = "till-pc"}), refusal({.database = "mysql"})}},
         };

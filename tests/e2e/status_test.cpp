@@ -80,7 +80,8 @@ TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
         {"database", "kelta_retail"}, {"user", "kelta_retail"},
         {"firewall_rule", "true"},    {"firewall_port", std::to_string(server.port())},
         {"rotation_task", "true"},    {"register_address", register_address("0.0.0.0")},
-        {"diagnosis_code", "null"},   {"version", "1.1.1"}};
+        {"diagnosis_code", "null"},   {"version", "1.1.1"},
+        {"backup_task", "true"},      {"auto_backup_time", "02:30"}};
     for (const auto& [key, value] : expected)
         EXPECT_EQ((*json)[key], value) << key;
     EXPECT_NE((*json)["data_size_bytes"], "null");

@@ -21,6 +21,7 @@
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -322,9 +323,46 @@ TEST_F(Tray, RunningServiceThatDoesNotListenIsAmber) {
 
     // A changed port alone is news too: the tooltip follows my.ini.
     e2e::write_file(folder_.path("my.ini"), "[mysqld]\r\nport=47312\r\n");
-    EXPECT_TRUE(tooltip_becomes(
-        "KELTA MySQL 5.7 - running, not accepting connections yet (port 47312)", 4s))
-        << tooltip();
+    const std::string status =
+        "KELTA MySQL 5.7 - running, not accepting connections yet (port 47312)";
+    EXPECT_TRUE(tooltip_becomes(status, 4s)) << tooltip();
+
+    // The nightly backup has not worked for three days: one balloon, and the tooltip says so
+    // until it works again.
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks{.LowPart = now.dwLowDateTime, .HighPart = now.dwHighDateTime};
+    ticks.QuadPart -= 3ull * 24 * 3600 * 10'000'000 + 3600ull * 10'000'000;
+    FILETIME then{.dwLowDateTime = ticks.LowPart, .dwHighDateTime = ticks.HighPart};
+    SYSTEMTIME utc{}, local{};
+    FileTimeToSystemTime(&then, &utc);
+    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth,
+                  local.wDay, local.wHour, local.wMinute, local.wSecond);
+    const std::string state = folder_.path("backup-state.ini");
+    e2e::write_file(state,
+                    "[backup]\r\ntime=" + std::string(stamp) + "\r\nlast_good_time=" + stamp);
+    std::optional<BalloonSeen> balloon;
+    const auto balloon_is = [&](const std::string& text) {
+        return eventually([&] { return (balloon = balloon_of(icon_)) && balloon->text == text; },
+                          5s);
+    };
+    EXPECT_TRUE(balloon_is("No automatic backup for 3 days")) << (balloon ? balloon->text : "none");
+    EXPECT_TRUE(balloon->error_symbol);
+    EXPECT_TRUE(tooltip_becomes(status + "\nNo automatic backup for 3 days", 4s)) << tooltip();
+    screenshot_with_balloon("tray-backup-late");
+    hide_balloons();
+    Sleep(4500);
+    EXPECT_FALSE(balloon_of(icon_).has_value()) << "the same warning came again";
+
+    // A run that failed is told at once.
+    e2e::write_file(state, "[backup]\r\nerror=mysqldump failed: disk full\r\nlast_good_time=" +
+                               std::string(stamp));
+    EXPECT_TRUE(balloon_is("Automatic backup failed: mysqldump failed: disk full"))
+        << (balloon ? balloon->text : "none");
+    EXPECT_TRUE(tooltip_becomes(status + "\nAutomatic backup failed", 4s)) << tooltip();
+    hide_balloons();
 }
 
 TEST_F(Tray, ChineseTooltipAndWelcome) {

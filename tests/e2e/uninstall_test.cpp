@@ -24,8 +24,9 @@ TEST(Uninstall, WithoutAServiceStillRemovesRuleAndTask) {
     EXPECT_EQ(netsh[0], (std::vector<std::string>{"advfirewall", "firewall", "delete", "rule",
                                                   "name=KELTA Retail MySQL"}));
     auto schtasks = tool_calls("schtasks");
-    ASSERT_EQ(schtasks.size(), 2u);
+    ASSERT_EQ(schtasks.size(), 4u);
     EXPECT_EQ(schtasks[0], (std::vector<std::string>{"/Delete", "/TN", "KELTA Retail MySQL Log Rotation", "/F"}));
+    EXPECT_EQ(schtasks[1], (std::vector<std::string>{"/Delete", "/TN", "KELTA Retail MySQL Backup", "/F"}));
     EXPECT_FALSE(exists(folder.path("tray.log")));
 }
 

@@ -1,6 +1,9 @@
-// connection.ini's format, its tolerant reader, and the fall-back to the legacy connection.txt.
+// connection.ini's format, its tolerant reader, and the fall-back to the legacy connection.txt;
+// backup.ini's, and the names the automatic backup keeps and prunes.
 #include "config/legacy.h"
 #include "config/settings.h"
+#include "svc/auto_backup.h"
+#include "svc/backup_settings.h"
 #include "scratch.h"
 
 #include <gtest/gtest.h>
@@ -262,3 +265,49 @@ TEST_F(SettingsFiles, NothingWithoutEitherFile) {
 }
 
 } // namespace
+
+// backup.ini: what it holds round-trips; a value the backup could not use keeps its default
+// when read and is refused with its reason when saved.
+TEST(BackupSettings, ReadTolerantlyAndCheckedBeforeSaving) {
+    const BackupSettings chosen{.enabled = false,
+                                .time = "23:05",
+                                .keep = 30,
+                                .folder = "D:\\B",
+                                .copy_to = "\\\\nas\\shop"};
+    EXPECT_EQ(parse_backup_settings(render_backup_settings(chosen)), chosen);
+    const BackupSettings odd = parse_backup_settings(
+        "[backup]\nENABLED = maybe\ntime=24:00\nkeep=366\nfolder=backups\ncopy_to=\\\\?\\C:\\x\n");
+    EXPECT_EQ(odd, default_backup_settings());
+    EXPECT_TRUE(default_backup_settings().folder.ends_with("\\backups\\daily"));
+
+    auto refusal = [&](BackupSettings changed) {
+        return error_text(validate_backup_settings(changed));
+    };
+    EXPECT_EQ(refusal(chosen), "");
+    EXPECT_EQ(refusal({.time = "2:30", .folder = "D:\\B"}),
+              "Time: use hours and minutes, such as 02:30");
+    EXPECT_EQ(refusal({.keep = 0, .folder = "D:\\B"}), "Number kept: from 1 to 365");
+    EXPECT_EQ(refusal({.folder = "B"}), "Folder: give a full path, such as D:\\Backups");
+    EXPECT_EQ(refusal({.folder = "D:\\B", .copy_to = "E:"}),
+              "Copy to: give a full path, such as E:\\Backups, or leave it empty");
+    EXPECT_EQ(refusal({.folder = "D:\\B", .copy_to = "d:\\b"}),
+              "Copy to: choose a folder other than the backup folder");
+}
+
+// Only the automatic backup's own names are pruned, and never one of the newest complete dumps.
+TEST(AutomaticDumps, NamesAndWhatPruningTakes) {
+    AutomaticDump dump;
+    EXPECT_TRUE(is_automatic_dump_name("shop_20260301_023000-2.SQL", "shop", dump));
+    EXPECT_EQ(dump.stamp, "20260301_023000");
+    EXPECT_EQ(dump.number, 2);
+    for (const char* other :
+         {"shop_20260301_0230.sql", "shop_notes.sql", "shop2_20260301_023000.sql",
+          "shop_20260301_023000-1.sql", "shop_20260301_023000.sql.tmp"})
+        EXPECT_FALSE(is_automatic_dump_name(other, "shop", dump)) << other;
+
+    const std::vector<AutomaticDump> newest_first = {
+        {.path = "a"}, {.path = "cut short"}, {.path = "b"}, {.path = "c"}, {.path = "d"}};
+    auto complete = [](const std::string& path) { return path != "cut short"; };
+    EXPECT_EQ(dumps_to_prune(newest_first, 2, complete), (std::vector<std::string>{"c", "d"}));
+    EXPECT_TRUE(dumps_to_prune(newest_first, 7, complete).empty());
+}

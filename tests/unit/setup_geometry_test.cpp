@@ -91,7 +91,7 @@ TEST(SetupGeometry, TitleCardsDotAndRepaintAreas) {
 
     ASSERT_EQ(page_cards(0).size(), 3u);
     ASSERT_EQ(page_cards(1).size(), 1u);
-    ASSERT_EQ(page_cards(2).size(), 3u);
+    ASSERT_EQ(page_cards(2).size(), 4u);
     ASSERT_EQ(page_cards(3).size(), 4u);
     EXPECT_TRUE(page_cards(4).empty());
     expect_rect(scaled_box(at_96, page_cards(0)[1]), 236, 216, 764, 412);

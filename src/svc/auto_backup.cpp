@@ -1,0 +1,198 @@
+#include "svc/auto_backup.h"
+
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/local_time.h"
+#include "base/text.h"
+#include "config/settings.h"
+#include "svc/backup.h"
+#include "svc/backup_settings.h"
+#include "svc/backup_state.h"
+#include "svc/data_folder.h"
+#include "svc/diagnosis.h"
+#include "svc/dump_file.h"
+#include "svc/paths.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::string_view not_in_file_names = "\\/:*?\"<>|";
+constexpr char control_characters_end = 0x20;
+constexpr std::size_t stamp_length = 15; // YYYYMMDD_HHMMSS
+constexpr std::string_view dump_extension = ".sql";
+// A dump needs room for itself and for the temporary file of the copy that may follow it.
+constexpr std::uint64_t room_factor = 2;
+
+bool all_digits(std::string_view text) {
+    return !text.empty() && std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool is_stamp(std::string_view text) {
+    return text.size() == stamp_length && text[8] == '_' && all_digits(text.substr(0, 8)) &&
+           all_digits(text.substr(9));
+}
+
+bool dump_is_complete(const std::string& path) {
+    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && ends_like_a_complete_dump(file.get());
+}
+
+// Deletes the dumps beyond the `keep` newest complete ones in the folder.
+void prune(const std::string& folder, std::string_view stem, std::size_t keep) {
+    for (const std::string& path :
+         dumps_to_prune(automatic_dumps(folder, stem), keep, dump_is_complete))
+        delete_file(path);
+}
+
+std::optional<std::uint64_t> free_space(const std::string& folder) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(widen(folder).c_str(), &available, nullptr, nullptr))
+        return std::nullopt;
+    return available.QuadPart;
+}
+
+// A dump stops before it fills the disk: the next one will be about as large as the last one.
+Result<void> check_room(const std::string& folder, std::string_view stem) {
+    const auto dumps = automatic_dumps(folder, stem);
+    const auto last = std::ranges::find_if(
+        dumps, [](const AutomaticDump& dump) { return dump_is_complete(dump.path); });
+    if (last == dumps.end()) return {};
+    const auto available = free_space(folder);
+    if (!available || *available >= room_factor * last->size) return {};
+    return fail("not enough disk space in " + folder + ": " + size_text(*available) +
+                " free, the last dump took " + size_text(last->size));
+}
+
+// The new dump copied beside the copies already there: under a temporary name first, its size
+// checked, then renamed, so the copy folder never holds a part of a dump under a dump's name.
+Result<void> copy_dump(const std::string& dump, const std::string& copy_to, std::string_view stem,
+                       std::size_t keep) {
+    if (auto made = create_directories(copy_to); !made) return fail(copy_to + ": " + made.error());
+    const std::size_t name_start = dump.find_last_of('\\') + 1;
+    const std::string target = join_path(copy_to, dump.substr(name_start));
+    const std::string temporary = target + ".tmp";
+    delete_file(temporary);
+    if (!CopyFileW(widen(dump).c_str(), widen(temporary).c_str(), FALSE))
+        return fail(target + ": " + last_error_text());
+    if (file_size(temporary) != file_size(dump)) {
+        delete_file(temporary);
+        return fail(target + ": the copy is not as large as the dump");
+    }
+    if (!MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        std::string reason = target + ": " + last_error_text();
+        delete_file(temporary);
+        return fail(reason);
+    }
+    prune(copy_to, stem, keep);
+    return {};
+}
+
+// The steps in order; `made` names the new dump as soon as there is one.
+Result<void> run_steps(std::string& made) {
+    if (auto secured = secure_data_root(); !secured) return secured;
+    const auto connection = load_settings();
+    if (!connection) return fail(settings_path() + " not found (install the MySQL service first)");
+    const BackupSettings settings = load_backup_settings();
+    const std::string stem = dump_name_stem(connection->database);
+    // The dumps hold the whole database: a folder made here lets only the system and the
+    // administrators in, as the safety dumps' folder does.
+    if (auto made_folder = create_private_directories(settings.folder); !made_folder)
+        return fail(settings.folder + ": " + made_folder.error());
+    if (auto room = check_room(settings.folder, stem); !room) return room;
+    auto dump = backup_to_new_file(settings.folder, stem + "_" + local_timestamp());
+    if (!dump) return fail(dump.error());
+    made = *dump;
+    // Only now that a new complete dump exists may old ones go.
+    prune(settings.folder, stem, settings.keep);
+    if (settings.copy_to.empty()) return {};
+    if (auto copied = copy_dump(made, settings.copy_to, stem, settings.keep); !copied)
+        return fail("copy to " + settings.copy_to + " failed: " + copied.error());
+    return {};
+}
+
+} // namespace
+
+std::string dump_name_stem(std::string_view database) {
+    std::string stem;
+    for (char c : database) {
+        const bool unusable = (c >= 0 && c < control_characters_end) ||
+                              not_in_file_names.find(c) != std::string_view::npos;
+        stem += unusable ? '_' : c;
+    }
+    return stem;
+}
+
+bool is_automatic_dump_name(std::string_view name, std::string_view stem, AutomaticDump& dump) {
+    const std::size_t prefix = stem.size() + 1;
+    if (name.size() < prefix + stamp_length + dump_extension.size()) return false;
+    if (!name.starts_with(stem) || name[stem.size()] != '_') return false;
+    // Names are compared as Windows does, without regard to case, only in the extension: the
+    // stem and stamp are the program's own.
+    const std::string_view extension = name.substr(name.size() - dump_extension.size());
+    if (CompareStringOrdinal(widen(extension).c_str(), -1, L".sql", -1, TRUE) != CSTR_EQUAL)
+        return false;
+    const std::string_view rest = name.substr(prefix, name.size() - prefix - dump_extension.size());
+    const std::string_view stamp = rest.substr(0, stamp_length);
+    if (!is_stamp(stamp)) return false;
+    int number = 1;
+    if (rest.size() > stamp_length) {
+        const std::string_view suffix = rest.substr(stamp_length);
+        if (suffix.size() < 2 || suffix[0] != '-' || !all_digits(suffix.substr(1))) return false;
+        const auto parsed = parse_u16(suffix.substr(1));
+        if (!parsed || *parsed < 2) return false;
+        number = *parsed;
+    }
+    dump.stamp = std::string(stamp);
+    dump.number = number;
+    return true;
+}
+
+std::vector<AutomaticDump> automatic_dumps(const std::string& folder, std::string_view stem) {
+    std::vector<AutomaticDump> dumps;
+    WIN32_FIND_DATAW found{};
+    UniqueFind search(FindFirstFileW(widen(join_path(folder, "*")).c_str(), &found));
+    if (!search) return dumps;
+    do {
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        const std::string name = narrow(found.cFileName);
+        AutomaticDump dump;
+        if (!is_automatic_dump_name(name, stem, dump)) continue;
+        dump.path = join_path(folder, name);
+        dump.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        dumps.push_back(std::move(dump));
+    } while (FindNextFileW(search.get(), &found));
+    std::ranges::sort(dumps, [](const AutomaticDump& a, const AutomaticDump& b) {
+        return a.stamp != b.stamp ? a.stamp > b.stamp : a.number > b.number;
+    });
+    return dumps;
+}
+
+std::vector<std::string> dumps_to_prune(const std::vector<AutomaticDump>& newest_first,
+                                        std::size_t keep,
+                                        bool (*complete)(const std::string& path)) {
+    std::vector<std::string> doomed;
+    std::size_t kept = 0;
+    for (const AutomaticDump& dump : newest_first) {
+        if (kept >= keep)
+            doomed.push_back(dump.path);
+        else if (complete(dump.path))
+            ++kept;
+    }
+    return doomed;
+}
+
+Result<std::string> backup_automatically() {
+    std::string made;
+    const Result<void> done = run_steps(made);
+    const std::uint64_t size = made.empty() ? 0 : file_size(made).value_or(0);
+    auto recorded = record_backup_run(made, size, done ? std::string_view() : done.error());
+    if (!done) return fail(done.error());
+    if (!recorded) return fail(recorded.error());
+    return made;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The nightly automatic backup: a complete dump of the database into the backup folder under a
+// time-stamped name, the oldest dumps beyond the number kept removed, a copy in a second folder,
+// and the outcome written down for the tray, the Setup window and --status.
+#include "base/result.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A dump the automatic backup made: "<stem>_YYYYMMDD_HHMMSS.sql", or with "-2", "-3", ... before
+// ".sql" when two runs fell in one second.
+struct AutomaticDump {
+    std::string path;
+    std::string stamp; // YYYYMMDD_HHMMSS
+    int number = 1;
+    std::uint64_t size = 0;
+};
+
+// The file name stem for the database: characters no Windows file name may hold become "_".
+std::string dump_name_stem(std::string_view database);
+
+// Whether `name` is one of the automatic dumps of `stem`; fills in its stamp and number.
+bool is_automatic_dump_name(std::string_view name, std::string_view stem, AutomaticDump& dump);
+
+// The automatic dumps of the database's stem in the folder, newest first. Folders, links and
+// files of any other name are not listed.
+std::vector<AutomaticDump> automatic_dumps(const std::string& folder, std::string_view stem);
+
+// The names to delete so that `keep` complete dumps are left: everything older than the
+// keep-th newest complete one. `complete` tells a complete dump (the newest first list as
+// automatic_dumps gives it).
+std::vector<std::string> dumps_to_prune(const std::vector<AutomaticDump>& newest_first,
+                                        std::size_t keep,
+                                        bool (*complete)(const std::string& path));
+
+// The whole run of --backup-auto; the outcome (the new dump, or why not) is recorded in
+// backup-state.ini either way. Gives the new dump's path.
+Result<std::string> backup_automatically();

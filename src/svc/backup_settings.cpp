@@ -1,0 +1,154 @@
+#include "svc/backup_settings.h"
+
+#include "base/files.h"
+#include "base/text.h"
+#include "i18n/tr.h"
+#include "svc/data_folder.h"
+#include "svc/firewall.h"
+#include "svc/paths.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr std::string_view crlf = "\r\n";
+// Far beyond what the file ever holds: a larger one is not ours and is not read into memory.
+constexpr std::uint64_t largest_settings_file = 16384;
+constexpr std::string_view characters_no_path_holds = "*?\"<>|";
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A folder the SYSTEM account can reach at night: a drive letter ("E:\Backups") or a share
+// ("\\nas\shop"); a relative path would depend on the current folder of the task.
+bool is_absolute_folder(std::string_view path) {
+    const bool drive = path.size() >= 3 &&
+                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool share = path.size() > 2 && path.starts_with("\\\\") && path[2] != '\\';
+    if (!drive && !share) return false;
+    // "?" and "*" also refuse the "\\?\" and "\\.\" device forms.
+    for (char c : path.substr(2))
+        if (characters_no_path_holds.find(c) != std::string_view::npos || c == ':' ||
+            (c >= 0 && c < ' '))
+            return false;
+    return true;
+}
+
+std::string without_trailing_separator(std::string_view path) {
+    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
+        path.remove_suffix(1);
+    return std::string(path);
+}
+
+void assign(BackupSettings& settings, std::string_view key, std::string_view value) {
+    if (key == "enabled") {
+        if (value == "0" || value == "false" || value == "off")
+            settings.enabled = false;
+        else if (value == "1" || value == "true" || value == "on")
+            settings.enabled = true;
+    } else if (key == "time") {
+        if (is_time_of_day(value)) settings.time = value;
+    } else if (key == "keep") {
+        auto keep = parse_u16(value);
+        if (keep && *keep >= 1 && *keep <= most_backups_kept) settings.keep = *keep;
+    } else if (key == "folder") {
+        if (is_absolute_folder(value)) settings.folder = without_trailing_separator(value);
+    } else if (key == "copy_to") {
+        if (value.empty() || is_absolute_folder(value))
+            settings.copy_to = without_trailing_separator(value);
+    }
+}
+
+} // namespace
+
+bool is_time_of_day(std::string_view text) {
+    if (text.size() != 5 || text[2] != ':') return false;
+    for (size_t i : {0u, 1u, 3u, 4u})
+        if (!is_digit(text[i])) return false;
+    const int hours = (text[0] - '0') * 10 + (text[1] - '0');
+    const int minutes = (text[3] - '0') * 10 + (text[4] - '0');
+    return hours < 24 && minutes < 60;
+}
+
+BackupSettings default_backup_settings() {
+    return BackupSettings{.folder = automatic_backups_dir()};
+}
+
+BackupSettings parse_backup_settings(std::string_view text) {
+    BackupSettings settings = default_backup_settings();
+    for (const KeyValue& pair : key_value_lines(text))
+        assign(settings, pair.key, pair.value);
+    return settings;
+}
+
+std::string render_backup_settings(const BackupSettings& settings) {
+    std::string text;
+    auto line = [&](std::string_view head, std::string_view value = {}) {
+        text.append(head).append(value).append(crlf);
+    };
+    line("; KELTA Retail MySQL - automatic backup (change it in Setup: Backup & restore)");
+    line("[backup]");
+    line("enabled=", settings.enabled ? "1" : "0");
+    line("time=", settings.time);
+    line("keep=", std::to_string(settings.keep));
+    line("folder=", settings.folder);
+    line("copy_to=", settings.copy_to);
+    return text;
+}
+
+Result<void> validate_backup_settings(const BackupSettings& settings) {
+    if (!is_time_of_day(settings.time))
+        return fail(std::string(tr("Time: use hours and minutes, such as 02:30",
+                                   "时间：请填写小时和分钟，例如 02:30")));
+    if (settings.keep < 1 || settings.keep > most_backups_kept)
+        return fail(std::string(tr("Number kept: from 1 to 365", "保留份数：1 到 365")));
+    if (!is_absolute_folder(settings.folder))
+        return fail(std::string(tr("Folder: give a full path, such as D:\\Backups",
+                                   "文件夹：请填写完整路径，例如 D:\\Backups")));
+    if (!settings.copy_to.empty() && !is_absolute_folder(settings.copy_to))
+        return fail(std::string(tr("Copy to: give a full path, such as E:\\Backups, or leave it "
+                                   "empty",
+                                   "复制到：请填写完整路径，例如 E:\\Backups，或者留空")));
+    if (!settings.copy_to.empty() &&
+        CompareStringOrdinal(widen(settings.copy_to).c_str(), -1, widen(settings.folder).c_str(),
+                             -1, TRUE) == CSTR_EQUAL)
+        return fail(std::string(tr("Copy to: choose a folder other than the backup folder",
+                                   "复制到：请选择与备份文件夹不同的文件夹")));
+    return {};
+}
+
+BackupSettings load_backup_settings() {
+    const std::string path = backup_settings_path();
+    const auto size = file_size(path);
+    if (!size || *size > largest_settings_file) return default_backup_settings();
+    auto text = read_text_file(path);
+    if (!text) return default_backup_settings();
+    return parse_backup_settings(*text);
+}
+
+Result<void> save_backup_settings(const BackupSettings& settings) {
+    if (auto valid = validate_backup_settings(settings); !valid) return valid;
+    BackupSettings stored = settings;
+    stored.folder = without_trailing_separator(settings.folder);
+    stored.copy_to = without_trailing_separator(settings.copy_to);
+    if (auto made = make_data_root(); !made) return made;
+    return replace_file_contents(backup_settings_path(), render_backup_settings(stored));
+}
+
+Result<void> schedule_automatic_backup(const BackupSettings& settings) {
+    if (!settings.enabled) {
+        // Nothing to report when there was no task.
+        remove_backup_task();
+        return {};
+    }
+    if (auto registered = register_backup_task(settings.time); !registered)
+        return fail("Backup task: " + registered.error());
+    return {};
+}
+
+Result<void> apply_backup_settings(const BackupSettings& settings) {
+    if (auto saved = save_backup_settings(settings); !saved) return saved;
+    return schedule_automatic_backup(settings);
+}

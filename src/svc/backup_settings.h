@@ -1,0 +1,47 @@
+#pragma once
+// BackupSettings: when the nightly automatic backup runs, how many dumps it keeps and where they
+// go; kept in backup.ini in the data folder, readable by every user (it holds no secret).
+#include "base/result.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+inline constexpr std::uint16_t default_backups_kept = 7;
+inline constexpr std::uint16_t most_backups_kept = 365;
+
+struct BackupSettings {
+    bool enabled = true;
+    std::string time = "02:30"; // local, HH:MM
+    std::uint16_t keep = default_backups_kept;
+    std::string folder;  // where the dumps go: automatic_backups_dir() unless set
+    std::string copy_to; // a second folder (a USB drive, a share) for a copy; empty for none
+
+    bool operator==(const BackupSettings&) const = default;
+};
+
+// The defaults, with the folder in the data root.
+BackupSettings default_backup_settings();
+
+// The tolerant reader: the rules of connection.ini, and a key whose value is missing or does not
+// parse keeps its default. Never fails.
+BackupSettings parse_backup_settings(std::string_view text);
+// The file's exact content as save_backup_settings writes it.
+std::string render_backup_settings(const BackupSettings& settings);
+
+// The first value the backup could not work with, in the operator's language.
+Result<void> validate_backup_settings(const BackupSettings& settings);
+
+// backup.ini, or the defaults when it is missing, too large or unreadable.
+BackupSettings load_backup_settings();
+// Checks, then replaces backup.ini in one step.
+Result<void> save_backup_settings(const BackupSettings& settings);
+
+// Registers the nightly backup task at the settings' time, or removes it when they switch the
+// automatic backup off. The error reads "Backup task: <reason>".
+Result<void> schedule_automatic_backup(const BackupSettings& settings);
+// Saves the settings, then schedules the task by them.
+Result<void> apply_backup_settings(const BackupSettings& settings);
+
+// "HH:MM" with 00 to 23 hours and 00 to 59 minutes.
+bool is_time_of_day(std::string_view text);
