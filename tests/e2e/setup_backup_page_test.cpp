@@ -215,7 +215,13 @@ TEST_F(BackupPage, AutomaticBackupSettingsAndARestoreFromItsList) {
         << w.text(status_line);
     const std::string ini = e2e::read_file(server_.folder().path("backup.ini"));
     EXPECT_NE(ini.find("\r\ntime=04:15\r\nkeep=3\r\n"), std::string::npos) << ini;
-    const auto created = tool_calls("schtasks").back();
+    // The page asks the Task Scheduler again after a save: the registration is the last /Create.
+    const auto calls = tool_calls("schtasks");
+    const auto create = std::ranges::find_if(calls.rbegin(), calls.rend(), [](const auto& call) {
+        return !call.empty() && call[0] == "/Create";
+    });
+    ASSERT_NE(create, calls.rend());
+    const auto& created = *create;
     ASSERT_GE(created.size(), 9u);
     EXPECT_EQ(created[2], "KELTA Retail MySQL Backup");
     EXPECT_EQ(created[8], "04:15");

@@ -250,6 +250,7 @@ TEST_F(SetupService, UninstallAsksFirstThenInstallBringsItBack) {
     EXPECT_TRUE(eventually([&] { return w.pixel(dot.x, dot.y) == green_dot; }));
     // The first of the status lines under the detail line.
     EXPECT_TRUE(eventually([&] { return w.text(225) == "Nightly log rotation task missing"; }));
+    Sleep(500); // the window's own painting after it grew
     w.screenshot("setup-overview-rotation-task-missing");
     const std::string log = read_file(folder_.path("tray.log"));
     EXPECT_NE(log.find(" --install: Log rotation task: exit code Some(1)\n"), std::string::npos);
