@@ -14,7 +14,6 @@ constexpr wchar_t lock_name[] = L"Global\\KELTA.MySqlService.Operation";
 // elevated program, but no user may change its rights.
 constexpr wchar_t lock_access_list[] = L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100001;;;AU)";
 constexpr DWORD user_rights = SYNCHRONIZE | MUTEX_MODIFY_STATE;
-constexpr DWORD longest_wait_ms = 60000;
 
 Result<UniqueHandle> open_lock() {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -37,7 +36,7 @@ Result<UniqueHandle> open_lock() {
 Result<OperationLock> take_operation_lock(std::string_view operation) {
     auto mutex = open_lock();
     if (!mutex) return fail(mutex.error());
-    switch (WaitForSingleObject(mutex->get(), longest_wait_ms)) {
+    switch (WaitForSingleObject(mutex->get(), static_cast<DWORD>(operation_lock_wait.count()))) {
     case WAIT_OBJECT_0:
         return OperationLock(mutex->release());
     case WAIT_ABANDONED:
