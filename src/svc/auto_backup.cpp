@@ -35,12 +35,6 @@ bool is_stamp(std::string_view text) {
            all_digits(text.substr(9));
 }
 
-bool dump_is_complete(const std::string& path) {
-    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && ends_like_a_complete_dump(file.get());
-}
-
 // Deletes the dumps beyond the `keep` newest complete ones in the folder.
 void prune(const std::string& folder, std::string_view stem, std::size_t keep) {
     for (const std::string& path :

@@ -17,12 +17,6 @@ namespace {
 // A file name for a new dump: 999 dumps of one name in one second is more than any shop makes.
 constexpr int most_numbered_names = 999;
 
-bool dump_is_complete(const std::string& path) {
-    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && ends_like_a_complete_dump(file.get());
-}
-
 // The whole database into `temporary`; on any failure the temporary file is gone. Errors about
 // the file name `shown`, the file the caller asked for.
 Result<void> dump_to(const std::string& temporary, const std::string& shown) {

@@ -1,5 +1,6 @@
 #include "svc/dump_file.h"
 
+#include "base/handles.h"
 #include "base/text.h"
 
 #include <algorithm>
@@ -46,4 +47,10 @@ bool ends_like_a_complete_dump(HANDLE file) {
     const LONGLONG start = std::max<LONGLONG>(0, size.QuadPart - tail_bytes);
     return read_at(file, start, size.QuadPart - start).find(dump_completed_mark) !=
            std::string::npos;
+}
+
+bool dump_is_complete(const std::string& path) {
+    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && ends_like_a_complete_dump(file.get());
 }
