@@ -9,7 +9,7 @@
 #include "base/text.h"
 #include "config/addresses.h"
 #include "setup/control_ids.h"
-#include "setup/overview_page.h"
+#include "setup/pages.h"
 #include "setup/palette.h"
 #include "setup/system_checks.h"
 #include "svc/myini.h"
@@ -152,18 +152,18 @@ void measure_refresh(int rounds) {
         status_ms += time_ms([] { (void)service_status(); });
         address_ms += time_ms([&] { (void)register_address(state.saved_settings->bind); });
         port_ms += time_ms([] { (void)configured_port(); });
-        refresh_ms += time_ms([&] { refresh_overview(window); });
+        refresh_ms += time_ms([&] { refresh_pages(window); });
     }
     for (double* total : {&view_ms, &status_ms, &address_ms, &port_ms, &refresh_ms})
         *total /= rounds;
 
     visible_changes = 0;
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, count_changes, nullptr, GetCurrentThreadId());
-    refresh_overview(window);
+    refresh_pages(window);
     pump(window);
     UnhookWindowsHookEx(hook);
 
-    std::printf("refresh_overview      %8.3f ms per call (%d calls each)\n", refresh_ms, rounds);
+    std::printf("refresh_pages         %8.3f ms per call (%d calls each)\n", refresh_ms, rounds);
     std::printf("  query_service_view  %8.3f ms per call (service_status alone: %.3f ms)\n",
                 view_ms, status_ms);
     std::printf("  register_address    %8.3f ms per call\n", address_ms);

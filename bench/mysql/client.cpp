@@ -1,8 +1,8 @@
 #include "client.h"
 
+#include "../tools/standin.h"
 #include "agent_link.h"
 #include "server_options.h"
-#include "../tools/standin.h"
 
 #include <algorithm>
 #include <atomic>

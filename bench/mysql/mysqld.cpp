@@ -5,9 +5,9 @@
 //   --defaults-file=<my.ini> --console               a server in the foreground, log on the console
 // Further --name[=value] options are passed on as 5.7 takes them from its command line. Test
 // controls under C:\kelta-bench\control change the service run (bench/README.md).
+#include "../tools/standin.h"
 #include "agent_link.h"
 #include "server_options.h"
-#include "../tools/standin.h"
 
 #include <atomic>
 #include <cctype>

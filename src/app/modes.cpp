@@ -1,17 +1,16 @@
 #include "app/modes.h"
 
-#include "app/activity_log.h"
-#include "app/elevation.h"
-#include "app/mode_texts.h"
-#include "app/operation_lock.h"
 #include "app/setup_program.h"
-#include "app/status_report.h"
 #include "app/tray_program.h"
 #include "base/cmdline.h"
+#include "base/elevation.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "i18n/language.h"
+#include "jobs/activity_log.h"
+#include "jobs/mode_texts.h"
+#include "jobs/operation_lock.h"
 #include "svc/apply.h"
 #include "svc/auto_backup.h"
 #include "svc/backup.h"
@@ -20,8 +19,9 @@
 #include "svc/install.h"
 #include "svc/restore.h"
 #include "svc/rotate.h"
+#include "svc/status_report.h"
 #include "svc/uninstall.h"
-#include "tray/logon.h"
+#include "ui/logon.h"
 
 #include <windows.h>
 

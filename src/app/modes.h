@@ -2,7 +2,7 @@
 // The process entry's decision: run one command-line mode and give its exit code, or become
 // the tray program.
 #include "app/cli.h"
-#include "app/elevation.h"
+#include "base/elevation.h"
 
 #include <string>
 

@@ -8,7 +8,7 @@
 #include "setup/pages.h"
 #include "setup/system_checks.h"
 #include "setup/window.h"
-#include "tray/theme.h"
+#include "ui/theme.h"
 
 #include <commctrl.h>
 

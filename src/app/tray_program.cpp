@@ -1,15 +1,15 @@
 #include "app/tray_program.h"
 
-#include "app/jobs.h"
 #include "base/handles.h"
+#include "jobs/jobs.h"
 #include "svc/install.h"
 #include "svc/myini.h"
 #include "svc/status.h"
 #include "tray/icons.h"
 #include "tray/notify.h"
 #include "tray/state.h"
-#include "tray/theme.h"
 #include "tray/window.h"
+#include "ui/theme.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // The tray program (started with no mode) and its remote control.
-#include "app/elevation.h"
+#include "base/elevation.h"
 #include "base/result.h"
 
 // Single instance, hidden window, notification icon, message loop; returns when it ends. Its

@@ -1,7 +1,7 @@
 #include "config/access.h"
 
-#include "svc/child.h"
-#include "svc/paths.h"
+#include "base/child.h"
+#include "instance/paths.h"
 
 Result<void> restrict_file_access(const std::string& path) {
     // Accounts by security identifier, not by name: the names are translated on non-English

@@ -2,7 +2,7 @@
 
 #include "base/files.h"
 #include "base/text.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include "base/text.h"
 #include "config/access.h"
 #include "config/legacy.h"
-#include "svc/data_folder.h"
-#include "svc/paths.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
 
 #include <string_view>
 

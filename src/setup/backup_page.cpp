@@ -1,13 +1,14 @@
 #include "setup/backup_page.h"
 
-#include "app/jobs.h"
 #include "base/files.h"
 #include "base/local_time.h"
 #include "base/registry.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "i18n/tr.h"
-#include "setup/automatic_backup.h"
+#include "instance/paths.h"
+#include "jobs/jobs.h"
+#include "setup/backup_page_automatic.h"
 #include "setup/backup_texts.h"
 #include "setup/busy.h"
 #include "setup/control_ids.h"
@@ -15,7 +16,6 @@
 #include "setup/frame.h"
 #include "setup/state.h"
 #include "svc/auto_backup.h"
-#include "svc/paths.h"
 #include "ui/file_dialog.h"
 #include "ui/shell_open.h"
 
@@ -161,10 +161,4 @@ bool handle_backup_command(HWND window, int control_id) {
     default:
         return handle_automatic_backup_command(window, control_id);
     }
-}
-
-void open_data_folder() {
-    const std::string folder = data_root();
-    (void)create_directories(folder);
-    shell_open(folder);
 }

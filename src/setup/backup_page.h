@@ -12,7 +12,3 @@ void refresh_backup_page(HWND window);
 // A click on one of the page's buttons (the automatic backup card's too); false when the
 // identifier is not the page's.
 bool handle_backup_command(HWND window, int control_id);
-
-// Creates the data folder when it is missing and opens it in Explorer (also the General page's
-// Log folder).
-void open_data_folder();

@@ -1,10 +1,8 @@
 #include "setup/busy.h"
 
 #include "i18n/tr.h"
-#include "setup/connection_page.h"
 #include "setup/control_ids.h"
 #include "setup/frame.h"
-#include "setup/pages.h"
 #include "setup/state.h"
 
 #include <commctrl.h>
@@ -35,28 +33,9 @@ void start_job(HWND window, Job job) {
     run_job(window, std::move(job));
 }
 
-void finish_job(HWND window) {
-    SetupUiState& state = setup_state(window);
-    state.busy = false;
+void end_busy(HWND window) {
+    setup_state(window).busy = false;
     run_marquee(window, false);
     EnableWindow(window, TRUE);
     SetForegroundWindow(window);
-
-    const std::optional<JobResult> result = take_job_result();
-    // What the operator typed on the Connection page outlives every job but a Save that worked:
-    // a failed Save leaves the typed values to correct, another job never concerned them.
-    const bool saved = result && !result->is_error && state.job_saves_settings;
-    const std::optional<ConnectionSettings> kept =
-        saved ? std::nullopt : unsaved_connection_edits(window);
-    if (!result) {
-        set_status_line(window, StatusKind::neutral, "");
-    } else if (!result->is_error) {
-        set_status_line(window, StatusKind::success, result->text);
-        if (!result->warning.empty()) window_message(window, result->warning, MB_ICONWARNING);
-    } else {
-        set_status_line(window, StatusKind::error, first_line(result->text));
-        window_message(window, result->text, MB_ICONERROR);
-    }
-    load_pages(window);
-    if (kept) load_connection_page(window, *kept);
 }

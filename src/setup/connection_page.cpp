@@ -1,16 +1,14 @@
 #include "setup/connection_page.h"
 
-#include "app/jobs.h"
 #include "base/text.h"
 #include "config/addresses.h"
 #include "config/validation.h"
 #include "i18n/tr.h"
+#include "jobs/jobs.h"
 #include "setup/busy.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
-#include "setup/overview_page.h"
-#include "setup/pages.h"
 #include "setup/server_ip_choices.h"
 #include "setup/state.h"
 
@@ -58,22 +56,8 @@ void create_field(HWND window, const FieldRow& row) {
                             .kind = ControlKind::edit});
 }
 
-// A window rebuilt while passwords are shown keeps showing them, with the button to match.
-void show_password_state(HWND window) {
-    const bool visible = setup_state(window).password_visible;
-    if (HWND field = GetDlgItem(window, id::password_edit))
-        SendMessageW(field, EM_SETPASSWORDCHAR, visible ? 0 : password_bullet, 0);
-    set_text(window, id::show_password_connection,
-             visible ? tr("Hide", "隐藏") : tr("Show", "显示"));
-}
-
 void set_check(HWND window, int control_id, bool checked) {
     CheckDlgButton(window, control_id, checked ? BST_CHECKED : BST_UNCHECKED);
-}
-
-void generate_password(HWND window) {
-    set_text(window, id::password_edit, random_password(generated_password_length));
-    if (!setup_state(window).password_visible) toggle_password(window);
 }
 
 // Save and Undo are offered only with unsaved changes and no job running; Save also waits until
@@ -121,11 +105,6 @@ void save(HWND window) {
     start_job(window, job::Apply{std::move(wanted)});
 }
 
-void undo(HWND window) {
-    load_pages(window);
-    set_status_line(window, StatusKind::neutral, "");
-}
-
 } // namespace
 
 void create_connection_controls(HWND window) {
@@ -156,7 +135,21 @@ void create_connection_controls(HWND window) {
                 {256, 398, 488, 44});
     create_button(window, id::undo_button, tr("Undo changes", "撤销修改"), {516, 450, 120, 30});
     create_button(window, id::save_button, tr("Save", "保存"), {644, 450, 100, 30});
-    show_password_state(window);
+    show_connection_password(window);
+}
+
+void show_connection_password(HWND window) {
+    const bool visible = setup_state(window).password_visible;
+    if (HWND field = GetDlgItem(window, id::password_edit)) {
+        SendMessageW(field, EM_SETPASSWORDCHAR, visible ? 0 : password_bullet, 0);
+        InvalidateRect(field, nullptr, TRUE);
+    }
+    set_text(window, id::show_password_connection,
+             visible ? tr("Hide", "隐藏") : tr("Show", "显示"));
+}
+
+void fill_generated_password(HWND window) {
+    set_text(window, id::password_edit, random_password(generated_password_length));
 }
 
 void load_connection_page(HWND window, const ConnectionSettings& settings) {
@@ -227,14 +220,8 @@ std::optional<ConnectionSettings> unsaved_connection_edits(HWND window) {
 
 bool handle_connection_command(HWND window, int control_id) {
     switch (control_id) {
-    case id::generate_password:
-        generate_password(window);
-        return true;
     case id::save_button:
         save(window);
-        return true;
-    case id::undo_button:
-        undo(window);
         return true;
     case id::firewall_box:
         update_save_buttons(window);

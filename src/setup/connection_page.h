@@ -31,7 +31,13 @@ void take_firewall_state(HWND window, bool open);
 
 // The values entered, when they differ from the loaded settings (unsaved changes).
 std::optional<ConnectionSettings> unsaved_connection_edits(HWND window);
-// A click on one of the page's buttons; false when the identifier is not the page's.
+// The password field hidden or in plain text as the window's choice says, with the button to match.
+void show_connection_password(HWND window);
+// A new random password in the field (shown or hidden as the field is).
+void fill_generated_password(HWND window);
+
+// A click on one of the page's buttons; false when the identifier is not the page's. Undo,
+// Generate and Show belong to the frame, which reloads or shows both pages.
 bool handle_connection_command(HWND window, int control_id);
 // EN_CHANGE of the fields and CBN_SELCHANGE of the Server IP list.
 void on_connection_change(HWND window, int control_id, int code);

@@ -3,7 +3,7 @@
 #include "base/text.h"
 #include "setup/control_ids.h"
 #include "setup/geometry.h"
-#include "tray/theme.h"
+#include "ui/theme.h"
 
 #include <uxtheme.h>
 

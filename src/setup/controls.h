@@ -13,6 +13,9 @@ inline constexpr wchar_t static_class[] = L"STATIC";
 inline constexpr wchar_t edit_class[] = L"EDIT";
 inline constexpr wchar_t combo_class[] = L"COMBOBOX";
 
+// What a hidden password shows for each character, on the Overview and the Connection page.
+inline constexpr wchar_t password_bullet = L'\u25CF';
+
 // Where a control goes, in logical units.
 struct ControlPlace {
     int x, y, width, height;

@@ -1,27 +1,20 @@
 #include "setup/frame.h"
 
+#include "base/files.h"
 #include "base/text.h"
 #include "i18n/tr.h"
-#include "setup/connection_page.h"
+#include "instance/paths.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
-#include "setup/overview_page.h"
-#include "setup/pages.h"
-#include "tray/theme.h"
+#include "ui/shell_open.h"
+#include "ui/theme.h"
 
 #include <cwchar>
 
 namespace {
-constexpr std::string_view trailing_zero = ".0";
 constexpr std::wstring_view colour_theme_setting = L"ImmersiveColorSet";
 constexpr std::size_t setting_units_read = 64;
 } // namespace
-
-std::string display_version(std::string_view version) {
-    while (version.ends_with(trailing_zero))
-        version.remove_suffix(trailing_zero.size());
-    return std::string(version);
-}
 
 std::string window_title() {
     return std::string(program_caption) + " " + display_version() + " - " +
@@ -31,18 +24,6 @@ std::string window_title() {
 void create_fonts(SetupUiState& state) {
     state.fonts.reset();
     state.fonts = make_setup_fonts(state.scale);
-}
-
-void switch_page(HWND window, std::uint8_t new_page) {
-    SetupUiState& state = setup_state(window);
-    if (new_page == state.current_page) return;
-    state.current_page = new_page;
-    for (const ControlEntry& control : state.controls) {
-        if (control.page == page::every) continue;
-        ShowWindow(control.window, control.page == new_page ? SW_SHOW : SW_HIDE);
-    }
-    refresh_overview(window);
-    InvalidateRect(window, nullptr, TRUE);
 }
 
 void set_status_line(HWND window, StatusKind kind, std::string_view text) {
@@ -83,18 +64,8 @@ void apply_theme(HWND window) {
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
-void rebuild_controls(HWND window) {
-    SetupUiState& state = setup_state(window);
-    const std::optional<ConnectionSettings> kept = unsaved_connection_edits(window);
-    for (const ControlEntry& control : state.controls)
-        DestroyWindow(control.window);
-    state.controls.clear();
-    create_fonts(state);
-    create_controls(window);
-    load_pages(window);
-    // The kept edits go back into the fields over the stored values; the page stays dirty.
-    if (kept) load_connection_page(window, *kept);
-    SetWindowTextW(window, widen(window_title()).c_str());
-    InvalidateRect(window, nullptr, TRUE);
-    if (HWND language_list = GetDlgItem(window, id::language_list)) SetFocus(language_list);
+void open_data_folder() {
+    const std::string folder = data_root();
+    (void)create_directories(folder);
+    shell_open(folder);
 }

@@ -1,6 +1,7 @@
 #pragma once
-// What the Setup window offers every page: its title, page switching, the status line, message
-// boxes, fonts, the reaction to a Windows theme change and the rebuild after a language change.
+// What the Setup window offers every page: its title, the status line, message boxes, fonts, the
+// reaction to a Windows theme change, and opening the data folder.
+#include "instance/product.h"
 #include "setup/state.h"
 
 #include <windows.h>
@@ -10,18 +11,15 @@
 #include <string_view>
 
 inline constexpr wchar_t setup_window_class[] = L"KeltaMySqlSetupWnd";
-inline constexpr char program_caption[] = "KELTA Retail MySQL";
-inline constexpr std::string_view program_version = KELTA_VERSION;
-
-// The version with every trailing ".0" component removed: "1.1.1", never "1.1.1.0".
-std::string display_version(std::string_view version = program_version);
+// Posted to itself after a language change: every control is created again in the new language
+// once the language list's notification has returned.
+inline constexpr UINT MSG_REBUILD_CONTROLS = WM_APP + 16;
 // "KELTA Retail MySQL 1.1.1 - Setup", the last word translated.
 std::string window_title();
 
 // (Re)builds the five fonts of the record; old fonts are deleted first.
 void create_fonts(SetupUiState& state);
 
-void switch_page(HWND window, std::uint8_t page);
 void set_status_line(HWND window, StatusKind kind, std::string_view text);
 // A message box owned by the Setup window with the program's caption; gives the button pressed.
 int window_message(HWND window, std::string_view text, UINT style);
@@ -34,6 +32,7 @@ std::string_view first_line(std::string_view text);
 bool is_colour_theme_change(const wchar_t* setting);
 // Reads the theme and accent again and recolours the frame and every control.
 void apply_theme(HWND window);
-// After a language change: every control is created again in the new language, unsaved
-// Connection edits survive.
-void rebuild_controls(HWND window);
+
+// Creates the data folder when it is missing and opens it in Explorer (the Backup & restore
+// page's Open folder, the General page's Log folder).
+void open_data_folder();

@@ -1,18 +1,16 @@
 #include "setup/general_page.h"
 
-#include "app/jobs.h"
 #include "base/text.h"
 #include "i18n/language.h"
 #include "i18n/language_list.h"
 #include "i18n/tr.h"
-#include "setup/backup_page.h"
+#include "instance/paths.h"
+#include "jobs/jobs.h"
 #include "setup/busy.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
-#include "setup/window.h"
-#include "svc/paths.h"
-#include "tray/logon.h"
+#include "ui/logon.h"
 #include "ui/shell_open.h"
 
 namespace {

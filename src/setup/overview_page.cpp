@@ -1,21 +1,19 @@
 #include "setup/overview_page.h"
 
-#include "app/jobs.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "config/addresses.h"
 #include "i18n/tr.h"
-#include "setup/backup_page.h"
+#include "instance/paths.h"
+#include "jobs/jobs.h"
 #include "setup/busy.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
-#include "setup/general_page.h"
 #include "setup/geometry.h"
 #include "setup/overview_notes.h"
 #include "setup/overview_texts.h"
 #include "svc/myini.h"
-#include "svc/paths.h"
 #include "svc/start_type.h"
 #include "svc/status.h"
 #include "ui/clipboard.h"
@@ -146,10 +144,8 @@ void create_overview_controls(HWND window) {
     create_button(window, id::open_port_button, tr("Open port", "开放端口"), {604, 445, 140, 30});
 }
 
-void refresh_overview(HWND window) {
+void refresh_overview(HWND window, const ServiceView& service) {
     SetupUiState& state = setup_state(window);
-    if (state.busy) return;
-    const ServiceView service = query_service_view();
     const ServiceStatus status = service.status;
     const StartType start_type = service.start_type;
     const ServiceStatus previous = std::exchange(state.shown_status, status);
@@ -186,25 +182,10 @@ void refresh_overview(HWND window) {
     if (on_page)
         show_control(window, id::open_port_button, open_port_offered(status, state.firewall_open));
 
-    refresh_backup_page(window);
-    refresh_general_page(window, start_type);
-
     if (status != previous && on_page) {
         const RECT dot_area = status_dot_area_rect(state.scale);
         InvalidateRect(window, &dot_area, TRUE);
     }
-}
-
-void toggle_password(HWND window) {
-    SetupUiState& state = setup_state(window);
-    state.password_visible = !state.password_visible;
-    if (HWND field = GetDlgItem(window, id::password_edit)) {
-        SendMessageW(field, EM_SETPASSWORDCHAR, state.password_visible ? 0 : password_bullet, 0);
-        InvalidateRect(field, nullptr, TRUE);
-    }
-    set_text(window, id::show_password_connection,
-             state.password_visible ? tr("Hide", "隐藏") : tr("Show", "显示"));
-    refresh_overview(window);
 }
 
 bool handle_overview_command(HWND window, int control_id) {
@@ -226,10 +207,6 @@ bool handle_overview_command(HWND window, int control_id) {
         return true;
     case id::test_connection:
         start_job(window, job::CheckConnection{});
-        return true;
-    case id::show_password_overview:
-    case id::show_password_connection:
-        toggle_password(window);
         return true;
     case id::open_port_button:
         open_port(window);

@@ -1,12 +1,11 @@
 #pragma once
 // The Overview page (page 0): service state and buttons, the connection information for the
 // registers, and the firewall line.
+#include "svc/start_type.h"
+
 #include <windows.h>
 
 #include <string_view>
-
-// What a hidden password shows for each character, on both pages.
-inline constexpr wchar_t password_bullet = L'\u25CF';
 
 void create_overview_controls(HWND window);
 
@@ -16,12 +15,8 @@ void create_overview_controls(HWND window);
 // and in French and Spanish in the section font too.
 HFONT status_text_font(HWND window, std::string_view text);
 
-// Recomputes every text and button state of the page (and the few of the Backup & restore and
-// General pages that follow the service). Does nothing while a job runs.
-void refresh_overview(HWND window);
-
-// Shows or hides the passwords on the Overview and the Connection page.
-void toggle_password(HWND window);
+// Recomputes every text and button state of the page from the service as just queried.
+void refresh_overview(HWND window, const ServiceView& service);
 
 // A click on one of the page's buttons; false when the identifier is not the page's.
 bool handle_overview_command(HWND window, int control_id);

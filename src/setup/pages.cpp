@@ -1,14 +1,20 @@
 #include "setup/pages.h"
 
-#include "setup/automatic_backup.h"
+#include "base/text.h"
+#include "i18n/tr.h"
+#include "jobs/jobs.h"
 #include "setup/backup_page.h"
+#include "setup/backup_page_automatic.h"
+#include "setup/busy.h"
 #include "setup/connection_page.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
+#include "setup/frame.h"
 #include "setup/general_page.h"
 #include "setup/overview_page.h"
 #include "setup/state.h"
 #include "setup/system_checks.h"
+#include "svc/start_type.h"
 
 #include <commctrl.h>
 
@@ -35,6 +41,45 @@ void create_frame_controls(HWND window) {
 
 bool is_checkbox_label(int control_id) {
     return std::ranges::find(checkbox_labels, control_id) != std::end(checkbox_labels);
+}
+
+// Shows or hides the passwords on the Overview and the Connection page.
+void toggle_passwords(HWND window) {
+    SetupUiState& state = setup_state(window);
+    state.password_visible = !state.password_visible;
+    show_connection_password(window);
+    refresh_pages(window);
+}
+
+void generate_password(HWND window) {
+    fill_generated_password(window);
+    if (!setup_state(window).password_visible) toggle_passwords(window);
+}
+
+void undo_connection_edits(HWND window) {
+    load_pages(window);
+    set_status_line(window, StatusKind::neutral, "");
+}
+
+// The clicks that concern more than one page; false for the others.
+bool handle_frame_command(HWND window, int control_id) {
+    switch (control_id) {
+    case id::escape_key:
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return true;
+    case id::show_password_overview:
+    case id::show_password_connection:
+        toggle_passwords(window);
+        return true;
+    case id::generate_password:
+        generate_password(window);
+        return true;
+    case id::undo_button:
+        undo_connection_edits(window);
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -65,14 +110,46 @@ void load_pages(HWND window) {
     load_connection_page(window, settings);
     load_backup_page(window);
     load_general_page(window);
-    refresh_overview(window);
+    refresh_pages(window);
+}
+
+void refresh_pages(HWND window) {
+    if (setup_state(window).busy) return;
+    const ServiceView service = query_service_view();
+    refresh_overview(window, service);
+    refresh_backup_page(window);
+    refresh_general_page(window, service.start_type);
+}
+
+void switch_page(HWND window, std::uint8_t new_page) {
+    SetupUiState& state = setup_state(window);
+    if (new_page == state.current_page) return;
+    state.current_page = new_page;
+    for (const ControlEntry& control : state.controls) {
+        if (control.page == page::every) continue;
+        ShowWindow(control.window, control.page == new_page ? SW_SHOW : SW_HIDE);
+    }
+    refresh_pages(window);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+void rebuild_controls(HWND window) {
+    SetupUiState& state = setup_state(window);
+    const std::optional<ConnectionSettings> kept = unsaved_connection_edits(window);
+    for (const ControlEntry& control : state.controls)
+        DestroyWindow(control.window);
+    state.controls.clear();
+    create_fonts(state);
+    create_controls(window);
+    load_pages(window);
+    // The kept edits go back into the fields over the stored values; the page stays dirty.
+    if (kept) load_connection_page(window, *kept);
+    SetWindowTextW(window, widen(window_title()).c_str());
+    InvalidateRect(window, nullptr, TRUE);
+    if (HWND language_list = GetDlgItem(window, id::language_list)) SetFocus(language_list);
 }
 
 void handle_command(HWND window, int control_id) {
-    if (control_id == id::escape_key) {
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        return;
-    }
     if (is_checkbox_label(control_id)) {
         HWND box = GetDlgItem(window, control_id - id::checkbox_label_offset);
         if (!box || !IsWindowEnabled(box)) return;
@@ -80,6 +157,7 @@ void handle_command(HWND window, int control_id) {
         SendMessageW(box, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
         control_id -= id::checkbox_label_offset;
     }
+    if (handle_frame_command(window, control_id)) return;
     if (handle_overview_command(window, control_id)) return;
     if (handle_connection_command(window, control_id)) return;
     if (handle_backup_command(window, control_id)) return;
@@ -98,4 +176,27 @@ void handle_notification(HWND window, int control_id, int code) {
         on_connection_change(window, control_id, code);
     else
         on_automatic_backup_change(window, control_id, code);
+}
+
+void finish_job(HWND window) {
+    SetupUiState& state = setup_state(window);
+    end_busy(window);
+
+    const std::optional<JobResult> result = take_job_result();
+    // What the operator typed on the Connection page outlives every job but a Save that worked:
+    // a failed Save leaves the typed values to correct, another job never concerned them.
+    const bool saved = result && !result->is_error && state.job_saves_settings;
+    const std::optional<ConnectionSettings> kept =
+        saved ? std::nullopt : unsaved_connection_edits(window);
+    if (!result) {
+        set_status_line(window, StatusKind::neutral, "");
+    } else if (!result->is_error) {
+        set_status_line(window, StatusKind::success, result->text);
+        if (!result->warning.empty()) window_message(window, result->warning, MB_ICONWARNING);
+    } else {
+        set_status_line(window, StatusKind::error, first_line(result->text));
+        window_message(window, result->text, MB_ICONERROR);
+    }
+    load_pages(window);
+    if (kept) load_connection_page(window, *kept);
 }

@@ -2,7 +2,7 @@
 
 #include "base/fatal.h"
 
-#include "tray/theme.h"
+#include "ui/theme.h"
 
 void read_theme(SetupUiState& state) {
     state.dark = is_dark_theme();

@@ -3,7 +3,7 @@
 #include "setup/connection_page.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
-#include "setup/overview_page.h"
+#include "setup/pages.h"
 #include "setup/state.h"
 #include "svc/firewall.h"
 
@@ -66,5 +66,5 @@ void take_system_checks(HWND window, WPARAM answers, LPARAM generation) {
     // The line's colour follows the state; its text alone may not repaint it.
     repaint_control(window, id::firewall_line);
     take_firewall_state(window, *state.firewall_open);
-    refresh_overview(window);
+    refresh_pages(window);
 }

@@ -1,14 +1,13 @@
 #include "setup/window.h"
 
-#include "app/jobs.h"
 #include "i18n/tr.h"
+#include "jobs/jobs.h"
 #include "setup/busy.h"
 #include "setup/connection_page.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
 #include "setup/geometry.h"
-#include "setup/overview_page.h"
 #include "setup/pages.h"
 #include "setup/painting.h"
 #include "setup/state.h"
@@ -76,7 +75,7 @@ void on_command(HWND window, WPARAM wparam) {
 }
 
 void on_timer(HWND window, WPARAM timer) {
-    if (timer == refresh_timer) refresh_overview(window);
+    if (timer == refresh_timer) refresh_pages(window);
     if (timer == checks_timer) run_system_checks(window);
 }
 

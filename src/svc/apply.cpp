@@ -1,13 +1,13 @@
 #include "svc/apply.h"
 
 #include "config/validation.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
 #include "svc/client.h"
 #include "svc/control.h"
-#include "svc/data_folder.h"
 #include "svc/firewall.h"
 #include "svc/init.h"
 #include "svc/myini.h"
-#include "svc/paths.h"
 #include "svc/start_failure.h"
 #include "svc/status.h"
 

@@ -5,10 +5,10 @@
 #include "base/security.h"
 #include "base/text.h"
 #include "config/settings.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
 #include "svc/client.h"
-#include "svc/data_folder.h"
 #include "svc/dump_file.h"
-#include "svc/paths.h"
 
 #include <windows.h>
 

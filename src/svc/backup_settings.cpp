@@ -3,9 +3,9 @@
 #include "base/files.h"
 #include "base/text.h"
 #include "i18n/tr.h"
-#include "svc/data_folder.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
 #include "svc/firewall.h"
-#include "svc/paths.h"
 
 #include <windows.h>
 

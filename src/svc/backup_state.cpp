@@ -4,7 +4,7 @@
 #include "base/fill_in.h"
 #include "base/text.h"
 #include "i18n/tr.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #include "svc/client.h"
 
 #include "base/files.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 #include "svc/status.h"
 
 namespace {

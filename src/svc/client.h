@@ -1,8 +1,8 @@
 #pragma once
 // The MySQL client programs, logged in as root over the server's named pipe with the password
 // in the environment: the only way the program changes anything inside the server.
+#include "base/child.h"
 #include "base/result.h"
-#include "svc/child.h"
 
 #include <chrono>
 #include <string>

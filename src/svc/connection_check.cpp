@@ -1,14 +1,14 @@
 #include "svc/connection_check.h"
 
+#include "base/child.h"
 #include "base/fill_in.h"
 #include "base/text.h"
 #include "config/addresses.h"
 #include "config/settings.h"
 #include "i18n/tr.h"
-#include "svc/child.h"
+#include "instance/paths.h"
 #include "svc/firewall_state.h"
 #include "svc/myini.h"
-#include "svc/paths.h"
 #include "svc/status.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "svc/control.h"
 
+#include "instance/paths.h"
 #include "svc/myini.h"
-#include "svc/paths.h"
 #include "svc/rotate.h"
 #include "svc/service.h"
 #include "svc/start_failure.h"

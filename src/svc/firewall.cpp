@@ -1,7 +1,7 @@
 #include "svc/firewall.h"
 
-#include "svc/child.h"
-#include "svc/paths.h"
+#include "base/child.h"
+#include "instance/paths.h"
 
 #include <string>
 #include <vector>

@@ -1,9 +1,9 @@
 #include "svc/firewall_state.h"
 
+#include "base/child.h"
 #include "base/text.h"
-#include "svc/child.h"
+#include "instance/paths.h"
 #include "svc/firewall.h"
-#include "svc/paths.h"
 
 #include <string>
 

@@ -1,9 +1,10 @@
 #include "svc/init.h"
 
+#include "base/child.h"
 #include "base/files.h"
 #include "base/security.h"
-#include "svc/child.h"
-#include "svc/paths.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
 
 namespace {
 
@@ -41,8 +42,6 @@ Result<void> check_root_password(std::string_view root_password) {
             return fail("Root password: no quotes, backticks, backslashes or control characters");
     return {};
 }
-
-bool data_dir_initialized() { return path_exists(join_path(data_dir(), "mysql")); }
 
 Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSettings& settings) {
     const std::string data = data_dir();

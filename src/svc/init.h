@@ -18,9 +18,6 @@ std::string account_sql(const ConnectionSettings& settings,
 // backticks, backslashes and control characters before anything changes.
 Result<void> check_root_password(std::string_view root_password);
 
-// Whether the data directory holds its "mysql" folder: a server's data that install keeps.
-bool data_dir_initialized();
-
 // The server's initialization writes a few hundred megabytes of tablespace and log files: on
 // a slow disk that takes minutes, but not ten.
 inline constexpr std::chrono::seconds initialize_time_limit{600};

@@ -1,18 +1,18 @@
 #include "svc/install.h"
 
+#include "base/child.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "config/validation.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
 #include "svc/backup_settings.h"
-#include "svc/child.h"
 #include "svc/client.h"
 #include "svc/control.h"
-#include "svc/data_folder.h"
 #include "svc/firewall.h"
 #include "svc/init.h"
 #include "svc/myini.h"
-#include "svc/paths.h"
 #include "svc/service.h"
 
 #include <windows.h>

@@ -2,8 +2,8 @@
 
 #include "base/files.h"
 #include "base/text.h"
+#include "instance/paths.h"
 #include "svc/myini_text.h"
-#include "svc/paths.h"
 
 Result<void> write_my_ini(const std::string& basedir, const ConnectionSettings& settings) {
     const auto owned = owned_my_ini_options(basedir, settings);

@@ -1,8 +1,8 @@
 #include "svc/myini_text.h"
 
 #include "base/text.h"
+#include "instance/paths.h"
 #include "svc/option_file.h"
-#include "svc/paths.h"
 
 #include <algorithm>
 #include <vector>

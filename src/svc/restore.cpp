@@ -5,11 +5,11 @@
 #include "base/local_time.h"
 #include "base/text.h"
 #include "config/settings.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
 #include "svc/backup.h"
 #include "svc/client.h"
-#include "svc/data_folder.h"
 #include "svc/dump_file.h"
-#include "svc/paths.h"
 
 #include <windows.h>
 

@@ -3,9 +3,9 @@
 #include "base/files.h"
 #include "base/text.h"
 #include "config/settings.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
 #include "svc/client.h"
-#include "svc/data_folder.h"
-#include "svc/paths.h"
 #include "svc/service.h"
 
 #include <windows.h>

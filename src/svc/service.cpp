@@ -1,7 +1,7 @@
 #include "svc/service.h"
 
 #include "base/text.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 
 #include <windows.h>
 

@@ -3,9 +3,9 @@
 #include "base/files.h"
 #include "base/text.h"
 #include "i18n/language.h"
+#include "instance/paths.h"
 #include "svc/last_backup.h"
 #include "svc/myini.h"
-#include "svc/paths.h"
 
 #include <windows.h>
 

@@ -2,8 +2,8 @@
 
 #include "base/text.h"
 #include "i18n/language.h"
+#include "instance/paths.h"
 #include "svc/backup_settings.h"
-#include "svc/paths.h"
 #include "tray/notify.h"
 
 namespace {

@@ -1,13 +1,13 @@
 #include "tray/menu.h"
 
-#include "app/jobs.h"
 #include "base/text.h"
 #include "i18n/language.h"
 #include "i18n/tr.h"
+#include "jobs/jobs.h"
 #include "tray/notify.h"
 #include "tray/state.h"
 #include "tray/texts.h"
-#include "tray/theme.h"
+#include "ui/theme.h"
 
 namespace {
 

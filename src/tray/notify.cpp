@@ -1,8 +1,8 @@
 #include "tray/notify.h"
 
-#include "app/jobs.h"
 #include "base/text.h"
 #include "i18n/tr.h"
+#include "jobs/jobs.h"
 #include "svc/myini.h"
 #include "tray/state.h"
 #include "tray/texts.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The tray window's state record: owned by the tray program's user-interface thread, lent to its
 // window from WM_NCCREATE until WM_DESTROY, and read only through tray_state().
-#include "app/jobs.h"
+#include "jobs/jobs.h"
 #include "svc/status.h"
 #include "tray/backup_watch.h"
 #include "tray/icons.h"

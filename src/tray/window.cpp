@@ -1,6 +1,6 @@
 #include "tray/window.h"
 
-#include "app/jobs.h"
+#include "jobs/jobs.h"
 #include "tray/menu.h"
 #include "tray/notify.h"
 #include "tray/state.h"

@@ -5,10 +5,10 @@
 // end. Printed times: initialization, start to accepting connections, stop.
 #include "harness.h"
 
+#include "base/child.h"
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/text.h"
-#include "svc/child.h"
 
 #include <gtest/gtest.h>
 

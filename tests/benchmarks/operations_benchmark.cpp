@@ -2,14 +2,14 @@
 // not by ctest): each "test" measures and prints; none of them judges a time.
 #include "server.h"
 
+#include "base/child.h"
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
 #include "svc/backup.h"
-#include "svc/child.h"
-#include "svc/data_folder.h"
 #include "svc/myini.h"
-#include "svc/paths.h"
 #include "svc/restore.h"
 #include "svc/status.h"
 

@@ -4,8 +4,8 @@
 
 #include "base/text.h"
 #include "config/settings.h"
+#include "instance/paths.h"
 #include "svc/apply.h"
-#include "svc/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include "base/handles.h"
 #include "base/registry.h"
 #include "base/text.h"
+#include "instance/paths.h"
 #include "svc/backup.h"
-#include "svc/paths.h"
 
 #include <gtest/gtest.h>
 

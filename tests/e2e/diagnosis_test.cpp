@@ -8,8 +8,8 @@
 
 #include "base/files.h"
 #include "base/handles.h"
+#include "instance/paths.h"
 #include "svc/myini.h"
-#include "svc/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/text.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include "harness.h"
 #include "user_registry.h"
 
-#include "app/jobs.h"
 #include "base/registry.h"
 #include "base/text.h"
 #include "i18n/language.h"
+#include "jobs/jobs.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include "harness.h"
 #include "user_registry.h"
 
-#include "app/mode_texts.h"
 #include "i18n/language.h"
 #include "i18n/tr.h"
+#include "jobs/mode_texts.h"
 
 #include <gtest/gtest.h>
 

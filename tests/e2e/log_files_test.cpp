@@ -3,7 +3,7 @@
 #include "harness.h"
 
 #include "base/files.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 #include "svc/rotate.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "harness.h"
 #include "user_registry.h"
 
-#include "svc/paths.h"
-#include "tray/logon.h"
+#include "instance/paths.h"
+#include "ui/logon.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The Service Control Manager's answers when the service does not exist.
 #include "harness.h"
 
+#include "instance/paths.h"
 #include "svc/control.h"
-#include "svc/paths.h"
 #include "svc/service.h"
 #include "svc/status.h"
 

@@ -6,7 +6,7 @@
 #include "base/files.h"
 #include "base/registry.h"
 #include "base/text.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 #include "svc/status.h"
 
 #include <msi.h>

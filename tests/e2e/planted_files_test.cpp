@@ -5,8 +5,8 @@
 #include "base/files.h"
 #include "base/security.h"
 #include "base/text.h"
+#include "instance/paths.h"
 #include "record.h"
-#include "svc/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -5,11 +5,11 @@
 
 #include "base/files.h"
 #include "base/text.h"
+#include "instance/paths.h"
 #include "svc/client.h"
 #include "svc/control.h"
 #include "svc/init.h"
 #include "svc/myini.h"
-#include "svc/paths.h"
 #include "svc/service.h"
 #include "svc/status.h"
 

@@ -5,7 +5,7 @@
 #include "base/text.h"
 #include "config/access.h"
 #include "config/settings.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -6,11 +6,11 @@
 #include "setup_window.h"
 #include "user_registry.h"
 
-#include "app/jobs.h"
 #include "app/setup_program.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "i18n/language.h"
+#include "jobs/jobs.h"
 #include "setup/busy.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
@@ -130,13 +130,13 @@ bool is_empty(const RECT& r) {
 }
 
 TEST_F(SetupFrame, RefreshWithNothingChangedRepaintsNothing) {
-    EXPECT_EQ(changes_made_by([&] { refresh_overview(window_); }), 0);
+    EXPECT_EQ(changes_made_by([&] { refresh_pages(window_); }), 0);
     EXPECT_TRUE(is_empty(pending_frame_repaint()));
     EXPECT_EQ(controls_waiting_for_repaint(), 0);
 
     // The count sees real changes: another port changes the port field and the firewall line.
     state_.saved_settings->port = 3399;
-    EXPECT_EQ(changes_made_by([&] { refresh_overview(window_); }), 2);
+    EXPECT_EQ(changes_made_by([&] { refresh_pages(window_); }), 2);
     EXPECT_EQ(text(id::port_field), "3399");
     EXPECT_TRUE(is_empty(pending_frame_repaint()));
 }
@@ -249,7 +249,7 @@ TEST_F(SetupFrame, AJobRequestWhileBusyIsIgnored) {
     EXPECT_EQ(text(id::status_line), "unchanged");
     // And the refresh queries nothing while busy: a changed port stays unshown.
     state_.saved_settings->port = 3399;
-    EXPECT_EQ(changes_made_by([&] { refresh_overview(window_); }), 0);
+    EXPECT_EQ(changes_made_by([&] { refresh_pages(window_); }), 0);
     state_.busy = false;
 }
 

@@ -2,10 +2,10 @@
 
 #include "setup_window.h"
 
-#include "app/jobs.h"
 #include "app/setup_program.h"
 #include "base/text.h"
 #include "i18n/language.h"
+#include "jobs/jobs.h"
 #include "setup/controls.h"
 #include "setup/system_checks.h"
 

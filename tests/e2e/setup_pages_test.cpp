@@ -4,16 +4,17 @@
 #include "setup_in_process.h"
 #include "setup_window.h"
 
-#include "app/jobs.h"
 #include "app/setup_program.h"
 #include "base/text.h"
 #include "config/addresses.h"
 #include "config/settings.h"
 #include "i18n/language.h"
+#include "jobs/jobs.h"
 #include "setup/connection_page.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
+#include "setup/pages.h"
 
 #include <gtest/gtest.h>
 

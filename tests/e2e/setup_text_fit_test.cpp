@@ -16,6 +16,7 @@
 #include "setup/overview_page.h"
 #include "setup/overview_texts.h"
 #include "setup/page_names.h"
+#include "setup/pages.h"
 #include "setup/server_ip_choices.h"
 #include "svc/backup_state.h"
 #include "svc/diagnosis.h"

@@ -6,9 +6,9 @@
 #include "setup_window.h"
 #include "user_registry.h"
 
+#include "base/child.h"
 #include "base/text.h"
 #include "config/addresses.h"
-#include "svc/child.h"
 
 #include <gtest/gtest.h>
 

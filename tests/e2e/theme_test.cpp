@@ -2,7 +2,7 @@
 // lookup of the uxtheme.dll exports.
 #include "user_registry.h"
 
-#include "tray/theme.h"
+#include "ui/theme.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // folder, never from the current folder.
 #include "harness.h"
 
+#include "base/child.h"
 #include "base/files.h"
-#include "svc/child.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 
 #include <gtest/gtest.h>
 

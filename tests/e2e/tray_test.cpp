@@ -8,12 +8,12 @@
 #include "user_registry.h"
 #include "wine_tray.h"
 
-#include "app/jobs.h"
 #include "app/tray_program.h"
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "i18n/language.h"
+#include "jobs/jobs.h"
 #include "tray/menu.h"
 
 #include <commctrl.h>

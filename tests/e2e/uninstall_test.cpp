@@ -2,7 +2,7 @@
 #include "server.h"
 
 #include "base/files.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 #include "svc/status.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // KeltaMySQL.exe with the operation lock's wait cut to five seconds: the fault suite's operation
 // that finds the lock held too long then gives up in seconds, through the same wait.
-#include "app/elevation.h"
 #include "app/modes.h"
-#include "app/operation_lock.h"
 #include "base/cmdline.h"
+#include "base/elevation.h"
+#include "jobs/operation_lock.h"
 
 #include <windows.h>
 

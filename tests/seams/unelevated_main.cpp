@@ -3,10 +3,10 @@
 // relaunches reports itself elevated. The relaunch fails as for a declined prompt with
 // KELTA_TEST_DECLINE, for a refused working folder (Wine's shell takes any) with
 // KELTA_TEST_REFUSED_FOLDER, and starts a missing program with KELTA_TEST_MISSING_PROGRAM.
-#include "app/elevation.h"
 #include "app/modes.h"
 #include "base/cmdline.h"
-#include "svc/paths.h"
+#include "base/elevation.h"
+#include "instance/paths.h"
 
 #include <windows.h>
 

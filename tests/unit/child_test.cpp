@@ -1,6 +1,6 @@
+#include "base/child.h"
 #include "base/files.h"
-#include "svc/child.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "base/files.h"
 #include "base/security.h"
 #include "base/text.h"
-#include "svc/data_folder.h"
+#include "instance/data_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "base/files.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 
 #include <gtest/gtest.h>
 

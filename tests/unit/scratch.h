@@ -3,7 +3,7 @@
 // root and everything under it start empty; the variable is put back afterwards.
 #include "base/files.h"
 #include "base/text.h"
-#include "svc/paths.h"
+#include "instance/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Pure rules of the service core, and the Service Control Manager answers for a service that
 // does not exist (the real SCM under Wine).
+#include "instance/paths.h"
 #include "svc/init.h"
-#include "svc/paths.h"
 #include "svc/service.h"
 #include "svc/status.h"
 

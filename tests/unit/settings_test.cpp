@@ -2,9 +2,9 @@
 // backup.ini's, and the names the automatic backup keeps and prunes.
 #include "config/legacy.h"
 #include "config/settings.h"
+#include "scratch.h"
 #include "svc/auto_backup.h"
 #include "svc/backup_settings.h"
-#include "scratch.h"
 
 #include <gtest/gtest.h>
 

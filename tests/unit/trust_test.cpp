@@ -1,6 +1,6 @@
 // Whether the data folder's files and folders are trusted, protected, taken over or set aside,
 // from their owner and access list as Windows gives them.
-#include "svc/trust.h"
+#include "instance/trust.h"
 
 #include <gtest/gtest.h>
 

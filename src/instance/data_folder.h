@@ -4,6 +4,9 @@
 // nothing an ordinary user could create or change in it may be used.
 #include "base/result.h"
 
+// Whether the data directory holds its "mysql" folder: a server's data that install keeps.
+bool data_dir_initialized();
+
 // Makes the data root and its parent folder where they are missing, owned by the Administrators
 // group with their access lists from the start. Existing folders are left as they are.
 Result<void> make_data_root();

@@ -1,8 +1,8 @@
-#include "setup/automatic_backup.h"
+#include "setup/backup_page_automatic.h"
 
-#include "app/jobs.h"
 #include "base/text.h"
 #include "i18n/tr.h"
+#include "jobs/jobs.h"
 #include "setup/busy.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"

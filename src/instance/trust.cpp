@@ -1,4 +1,4 @@
-#include "svc/trust.h"
+#include "instance/trust.h"
 
 #include "base/text.h"
 

@@ -1,4 +1,4 @@
-#include "tray/theme.h"
+#include "ui/theme.h"
 
 #include "base/registry.h"
 #include "base/system_library.h"

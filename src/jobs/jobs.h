@@ -1,7 +1,7 @@
 #pragma once
 // Long operations never run on a window thread: a job runs on a thread of its own, leaves its
 // result in a guarded slot or queue, and posts a completion message to its window.
-#include "app/elevation.h"
+#include "base/elevation.h"
 #include "config/settings.h"
 #include "svc/backup_settings.h"
 

@@ -2,7 +2,7 @@
 // InstancePaths, where the instance lives: the MySQL programs beside the executable, everything
 // the instance writes under ProgramData\KELTA Retail\MySQL. Computed afresh on every call;
 // nothing is created.
-#include "base/result.h"
+#include "base/system_paths.h"
 
 #include <string>
 #include <string_view>
@@ -10,9 +10,6 @@
 inline constexpr std::string_view service_name = "KeltaMySQL57";
 // The server's named pipe: the `socket` value of my.ini and the clients' --socket=.
 inline constexpr std::string_view pipe_name = "KELTA_MYSQL57";
-
-// Full path of the running executable, or the system's description of why it is unknown.
-Result<std::string> executable_path();
 
 std::string program_dir(); // empty when unknown
 std::string data_root();
@@ -33,9 +30,3 @@ std::string backup_state_path();
 std::string automatic_backups_dir();
 // Why the last start failed, kept until the next start.
 std::string start_failure_path();
-
-// A Windows tool in the system folder (netsh, schtasks, icacls), by its full path: the elevated
-// process must never pick up a program of the same name from the caller's current folder.
-std::string system_tool_path(std::string_view name);
-// notepad.exe from the Windows folder, for the same reason.
-std::string windows_program_path(std::string_view file_name);

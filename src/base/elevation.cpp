@@ -1,8 +1,8 @@
-#include "app/elevation.h"
+#include "base/elevation.h"
 
 #include "base/handles.h"
+#include "base/system_paths.h"
 #include "base/text.h"
-#include "svc/paths.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,7 +1,7 @@
-#include "tray/logon.h"
+#include "ui/logon.h"
 
 #include "base/registry.h"
-#include "svc/paths.h"
+#include "base/system_paths.h"
 
 namespace {
 

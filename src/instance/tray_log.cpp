@@ -1,9 +1,9 @@
-#include "svc/tray_log.h"
+#include "instance/tray_log.h"
 
 #include "base/local_time.h"
 #include "base/security.h"
-#include "svc/data_folder.h"
-#include "svc/paths.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
 
 #include <windows.h>
 

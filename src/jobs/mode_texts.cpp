@@ -1,4 +1,4 @@
-#include "app/mode_texts.h"
+#include "jobs/mode_texts.h"
 
 #include "i18n/tr.h"
 

@@ -1,19 +1,9 @@
-#include "svc/paths.h"
+#include "instance/paths.h"
 
 #include "base/files.h"
 #include "base/text.h"
 
 #include <windows.h>
-
-Result<std::string> executable_path() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return fail(last_error_text());
-        if (n < buffer.size()) return narrow(std::wstring_view(buffer.data(), n));
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 std::string program_dir() {
     auto exe = executable_path();
@@ -52,20 +42,4 @@ std::string activity_log_path() { return join_path(data_root(), "tray.log"); }
 std::string backup_settings_path() { return join_path(data_root(), "backup.ini"); }
 std::string backup_state_path() { return join_path(data_root(), "backup-state.ini"); }
 std::string automatic_backups_dir() { return join_path(backups_dir(), "daily"); }
-std::string start_failure_path() {
-    return join_path(data_root(), "start-failure.txt");
-}
-
-std::string system_tool_path(std::string_view name) {
-    wchar_t folder[MAX_PATH] = {};
-    UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-    std::string system = (n > 0 && n < MAX_PATH) ? narrow(folder) : "C:\\Windows\\System32";
-    return join_path(system, std::string(name) + ".exe");
-}
-
-std::string windows_program_path(std::string_view file_name) {
-    wchar_t folder[MAX_PATH] = {};
-    UINT n = GetWindowsDirectoryW(folder, MAX_PATH);
-    std::string windows = (n > 0 && n < MAX_PATH) ? narrow(folder) : "C:\\Windows";
-    return join_path(windows, std::string(file_name));
-}
+std::string start_failure_path() { return join_path(data_root(), "start-failure.txt"); }

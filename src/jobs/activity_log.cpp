@@ -1,7 +1,7 @@
-#include "app/activity_log.h"
+#include "jobs/activity_log.h"
 
-#include "app/elevation.h"
-#include "svc/tray_log.h"
+#include "base/elevation.h"
+#include "instance/tray_log.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "svc/child.h"
+#include "base/child.h"
 
 #include "base/cmdline.h"
 #include "base/handles.h"

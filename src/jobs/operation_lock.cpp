@@ -1,8 +1,8 @@
-#include "app/operation_lock.h"
+#include "jobs/operation_lock.h"
 
-#include "app/activity_log.h"
 #include "base/text.h"
 #include "i18n/tr.h"
+#include "jobs/activity_log.h"
 
 #include <sddl.h>
 

@@ -1,14 +1,13 @@
-#include "svc/data_folder.h"
+#include "instance/data_folder.h"
 
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/local_time.h"
 #include "base/security.h"
 #include "base/text.h"
-#include "svc/init.h"
-#include "svc/paths.h"
-#include "svc/tray_log.h"
-#include "svc/trust.h"
+#include "instance/paths.h"
+#include "instance/tray_log.h"
+#include "instance/trust.h"
 
 #include <windows.h>
 
@@ -144,6 +143,8 @@ Result<std::optional<SetAside>> keep_file(const std::string& path, Place place,
 }
 
 } // namespace
+
+bool data_dir_initialized() { return path_exists(join_path(data_dir(), "mysql")); }
 
 Result<void> make_data_root() {
     const std::string root = data_root();
