@@ -10,6 +10,7 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "instance/paths.h"
+#include "svc/backup_settings.h"
 #include "svc/backup_state.h"
 #include "svc/myini.h"
 
@@ -126,6 +127,7 @@ TEST(StartDiagnosis, SupportFileHoldsTheFactsAndNoPassword) {
     set_user_string(program_key, "Language", "en");
     InstalledServer server;
     ASSERT_TRUE(server.installed());
+    ASSERT_TRUE(save_backup_settings(default_backup_settings()));
     ASSERT_EQ(server.mode({"--backup-auto"}).exit_code, 0u);
     const std::string dump = load_backup_run()->file;
     ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
@@ -133,19 +135,21 @@ TEST(StartDiagnosis, SupportFileHoldsTheFactsAndNoPassword) {
     ASSERT_EQ(server.mode({"--start"}).exit_code, 1u);
     clear_bench_control();
 
-    // A password with a quote and a backslash, as an older installation may keep it, and the
-    // passwords written where a client's or the server's messages could put them.
+    // A password with a quote and a backslash, as an older installation may keep it, the passwords
+    // written where a client's or the server's messages could put them, and a client password of
+    // my.ini that nothing else knows.
     ConnectionSettings settings = server.settings();
     settings.password = "it's\\a-Secret_9";
     ASSERT_TRUE(save_settings(settings));
     const std::string sql_escaped = "it\\'s\\\\a-Secret_9", quotes_doubled = "it''s\\a-Secret_9";
+    const std::string client_password = "Client-Secret_7";
     auto append = [](const std::string& path, const std::string& line) {
         e2e::write_file(path, (exists(path) ? e2e::read_file(path) : "") + line + "\r\n");
     };
     append(activity_log_path(), "IDENTIFIED BY '" + sql_escaped + "'");
     append(error_log_path(), "[ERROR] root password " + settings.root_password);
     append(error_log_path() + ".1", "[ERROR] at '" + quotes_doubled + "'");
-    append(my_ini_path(), "[client]\r\npassword=" + settings.root_password);
+    append(my_ini_path(), "[client]\r\npassword=" + client_password);
 
     const std::string zip = server.folder().path("support.zip");
     ASSERT_EQ(server.mode({"--support-file", zip}).exit_code, 0u);
@@ -160,8 +164,8 @@ TEST(StartDiagnosis, SupportFileHoldsTheFactsAndNoPassword) {
         EXPECT_EQ(member.flags & 0x800, 0x800u) << name; // UTF-8 names
         EXPECT_EQ(member.method, 8u) << name;            // deflate
         EXPECT_EQ(member.content.find("-- Dump completed"), std::string::npos) << name;
-        for (const std::string& secret :
-             {settings.password, sql_escaped, quotes_doubled, settings.root_password})
+        for (const std::string& secret : {settings.password, sql_escaped, quotes_doubled,
+                                          settings.root_password, client_password})
             EXPECT_EQ(member.content.find(secret), std::string::npos) << name << ": " << secret;
     }
     auto has = [&](const std::string& name, const std::string& text) {
@@ -171,6 +175,7 @@ TEST(StartDiagnosis, SupportFileHoldsTheFactsAndNoPassword) {
         has("diagnosis.txt", "MySQL did not start: Aborting (bench control mysqld.fail-start)"));
     EXPECT_TRUE(has("status.json", "\"diagnosis_code\":\"other\""));
     EXPECT_TRUE(has("connection.ini", "\r\npassword=********\r\nhost="));
+    EXPECT_TRUE(has("my.ini", "[client]\r\npassword=********\r\n"));
     EXPECT_TRUE(has("backups.txt", dump.substr(dump.rfind('\\') + 1)));
     EXPECT_TRUE(has("service.txt", "--defaults-file=\"" + my_ini_path() + "\""));
     EXPECT_TRUE(std::regex_search(members->at("firewall.txt").content,
@@ -178,7 +183,7 @@ TEST(StartDiagnosis, SupportFileHoldsTheFactsAndNoPassword) {
     const std::string& summary = members->at("summary.txt").content;
     EXPECT_TRUE(std::regex_search(summary, std::regex("data_folder_check: +passed\r\n")))
         << summary;
-    for (const char* file : {"my.ini", "error.log", "error.log.1", "tray.log"})
+    for (const char* file : {"error.log", "error.log.1", "tray.log"})
         EXPECT_TRUE(std::regex_search(
             summary, std::regex(std::string("password_removed_from: +") + file + " \\(1x\\)")))
             << file << "\n"
