@@ -72,7 +72,7 @@ void open_error_log() {
 
 // The zip the operator mails to the helpdesk, where they choose, named after this computer and
 // the time.
-void save_support_file(HWND window) {
+void choose_and_save_support_file(HWND window) {
     const std::optional<std::string> path =
         support_file_dialog(window, support_file_name(computer_name(), local_timestamp()));
     if (!path) return;
@@ -136,7 +136,7 @@ bool handle_general_command(HWND window, int control_id) {
         open_data_folder();
         return true;
     case id::save_support_file:
-        save_support_file(window);
+        choose_and_save_support_file(window);
         return true;
     default:
         return false;
