@@ -5,7 +5,8 @@ Wine cannot give a Windows process a handle or redirected streams for a Linux pr
 stand-ins mysqld.exe, mysql.exe and mysqldump.exe (and the test harness) connect here over
 loopback and this agent runs the Linux programs for them: MySQL 5.7's mysqld, and the MariaDB
 clients standing in for mysql and mysqldump. It serves only those programs, with command lines
-it builds itself from checked request fields; nothing else can be run through it.
+it builds itself from checked request fields; nothing else can be run through it. Besides, it
+reads zip files inside the bench for the tests, as a standard zip reader does.
 
 Protocol (see bench/README.md): frames of one kind byte, a 32-bit little-endian length and the
 payload. The caller sends "H" with the per-run secret, then "Q" with a JSON request; then "I"
@@ -26,6 +27,7 @@ import subprocess
 import sys
 import threading
 import time
+import zipfile
 
 MAX_FRAME = 1 << 20
 CHUNK = 65536
@@ -145,6 +147,7 @@ class Agent:
                 "serve": self.run_server,
                 "servers": self.list_servers,
                 "kill-server": self.kill_server,
+                "read-zip": self.read_zip,
             }
             if op not in handlers:
                 raise Refused(f"unknown request {op!r}")
@@ -443,6 +446,25 @@ class Agent:
             process.kill()
             process.wait()
         link.send("X", "0" if victims else "1")
+
+    def read_zip(self, link, request):
+        """A zip file as Python's zipfile reads it, for tests of the zip files the program writes:
+        every member's CRC is checked first (exit code 1 and the member's name when one fails),
+        then each member is sent as a line "name, flag bits, method, size" (tab-separated) and its
+        bytes. Not a zip file at all is a refusal."""
+        with zipfile.ZipFile(self.checked_path(request.get("file"), "zip file")) as archive:
+            broken = archive.testzip()
+            if broken is not None:
+                link.send("E", f"CRC of {broken} does not match\n")
+                link.send("X", "1")
+                return
+            for member in archive.infolist():
+                content = archive.read(member)
+                link.send("O", f"{member.filename}\t{member.flag_bits}\t{member.compress_type}\t"
+                               f"{len(content)}\n")
+                for start in range(0, len(content), CHUNK):
+                    link.send("O", content[start:start + CHUNK])
+        link.send("X", "0")
 
     def stop_all(self):
         with self.lock:

@@ -20,6 +20,7 @@
 #include "svc/restore.h"
 #include "svc/rotate.h"
 #include "svc/status_report.h"
+#include "svc/support_file.h"
 #include "svc/uninstall.h"
 #include "ui/logon.h"
 
@@ -80,6 +81,13 @@ ModeResult run_restore(const Arguments& arguments) {
     return restore_done_text(*safety);
 }
 
+ModeResult run_support_file(const Arguments& arguments) {
+    auto file = file_argument(arguments, "--support-file");
+    if (!file) return fail("missing file name");
+    if (auto saved = save_support_file(*file); !saved) return fail(saved.error());
+    return support_file_done_text(*file);
+}
+
 ModeResult run_lang(const Arguments& arguments) {
     return silent(set_language(option_value(arguments, "--lang").value_or("auto")));
 }
@@ -100,6 +108,7 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--restore") return run_restore(arguments);
     if (mode == "--backup-auto") return run_backup_auto();
     if (mode == "--check-connection") return check_connection();
+    if (mode == "--support-file") return run_support_file(arguments);
     if (mode == "--rotate-logs") return silent(rotate_logs(rotate_limit(arguments)));
     if (mode == "--lang") return run_lang(arguments);
     if (mode == "--autostart") return run_autostart(arguments);

@@ -121,6 +121,38 @@ Result<void> replace_private_file_contents(const std::string& path, std::string_
     return replace_contents(path, content, prepare, private_file_descriptor);
 }
 
+Result<void> replace_saved_file_contents(const std::string& path, std::string_view content) {
+    return replace_contents(path, content, {}, admin_owned_descriptor);
+}
+
+Result<std::string> read_file_tail(const std::string& path, std::uint64_t limit) {
+    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.get(), &info)) return fail(path_error(path));
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1)
+        return fail(path + ": a link or a second name of another file; not read");
+    const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    const std::uint64_t start = size > limit ? size - limit : 0;
+    LARGE_INTEGER at{.QuadPart = static_cast<LONGLONG>(start)};
+    if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return fail(path_error(path));
+    std::string content;
+    char buffer[65536];
+    // The file may grow meanwhile (a running server's log): what was there when it was opened.
+    while (content.size() < size - start) {
+        DWORD got = 0;
+        const auto want = static_cast<DWORD>(
+            std::min<std::uint64_t>(sizeof buffer, size - start - content.size()));
+        if (!ReadFile(file.get(), buffer, want, &got, nullptr)) return fail(path_error(path));
+        if (got == 0) break;
+        content.append(buffer, got);
+    }
+    if (const std::size_t line_end = content.find('\n'); start > 0 && line_end != std::string::npos)
+        content.erase(0, line_end + 1);
+    return content;
+}
+
 namespace {
 
 // After CreateDirectoryW failed: another process may have made the folder meanwhile, which is
@@ -156,6 +188,15 @@ bool path_exists(const std::string& path) {
 bool is_directory(const std::string& path) {
     DWORD attributes = GetFileAttributesW(widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::uint64_t> free_disk_space(const std::string& path) {
+    wchar_t volume[MAX_PATH] = {};
+    ULARGE_INTEGER available{};
+    if (!GetVolumePathNameW(widen(path).c_str(), volume, MAX_PATH) ||
+        !GetDiskFreeSpaceExW(volume, &available, nullptr, nullptr))
+        return std::nullopt;
+    return available.QuadPart;
 }
 
 std::optional<std::uint64_t> file_size(const std::string& path) {

@@ -30,6 +30,15 @@ Result<void> replace_private_file_contents(
     const std::string& path, std::string_view content,
     const std::function<Result<void>(const std::string&)>& prepare = {});
 
+// As replace_file_contents, for a file the operator saves in a folder of their choosing: owned by
+// the Administrators group, with the access list that folder gives the files made in it.
+Result<void> replace_saved_file_contents(const std::string& path, std::string_view content);
+
+// The last `limit` bytes of the file, from the first whole line on when that cuts the file. A link,
+// or a file with a second name, is refused unread: it may lead an elevated process to a file that
+// the one who placed it could not read.
+Result<std::string> read_file_tail(const std::string& path, std::uint64_t limit);
+
 // A temporary file that only this call made: a leftover of that name is deleted first, and the
 // new one is created with the descriptor (SDDL), opened without sharing. The error is the reason
 // alone, without the path in front; a leftover that cannot be removed is named in it.
@@ -44,6 +53,8 @@ Result<void> create_directories(const std::string& path);
 Result<void> create_private_directories(const std::string& path);
 
 bool path_exists(const std::string& path);
+// Bytes free to this process on the drive of the path, which need not exist yet.
+std::optional<std::uint64_t> free_disk_space(const std::string& path);
 bool is_directory(const std::string& path);
 std::optional<std::uint64_t> file_size(const std::string& path);
 bool delete_file(const std::string& path);

@@ -8,7 +8,7 @@ namespace {
 // Line breaks are single LF characters. A few keys are the tail or the head of a sentence that
 // the caller assembles around a number, so their translations keep the leading blank or the
 // punctuation that joins the pieces.
-constexpr std::array<TranslationRow, 168> rows{{
+constexpr std::array<TranslationRow, 172> rows{{
     {" is CLOSED - other registers cannot connect",
      " FERMÉ - les autres caisses ne peuvent pas se connecter",
      " CERRADO - las demás cajas no pueden conectarse"},
@@ -250,6 +250,8 @@ constexpr std::array<TranslationRow, 168> rows{{
     {"SQL backup (*.sql)", "Sauvegarde SQL (*.sql)", "Copia de seguridad SQL (*.sql)"},
     {"Same as Windows", "Comme Windows", "Igual que Windows"},
     {"Save", "Enregistrer", "Guardar"},
+    {"Save support file", "Enregistrer le fichier d'assistance", "Guardar el archivo de soporte"},
+    {"Save support file\u2026", "Fichier d'assistance\u2026", "Archivo de soporte\u2026"},
     {"Server", "Serveur", "Servidor"},
     {"Server IP", "IP du serveur", "IP del servidor"},
     {"Settings saved. Connect the registers with:",
@@ -269,6 +271,8 @@ constexpr std::array<TranslationRow, 168> rows{{
     {"Starts with Windows", "Démarre avec Windows", "Se inicia con Windows"},
     {"Startup", "Démarrage", "Inicio"},
     {"Stop", "Arrêter", "Detener"},
+    {"Support file (*.zip)", "Fichier d'assistance (*.zip)", "Archivo de soporte (*.zip)"},
+    {"Support file saved:", "Fichier d'assistance enregistré :", "Archivo de soporte guardado:"},
     {"Test connection", "Tester la connexion", "Probar la conexión"},
     {"The MySQL service is not installed", "Le service MySQL n'est pas installé",
      "El servicio MySQL no está instalado"},

@@ -17,6 +17,7 @@
 #include "svc/install.h"
 #include "svc/restore.h"
 #include "svc/start_type.h"
+#include "svc/support_file.h"
 #include "svc/uninstall.h"
 
 #include <cstdio>
@@ -111,6 +112,11 @@ struct Performer {
         return outcome(apply_backup_settings(s.settings),
                        tr("Automatic backup settings saved", "自动备份设置已保存"));
     }
+    JobResult operator()(const job::SupportFile& s) const {
+        if (auto saved = save_support_file(s.path); !saved) return {true, saved.error()};
+        return {false,
+                std::string(tr("Support file saved:", "技术支持文件已保存：")) + " " + s.path};
+    }
     JobResult operator()(const job::CheckConnection&) const {
         auto answer = check_connection();
         if (!answer) return {true, answer.error()};
@@ -163,7 +169,8 @@ void return_tray_notifications(std::vector<TrayNotification> notifications) {
 
 
 // The mode that does what the job does, for the jobs that must wait their turn behind any other
-// operation on the machine; nothing for the firewall port and the start type.
+// operation on the machine; nothing for the firewall port, the start type, the connection test
+// and the support file: the support file is wanted most when another operation hangs.
 struct LockedAs {
     std::optional<std::string_view> operator()(const job::Start&) const { return "--start"; }
     std::optional<std::string_view> operator()(const job::Stop&) const { return "--stop"; }

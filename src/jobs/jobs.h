@@ -59,12 +59,13 @@ struct Apply { ConnectionSettings settings; };
 struct CheckConnection {};
 struct AutoBackup {};
 struct SaveBackupSettings { BackupSettings settings; };
+struct SupportFile { std::string path; };
 } // namespace job
 
 using Job =
     std::variant<job::Start, job::Stop, job::Restart, job::Install, job::Uninstall, job::OpenPort,
                  job::StartType, job::Backup, job::Restore, job::Apply, job::CheckConnection,
-                 job::AutoBackup, job::SaveBackupSettings>;
+                 job::AutoBackup, job::SaveBackupSettings, job::SupportFile>;
 
 // Runs the job's operation on the calling thread and gives the result the window shows: the
 // translated success text, or the operation's error text unchanged.

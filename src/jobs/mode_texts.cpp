@@ -13,6 +13,11 @@ std::string restore_done_text(std::string_view safety_copy) {
     return text.append("\n").append(safety_copy);
 }
 
+std::string support_file_done_text(std::string_view file) {
+    std::string text(tr("Support file saved:", "技术支持文件已保存："));
+    return text.append("\n").append(file);
+}
+
 std::string restore_failed_text(const RestoreFailure& failure) {
     using Kind = RestoreFailure::Kind;
     std::string text;

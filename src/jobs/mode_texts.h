@@ -17,6 +17,9 @@ std::string restore_done_text(std::string_view safety_copy);
 // the safety dump, or (when that failed too) the safety dump to restore by hand.
 std::string restore_failed_text(const RestoreFailure& failure);
 
+// "Support file saved:", a line break and the file.
+std::string support_file_done_text(std::string_view file);
+
 // What an install that could not register the rotation task tells: that the error log is then
 // rotated only when MySQL starts, a line break and the warning ("Log rotation task: <reason>").
 std::string rotation_task_warning_text(std::string_view warning);

@@ -89,6 +89,7 @@ inline constexpr int log_folder = 278;
 inline constexpr int about_heading = 279;
 inline constexpr int about_line = 280;
 inline constexpr int copyright_line = 281;
+inline constexpr int save_support_file = 282;
 
 // The frame, on every page
 inline constexpr int progress_bar = 290;

@@ -1,5 +1,7 @@
 #include "setup/general_page.h"
 
+#include "base/local_time.h"
+#include "base/machine.h"
 #include "base/text.h"
 #include "i18n/language.h"
 #include "i18n/language_list.h"
@@ -10,6 +12,8 @@
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
+#include "svc/support_file.h"
+#include "ui/file_dialog.h"
 #include "ui/logon.h"
 #include "ui/shell_open.h"
 
@@ -66,6 +70,15 @@ void open_error_log() {
     shell_open(windows_program_path(notepad), quoted_path);
 }
 
+// The zip the operator mails to the helpdesk, where they choose, named after this computer and
+// the time.
+void choose_and_save_support_file(HWND window) {
+    const std::optional<std::string> path =
+        support_file_dialog(window, support_file_name(computer_name(), local_timestamp()));
+    if (!path) return;
+    start_job(window, job::SupportFile{*path});
+}
+
 } // namespace
 
 std::string about_line() {
@@ -90,6 +103,8 @@ void create_general_controls(HWND window) {
     create_button(window, id::open_error_log, tr("Open error log", "打开错误日志"),
                   {256, 326, 160, 30});
     create_button(window, id::log_folder, tr("Log folder", "日志文件夹"), {424, 326, 160, 30});
+    create_button(window, id::save_support_file, tr("Save support file\u2026", "保存技术支持文件…"),
+                  {592, 326, 152, 30});
     create_label(window, id::about_heading, tr("About", "关于"), {256, 390, 280, 24});
     create_label(window, id::about_line, about_line(), {256, 420, 488, 22});
     create_label(window, id::copyright_line, program_copyright, {256, 446, 488, 20});
@@ -119,6 +134,9 @@ bool handle_general_command(HWND window, int control_id) {
         return true;
     case id::log_folder:
         open_data_folder();
+        return true;
+    case id::save_support_file:
+        choose_and_save_support_file(window);
         return true;
     default:
         return false;

@@ -1,6 +1,6 @@
 #pragma once
 // The General page (page 3): how the service starts, the tray icon at logon, the interface
-// language, the error log, and the About lines.
+// language, the error log, the support file for the helpdesk, and the About lines.
 #include "svc/start_type.h"
 
 #include <windows.h>

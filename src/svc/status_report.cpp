@@ -98,16 +98,6 @@ std::optional<std::uint64_t> folder_size(const std::string& folder) {
     return total;
 }
 
-// On the drive of the folder, which need not exist yet.
-std::optional<std::uint64_t> free_disk_space(const std::string& folder) {
-    wchar_t volume[MAX_PATH] = {};
-    ULARGE_INTEGER available{};
-    if (!GetVolumePathNameW(widen(folder).c_str(), volume, MAX_PATH) ||
-        !GetDiskFreeSpaceExW(volume, &available, nullptr, nullptr))
-        return std::nullopt;
-    return available.QuadPart;
-}
-
 // The last "[ERROR]" line of error.log, as MySQL wrote it.
 std::optional<std::string> last_error_line(const std::string& log) {
     auto text = read_file(log);
@@ -273,6 +263,8 @@ std::string report_text(const StatusReport& report) {
     }
     return out;
 }
+
+StatusReport status_report() { return gather().report; }
 
 int run_status(bool as_text) {
     const Gathered gathered = gather();

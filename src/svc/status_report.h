@@ -19,6 +19,9 @@ std::string report_json(const StatusReport& report);
 // "key:   value" lines with the values in one column; unknown is "-", booleans yes and no.
 std::string report_text(const StatusReport& report);
 
+// The report as --status gathers it.
+StatusReport status_report();
+
 // --status [--text]: writes the report and gives the exit code: 0 running and accepting
 // connections, 3 not installed, 4 stopped, 5 starting or running but not accepting, 1 when the
 // state could not be asked or the report could not be written.

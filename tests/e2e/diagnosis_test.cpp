@@ -1,6 +1,7 @@
 // Why MySQL did not start, for every cause the bench's real MySQL 5.7 server can be made to hit:
 // told where the failure goes (exit code, tray.log) and shown on the Overview until the next
-// successful start, with a screenshot of each (setup-diagnosis-<cause>).
+// successful start, with a screenshot of each (setup-diagnosis-<cause>); and the support file that
+// carries it, with everything else a helpdesk asks for, to the helpdesk.
 #include "harness.h"
 #include "server.h"
 #include "setup_window.h"
@@ -9,9 +10,13 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "instance/paths.h"
+#include "svc/backup_settings.h"
+#include "svc/backup_state.h"
 #include "svc/myini.h"
 
 #include <gtest/gtest.h>
+
+#include <regex>
 
 using namespace e2e;
 using namespace std::chrono_literals;
@@ -113,6 +118,94 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     ibdata.replace(corrupt_page_offset, 64, std::string(64, 'X'));
     e2e::write_file(join_path(data_dir(), "ibdata1"), ibdata);
     expect_told("innodb_corruption", "The database files are damaged." + advice);
+}
+
+// After a failed start: every member a standard zip reader finds with its CRC, the diagnosis, and
+// no stored password in any form, also where one was written into the logs and my.ini.
+TEST(StartDiagnosis, SupportFileHoldsTheFactsAndNoPassword) {
+    SavedUserValue language(program_key, "Language");
+    set_user_string(program_key, "Language", "en");
+    InstalledServer server;
+    ASSERT_TRUE(server.installed());
+    ASSERT_TRUE(save_backup_settings(default_backup_settings()));
+    ASSERT_EQ(server.mode({"--backup-auto"}).exit_code, 0u);
+    const std::string dump = load_backup_run()->file;
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    bench_control("mysqld.fail-start");
+    ASSERT_EQ(server.mode({"--start"}).exit_code, 1u);
+    clear_bench_control();
+
+    // A password with a quote and a backslash, as an older installation may keep it, the passwords
+    // written where a client's or the server's messages could put them, and a client password of
+    // my.ini that nothing else knows.
+    ConnectionSettings settings = server.settings();
+    settings.password = "it's\\a-Secret_9";
+    ASSERT_TRUE(save_settings(settings));
+    const std::string sql_escaped = "it\\'s\\\\a-Secret_9", quotes_doubled = "it''s\\a-Secret_9";
+    const std::string client_password = "Client-Secret_7";
+    auto append = [](const std::string& path, const std::string& line) {
+        e2e::write_file(path, (exists(path) ? e2e::read_file(path) : "") + line + "\r\n");
+    };
+    append(activity_log_path(), "IDENTIFIED BY '" + sql_escaped + "'");
+    append(error_log_path(), "[ERROR] root password " + settings.root_password);
+    append(error_log_path() + ".1", "[ERROR] at '" + quotes_doubled + "'");
+    append(my_ini_path(), "[client]\r\npassword=" + client_password);
+
+    const std::string zip = server.folder().path("support.zip");
+    ASSERT_EQ(server.mode({"--support-file", zip}).exit_code, 0u);
+    const auto members = read_zip(zip);
+    ASSERT_TRUE(members.has_value());
+    for (const char* name :
+         {"summary.txt", "status.json", "status.txt", "diagnosis.txt", "service.txt",
+          "firewall.txt", "tasks.txt", "connections.txt", "backups.txt", "my.ini", "connection.ini",
+          "backup.ini", "backup-state.ini", "error.log", "error.log.1", "tray.log"})
+        ASSERT_TRUE(members->contains(name)) << name;
+    for (const auto& [name, member] : *members) {
+        EXPECT_EQ(member.flags & 0x800, 0x800u) << name; // UTF-8 names
+        EXPECT_EQ(member.method, 8u) << name;            // deflate
+        EXPECT_EQ(member.content.find("-- Dump completed"), std::string::npos) << name;
+        for (const std::string& secret : {settings.password, sql_escaped, quotes_doubled,
+                                          settings.root_password, client_password})
+            EXPECT_EQ(member.content.find(secret), std::string::npos) << name << ": " << secret;
+    }
+    auto has = [&](const std::string& name, const std::string& text) {
+        return members->at(name).content.find(text) != std::string::npos;
+    };
+    EXPECT_TRUE(
+        has("diagnosis.txt", "MySQL did not start: Aborting (bench control mysqld.fail-start)"));
+    EXPECT_TRUE(has("status.json", "\"diagnosis_code\":\"other\""));
+    EXPECT_TRUE(has("connection.ini", "\r\npassword=********\r\nhost="));
+    EXPECT_TRUE(has("my.ini", "[client]\r\npassword=********\r\n"));
+    EXPECT_TRUE(has("backups.txt", dump.substr(dump.rfind('\\') + 1)));
+    EXPECT_TRUE(has("service.txt", "--defaults-file=\"" + my_ini_path() + "\""));
+    EXPECT_TRUE(std::regex_search(members->at("firewall.txt").content,
+                                  std::regex("LocalPort: +" + std::to_string(server.port()))));
+    const std::string& summary = members->at("summary.txt").content;
+    EXPECT_TRUE(std::regex_search(summary, std::regex("data_folder_check: +passed\r\n")))
+        << summary;
+    for (const char* file : {"error.log", "error.log.1", "tray.log"})
+        EXPECT_TRUE(std::regex_search(
+            summary, std::regex(std::string("password_removed_from: +") + file + " \\(1x\\)")))
+            << file << "\n"
+            << summary;
+
+    // The General page's button saves one where the operator chooses.
+    SetupWindow w(server.folder(), {"general"});
+    ASSERT_TRUE(w.handle());
+    w.click(282);
+    auto dialog = wait_for_file_dialog(w.process_id());
+    ASSERT_TRUE(dialog.has_value());
+    EXPECT_EQ(dialog->title, "Save support file");
+    EXPECT_TRUE(std::regex_match(dialog->file_name(),
+                                 std::regex("KELTA-MySQL-support-[^ ]+-\\d{8}_\\d{6}\\.zip")))
+        << dialog->file_name();
+    const std::string chosen = server.folder().path("from the page.zip");
+    dialog->choose(chosen);
+    EXPECT_TRUE(eventually([&] { return w.text(291) == "Support file saved: " + chosen; }, 120s))
+        << w.text(291);
+    const auto saved = read_zip(chosen);
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_TRUE(saved->contains("summary.txt"));
 }
 
 } // namespace

@@ -351,6 +351,25 @@ std::vector<BenchServer> bench_servers() {
     return servers;
 }
 
+std::optional<std::map<std::string, ZipEntry>> read_zip(const std::string& windows_path) {
+    const auto unix_path = bench::unix_path_of(widen(windows_path));
+    if (!unix_path) return std::nullopt;
+    const SqlOutcome read = ask_agent(bench::Request("read-zip").text("file", *unix_path), {});
+    if (read.exit_code != 0) return std::nullopt;
+    std::map<std::string, ZipEntry> members;
+    for (std::size_t at = 0; at < read.output.size();) {
+        const std::size_t line_end = read.output.find('\n', at);
+        const auto fields = fields_of(read.output.substr(at, line_end - at));
+        if (line_end == std::string::npos || fields.size() != 4) return std::nullopt;
+        const std::size_t size = std::stoul(fields[3]);
+        members[fields[0]] = {read.output.substr(line_end + 1, size),
+                              static_cast<unsigned>(std::stoul(fields[1])),
+                              static_cast<unsigned>(std::stoul(fields[2]))};
+        at = line_end + 1 + size;
+    }
+    return members;
+}
+
 void bench_control(const std::string& name, const std::string& value) {
     write_file(bench_root() + "\\control\\" + name, value);
 }

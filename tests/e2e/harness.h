@@ -109,6 +109,16 @@ struct BenchServer {
 };
 std::vector<BenchServer> bench_servers();
 
+// A member of a zip file as Python's zipfile reads it on the Linux side (through the host agent).
+struct ZipEntry {
+    std::string content;
+    unsigned flags = 0;  // the general purpose bits: 0x800 for UTF-8 names
+    unsigned method = 0; // 8: deflate
+};
+// Every member by name; nothing when a member's CRC does not match (the test fails when it is no
+// zip file at all).
+std::optional<std::map<std::string, ZipEntry>> read_zip(const std::string& windows_path);
+
 // A test control of the MySQL stand-ins, C:\kelta-bench\control\<name> (bench/README.md):
 // "mysqld.ready-delay" (seconds), "mysqld.skip-networking", "mysqld.fail-start",
 // "mysqldump.truncate", and the one-call faults "mysqldump.fail-after", "mysql.fail-after",

@@ -16,7 +16,7 @@
 namespace {
 
 // Every English key the program passes to tr, in byte order.
-constexpr std::array<std::string_view, 168> expected_keys = {
+constexpr std::array<std::string_view, 172> expected_keys = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
     "(all network cards)",
@@ -141,6 +141,8 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "SQL backup (*.sql)",
     "Same as Windows",
     "Save",
+    "Save support file",
+    "Save support file\u2026",
     "Server",
     "Server IP",
     "Settings saved. Connect the registers with:",
@@ -154,6 +156,8 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Starts with Windows",
     "Startup",
     "Stop",
+    "Support file (*.zip)",
+    "Support file saved:",
     "Test connection",
     "The MySQL service is not installed",
     "The database %1 does not exist.",
