@@ -8,7 +8,8 @@ namespace {
 // Line breaks are single LF characters. A few keys are the tail or the head of a sentence that
 // the caller assembles around a number, so their translations keep the leading blank or the
 // punctuation that joins the pieces.
-constexpr std::array<TranslationRow, 172> rows{{
+// Sized by its rows, so that adding a text touches only its own lines.
+constexpr TranslationRow rows[] = {
     {" is CLOSED - other registers cannot connect",
      " FERMÉ - les autres caisses ne peuvent pas se connecter",
      " CERRADO - las demás cajas no pueden conectarse"},
@@ -374,12 +375,12 @@ constexpr std::array<TranslationRow, 172> rows{{
     {"starting...", "démarrage...", "iniciando..."},
     {"stopped", "arrêté", "detenido"},
     {"stopping...", "arrêt...", "deteniendo..."},
-}};
+};
 
 constexpr bool sorted_and_unique() {
     return std::ranges::adjacent_find(rows, [](const TranslationRow& a, const TranslationRow& b) {
                return a.english >= b.english;
-           }) == rows.end();
+           }) == std::end(rows);
 }
 // The lookup is a binary search over the keys.
 static_assert(sorted_and_unique(), "translation keys must be sorted by bytes and unique");
@@ -392,5 +393,5 @@ std::span<const TranslationRow> translation_table() {
 
 const TranslationRow* find_translation(std::string_view english) {
     auto row = std::ranges::lower_bound(rows, english, {}, &TranslationRow::english);
-    return row != rows.end() && row->english == english ? &*row : nullptr;
+    return row != std::end(rows) && row->english == english ? &*row : nullptr;
 }
