@@ -185,7 +185,8 @@ TEST(Benchmark, BackupAndRestoreNextToTheTools) {
         UniqueFile input(CreateFileW(widen(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, 0, nullptr));
         auto args = fixed;
-        args.insert(args.end(), {"--local-infile=0", "--binary-mode", "kelta_retail"});
+        for (const char* argument : {"--local-infile=0", "--binary-mode", "kelta_retail"})
+            args.push_back(argument);
         auto outcome = run_captured({join_path(bin, "mysql.exe"), args, {{"MYSQL_PWD", root}}},
                                     {.file = input.get()}, true);
         EXPECT_TRUE(outcome && outcome->exit_code == 0);

@@ -216,18 +216,25 @@ TEST(PlantedFiles, NothingOthersMayChangeIsRunOrRead) {
                                      "only administrators can change");
 }
 
-// A cashier who makes the Setup window's mutex first keeps no administrator from opening Setup.
+// A cashier who makes the Setup window's mutex first keeps no administrator from opening Setup,
+// and the window checks the data folder before it reads it.
 TEST(PlantedFiles, ASetupMutexOfAnOrdinaryUserKeepsNobodyOut) {
+    clear_tool_state();
     TestFolder folder;
+    ASSERT_TRUE(create_directories(folder.data_root()).has_value());
+    plant(folder.path("connection.txt"), "root / chosen\r\n");
     auto descriptor = parse_descriptor("O:" + ordinary_user + "D:(A;;GA;;;WD)");
     ASSERT_TRUE(descriptor);
     SECURITY_ATTRIBUTES security{sizeof security, descriptor->get(), FALSE};
     UniqueHandle planted(CreateMutexW(&security, FALSE, L"KELTA.MySqlSetup.SingleInstance"));
     ASSERT_TRUE(planted);
-    Running setup({{"--setup"}, {{"ProgramData", folder.program_data()}}});
+    Running setup(
+        {{"--setup"}, {{"ProgramData", folder.program_data()}}, app_exe("KeltaMySQL-owners.exe")});
     EXPECT_TRUE(eventually(
         [&] { return visible_window_of(setup.process_id(), L"KeltaMySqlSetupWnd") != nullptr; },
         std::chrono::seconds(20)));
+    EXPECT_NE(copy_named(e2e::read_file(folder.path("tray.log")), folder.path("connection.txt")),
+              "");
 }
 
 // The Setup window reads the data folder with administrator rights: what is planted there never
@@ -236,16 +243,17 @@ TEST(PlantedFiles, ASetupMutexOfAnOrdinaryUserKeepsNobodyOut) {
 class PlantedBeforeSetup : public InProcessSetup {};
 
 TEST_F(PlantedBeforeSetup, SaveTakesNoRootPasswordOrCopyToFromThem) {
-    constexpr int generate = 210, save = 212, firewall_box = 214, status_line = 291,
-                  backup_time = 324, automatic_save = 335;
+    constexpr int password_edit = 204, generate = 210, save = 212, firewall_box = 214,
+                  status_line = 291, backup_time = 324, automatic_save = 335;
     replace_security_calls(bench_security::recording_security_calls());
     ASSERT_TRUE(create_directories(data_root()).has_value());
     plant(legacy_settings_path(), "Password: planted-password\r\nroot / chosen\r\n");
-    plant(backup_settings_path(), "[backup]\r\ncopy_to=\\\\somewhere\\share\r\n");
+    plant(backup_settings_path(), "[backup]\r\ncopy_to=C:\\planted\r\n");
     state_ = std::make_unique<SetupUiState>();
     state_->current_page = 1;
     window_ = open_setup_window(*state_);
     ASSERT_NE(window_, nullptr);
+    EXPECT_NE(text(password_edit), "planted-password");
     // The rule's state arrives from a thread; with the box on, Save asks nothing.
     ASSERT_TRUE(settles_to([&] { return state_->firewall_open.has_value(); }));
     if (!checked(firewall_box)) click(firewall_box);
@@ -259,7 +267,7 @@ TEST_F(PlantedBeforeSetup, SaveTakesNoRootPasswordOrCopyToFromThem) {
         << text(status_line);
     close();
     replace_security_calls(system_security_calls());
-    EXPECT_EQ(e2e::read_file(backup_settings_path()).find("somewhere"), std::string::npos);
+    EXPECT_EQ(e2e::read_file(backup_settings_path()).find("planted"), std::string::npos);
 
     ASSERT_EQ(install(folder_).exit_code, 0u) << e2e::read_file(activity_log_path());
     const auto settings = read_settings_file(settings_path()).value_or(ConnectionSettings{});
