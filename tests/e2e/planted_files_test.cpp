@@ -254,16 +254,16 @@ TEST_F(PlantedBeforeSetup, SaveTakesNoRootPasswordOrCopyToFromThem) {
     window_ = open_setup_window(*state_);
     ASSERT_NE(window_, nullptr);
     EXPECT_NE(text(password_edit), "planted-password");
+    paste(backup_time, "04:15");
+    click(automatic_save);
+    EXPECT_TRUE(settles_to([&] { return text(status_line) == "Automatic backup settings saved"; }))
+        << text(status_line);
     // The rule's state arrives from a thread; with the box on, Save asks nothing.
     ASSERT_TRUE(settles_to([&] { return state_->firewall_open.has_value(); }));
     if (!checked(firewall_box)) click(firewall_box);
     click(generate);
     click(save);
     EXPECT_TRUE(settles_to([&] { return text(status_line).starts_with("Settings saved."); }))
-        << text(status_line);
-    paste(backup_time, "04:15");
-    click(automatic_save);
-    EXPECT_TRUE(settles_to([&] { return text(status_line) == "Automatic backup settings saved"; }))
         << text(status_line);
     close();
     replace_security_calls(system_security_calls());
