@@ -288,6 +288,16 @@ class Agent:
                                    cwd=self.bench)
         return self.relay(link, process, stderr_filter)
 
+    @staticmethod
+    def client_flags(request):
+        """The Windows client's own switches that the Linux client takes as they are."""
+        flags = []
+        if request.get("binary_mode"):
+            flags.append("--binary-mode")
+        if request.get("no_local_files"):
+            flags.append("--local-infile=0")
+        return flags
+
     def run_client(self, link, request):
         tool = request.get("tool")
         if tool not in CLIENTS:
@@ -311,6 +321,8 @@ class Agent:
                 argv.append("--" + flag)
             if request.get("result_file") is not None:
                 argv.append("--result-file=" + self.checked_path(request["result_file"], "result file"))
+        if tool == "mysql":
+            argv += self.client_flags(request)
         if request.get("rows"):
             argv += ["--batch", "--raw", "--skip-column-names"]
         if request.get("database"):
@@ -337,6 +349,7 @@ class Agent:
             if not isinstance(limit, int) or not 0 < limit <= 3600:
                 raise Refused("bad connect timeout")
             argv.append(f"--connect-timeout={limit}")
+        argv += self.client_flags(request)
         if request.get("rows", True):
             argv += ["--batch", "--raw", "--skip-column-names"]
         if request.get("database"):

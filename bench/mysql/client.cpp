@@ -34,6 +34,8 @@ struct ClientArguments {
     std::vector<std::string> flags;
     std::optional<std::wstring> result_file;
     std::optional<std::string> database;
+    bool binary_mode = false;    // mysql.exe: the client's own commands are not read
+    bool no_local_files = false; // mysql.exe: --local-infile=0
     std::string error;
 };
 
@@ -48,7 +50,13 @@ ClientArguments parse(const ClientKind& kind, int argc, wchar_t** argv) {
     ClientArguments args;
     for (int i = 1; i < argc && args.error.empty(); ++i) {
         std::wstring arg = argv[i];
-        if (auto pipe = value_after(arg, L"--socket=")) {
+        // As the real clients: only the first argument may say that no option file is read.
+        if (i == 1 && arg == L"--no-defaults") continue;
+        if (!kind.dump && arg == L"--binary-mode") {
+            args.binary_mode = true;
+        } else if (!kind.dump && arg == L"--local-infile=0") {
+            args.no_local_files = true;
+        } else if (auto pipe = value_after(arg, L"--socket=")) {
             args.pipe = *pipe;
         } else if (auto protocol = value_after(arg, L"--protocol=")) {
             if (_stricmp(protocol->c_str(), "PIPE") == 0)
@@ -248,6 +256,8 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
     if (password) request.text("password", *password);
     if (args.database) request.text("database", *args.database);
     if (kind.dump) request.texts("flags", args.flags);
+    if (args.binary_mode) request.flag("binary_mode", true);
+    if (args.no_local_files) request.flag("no_local_files", true);
     if (result_unix) request.text("result_file", *result_unix);
     link->send('Q', request.json());
     const std::optional<PartWayFault> fault = take_part_way_fault(kind.name);

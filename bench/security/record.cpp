@@ -29,25 +29,16 @@ std::vector<std::string> record_lines() {
     return lines;
 }
 
-} // namespace
-
-std::string file_identity(const std::string& path) {
-    HANDLE file = CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
+std::string identity_of(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info{};
-    const BOOL known = GetFileInformationByHandle(file, &info);
-    CloseHandle(file);
-    if (!known) return {};
+    if (!GetFileInformationByHandle(file, &info)) return {};
     char text[40];
     std::snprintf(text, sizeof text, "%08lx-%08lx%08lx", info.dwVolumeSerialNumber,
                   info.nFileIndexHigh, info.nFileIndexLow);
     return text;
 }
 
-std::optional<std::string> recorded(const std::string& path) {
-    const std::string identity = file_identity(path);
+std::optional<std::string> recorded_by_identity(const std::string& identity) {
     if (identity.empty()) return std::nullopt;
     for (const auto& line : record_lines()) {
         std::istringstream fields(line);
@@ -57,6 +48,22 @@ std::optional<std::string> recorded(const std::string& path) {
             return descriptor;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::string file_identity(const std::string& path) {
+    HANDLE file = CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string identity = identity_of(file);
+    CloseHandle(file);
+    return identity;
+}
+
+std::optional<std::string> recorded(const std::string& path) {
+    return recorded_by_identity(file_identity(path));
 }
 
 void record(const std::string& path, const std::string& descriptor) {
@@ -75,17 +82,21 @@ void record(const std::string& path, const std::string& descriptor) {
 
 namespace {
 
-Result<FileSecurity> recorded_read(const std::string& path) {
-    auto descriptor = recorded(path);
-    if (!descriptor) return system_security_calls().read(path);
+Result<FileSecurity> recorded_read(HANDLE file) {
+    auto descriptor = recorded_by_identity(identity_of(file));
+    if (!descriptor) return system_security_calls().read(file);
     const size_t list = descriptor->find("D:");
     return FileSecurity{.owner = descriptor->substr(2, list - 2),
                         .access = descriptor->substr(list)};
 }
 
+// A descriptor without an owner sets the list alone: the owner kept stays.
 Result<void> recorded_write(const std::string& path, std::string_view descriptor) {
     auto written = system_security_calls().write(path, descriptor);
-    if (written && recorded(path)) record(path, std::string(descriptor));
+    const auto kept = recorded(path);
+    if (!written || !kept) return written;
+    const std::string owner = descriptor.starts_with("O:") ? "" : kept->substr(0, kept->find("D:"));
+    record(path, owner + std::string(descriptor));
     return written;
 }
 

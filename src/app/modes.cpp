@@ -42,9 +42,7 @@ ModeResult silent(const Result<void>& result) {
 ModeResult run_apply(const Arguments& arguments) {
     auto config = option_value(arguments, "--config");
     if (!config) return fail("missing --config <file>");
-    auto settings = read_settings_file(*config);
-    // The file holds passwords in plain text: it goes even when it could not be read.
-    delete_file(*config);
+    auto settings = take_settings_file(*config);
     if (!settings) return fail(settings.error());
     return silent(apply(*settings));
 }

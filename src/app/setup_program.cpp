@@ -1,8 +1,14 @@
 #include "app/setup_program.h"
 
+#include "app/modes.h"
 #include "base/handles.h"
+#include "base/security.h"
 #include "base/system_library.h"
 #include "base/text.h"
+#include "instance/data_folder.h"
+#include "instance/trust.h"
+#include "jobs/activity_log.h"
+#include "jobs/operation_lock.h"
 #include "setup/frame.h"
 #include "setup/geometry.h"
 #include "setup/pages.h"
@@ -10,6 +16,7 @@
 #include "setup/window.h"
 #include "ui/theme.h"
 
+#include <aclapi.h>
 #include <commctrl.h>
 
 namespace {
@@ -21,6 +28,34 @@ constexpr WORD program_icon = 1;
 float screen_scale() {
     WindowDc screen(nullptr);
     return scale_for_dpi(GetDeviceCaps(screen.get(), LOGPIXELSY));
+}
+
+// The mutex lives in the session's namespace, where anybody signed in to it may make it first (a
+// cashier at the shop's computer, before an administrator opens Setup there): only one made by
+// an administrator's process, as ours are, tells that a Setup window runs.
+bool another_setup_runs(UniqueHandle& mutex) {
+    mutex.reset(CreateMutexW(nullptr, FALSE, setup_mutex_name));
+    if (!mutex || GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    if (GetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &raw) != ERROR_SUCCESS)
+        return false;
+    OwnedDescriptor descriptor(raw);
+    const std::string made_by = sid_text(owner);
+    return made_by == default_owner() || made_by_administrator(made_by, administrator_user());
+}
+
+// The window reads the data folder with administrator rights: it is checked first, as every
+// operation checks it. While another operation holds the lock, that operation checks it, and the
+// pages read only the administrators' own files anyway.
+void check_data_folder() {
+    auto lock = try_operation_lock("--setup");
+    Result<void> checked =
+        lock ? (*lock ? secure_data_root() : Result<void>{}) : Result<void>(fail(lock.error()));
+    if (checked) return;
+    log_mode_failure("--setup", checked.error(), true);
+    show_message(checked.error(), true);
 }
 
 void bring_open_window_forward() {
@@ -94,11 +129,12 @@ void run_setup_program(std::uint8_t initial_page) {
     SetupUiState state;
     state.current_page = initial_page;
     // The mutex lives as long as the process; a second start only brings the first forward.
-    UniqueHandle instance_mutex(CreateMutexW(nullptr, FALSE, setup_mutex_name));
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    UniqueHandle instance_mutex;
+    if (another_setup_runs(instance_mutex)) {
         bring_open_window_forward();
         return;
     }
+    check_data_folder();
     HWND window = open_setup_window(state);
     if (!window) return;
     MSG message{};

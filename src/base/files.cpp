@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 std::string path_error(const std::string& path) { return path + ": " + last_error_text(); }
@@ -36,23 +39,52 @@ Result<std::string> read_file(const std::string& path) {
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return fail(path_error(path));
+    auto content = read_open_file(file.get());
+    if (!content) return fail(path + ": " + content.error());
+    return content;
+}
+
+Result<std::string> read_open_file(HANDLE file) {
     std::string content;
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return fail(path_error(path));
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) return fail(last_error_text());
         if (got == 0) break;
         content.append(buffer, got);
     }
     return content;
 }
 
+bool rename_open_file(HANDLE file, const std::string& target, bool replace) {
+    const std::wstring name = widen(target);
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = replace;
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), rename->FileName);
+    return SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size())) != 0;
+}
+
+bool delete_open_file(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition{.DeleteFile = TRUE};
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
 Result<std::string> read_text_file(const std::string& path) {
     auto content = read_file(path);
     if (!content) return content;
-    if (!is_valid_utf8(*content)) return fail(path + ": the file is not valid UTF-8 text");
-    if (content->starts_with("\xEF\xBB\xBF")) content->erase(0, 3);
-    return content;
+    auto text = text_content(std::move(*content));
+    if (!text) return fail(path + ": " + text.error());
+    return text;
+}
+
+Result<std::string> text_content(std::string bytes) {
+    if (!is_valid_utf8(bytes)) return fail("the file is not valid UTF-8 text");
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+    return bytes;
 }
 
 Result<void> write_file(const std::string& path, std::string_view content) {
@@ -197,6 +229,11 @@ std::optional<std::uint64_t> free_disk_space(const std::string& path) {
         !GetDiskFreeSpaceExW(volume, &available, nullptr, nullptr))
         return std::nullopt;
     return available.QuadPart;
+}
+
+bool is_link(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 std::optional<std::uint64_t> file_size(const std::string& path) {

@@ -13,6 +13,10 @@ Result<std::string> read_file(const std::string& path);
 // writes) is dropped, so that it never sticks to the first key of the file.
 Result<std::string> read_text_file(const std::string& path);
 
+// The bytes as text: valid UTF-8 with a leading byte-order mark dropped; the error is the reason
+// alone.
+Result<std::string> text_content(std::string bytes);
+
 // Writes the whole content straight over the file (created or truncated).
 Result<void> write_file(const std::string& path, std::string_view content);
 
@@ -45,6 +49,15 @@ Result<std::string> read_file_tail(const std::string& path, std::uint64_t limit)
 Result<UniqueFile> create_fresh_file(const std::string& path, std::string_view descriptor,
                                      DWORD access, DWORD flags = 0);
 
+// Through a handle already open, so that it is the file that was checked, whatever happens to
+// its name meanwhile. Errors are the system's description alone.
+Result<std::string> read_open_file(HANDLE file);
+// Gives the open file (opened with DELETE) a new name, replacing a file of that name or not.
+// False with the system's error code (GetLastError), as MoveFileExW.
+bool rename_open_file(HANDLE file, const std::string& target, bool replace);
+// Deletes the open file (opened with DELETE) when the last handle to it closes.
+bool delete_open_file(HANDLE file);
+
 // Creates the folder and all missing parents. The error is the system's description alone.
 Result<void> create_directories(const std::string& path);
 // As create_directories; a folder made here (the last one of the path) is owned by the
@@ -56,6 +69,9 @@ bool path_exists(const std::string& path);
 // Bytes free to this process on the drive of the path, which need not exist yet.
 std::optional<std::uint64_t> free_disk_space(const std::string& path);
 bool is_directory(const std::string& path);
+// A symbolic link or junction at the path itself, by its attributes: Wine opens what a Unix link
+// leads to even when asked for the link itself, but shows the link in the attributes.
+bool is_link(const std::string& path);
 std::optional<std::uint64_t> file_size(const std::string& path);
 bool delete_file(const std::string& path);
 bool move_file(const std::string& from, const std::string& to);

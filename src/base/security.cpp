@@ -1,12 +1,16 @@
 #include "base/security.h"
 
+#include "base/system_library.h"
 #include "base/text.h"
 
 #include <windows.h>
 #include <aclapi.h>
+#include <lm.h>
 #include <sddl.h>
 
 #include <initializer_list>
+#include <map>
+#include <mutex>
 
 namespace {
 
@@ -16,29 +20,18 @@ std::string path_error(const std::string& path) {
     return path + ": " + last_error_text();
 }
 
-// The file or folder itself, never what a link leads to; the backup semantics also open folders
-// and, with the backup and restore privileges, whatever its list says.
-UniqueFile open_for_security(const std::string& path, DWORD access) {
-    return UniqueFile(
-        CreateFileW(widen(path).c_str(), access,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-}
-
-Result<FileSecurity> read_system_security(const std::string& path) {
-    UniqueFile file = open_for_security(path, READ_CONTROL);
-    if (!file) return fail(path_error(path));
+Result<FileSecurity> read_system_security(HANDLE file) {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR raw = nullptr;
-    const DWORD code = GetSecurityInfo(file.get(), SE_FILE_OBJECT,
+    const DWORD code = GetSecurityInfo(file, SE_FILE_OBJECT,
                                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                        &owner, nullptr, nullptr, nullptr, &raw);
-    if (code != ERROR_SUCCESS) return fail(path + ": " + system_error_text(code));
+    if (code != ERROR_SUCCESS) return fail(system_error_text(code));
     OwnedDescriptor descriptor(raw);
     wchar_t* access = nullptr;
     if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
             raw, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &access, nullptr))
-        return fail(path_error(path));
+        return fail(last_error_text());
     LocalOwned<wchar_t> access_text(access);
     return FileSecurity{.owner = sid_text(owner), .access = narrow(access)};
 }
@@ -46,14 +39,15 @@ Result<FileSecurity> read_system_security(const std::string& path) {
 Result<void> write_system_security(const std::string& path, std::string_view descriptor) {
     auto parsed = parse_descriptor(descriptor);
     if (!parsed) return fail(path + ": " + parsed.error());
-    UniqueFile file = open_for_security(path, WRITE_DAC | WRITE_OWNER | READ_CONTROL);
+    UniqueFile file = open_itself(path, WRITE_DAC | WRITE_OWNER | READ_CONTROL);
     if (!file) return fail(path_error(path));
     BY_HANDLE_FILE_INFORMATION info{};
     // A file with a second name elsewhere is shared with a place that is not ours (a hard link an
-    // ordinary user made to a system file): its rights are not ours to change.
-    if (GetFileInformationByHandle(file.get(), &info) &&
-        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && info.nNumberOfLinks > 1)
-        return {};
+    // ordinary user made to a system file): its rights are not ours to change, and it is not
+    // made private by trying.
+    if (!GetFileInformationByHandle(file.get(), &info)) return fail(path_error(path));
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && info.nNumberOfLinks > 1)
+        return fail(path + ": the file has more than one name, so its rights are not changed");
 
     PSID owner = nullptr;
     PACL list = nullptr;
@@ -87,6 +81,55 @@ std::string token_sid(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
     return sid_text(sid);
 }
 
+constexpr std::string_view system_sid = "S-1-5-18";
+constexpr std::string_view administrators_sid = "S-1-5-32-544";
+constexpr std::string_view trusted_installer_sid =
+    "S-1-5-80-956008885-3418522649-1831038044-1850803191-2346987893";
+
+std::wstring account_name(PSID sid, SID_NAME_USE& use) {
+    wchar_t name[256], domain[256];
+    DWORD name_size = 256, domain_size = 256;
+    if (!LookupAccountSidW(nullptr, sid, name, &name_size, domain, &domain_size, &use)) return {};
+    return domain_size ? std::wstring(domain) + L"\\" + name : std::wstring(name);
+}
+
+// A user account in the Administrators group, through a domain group too. The group's name is
+// asked from its SID: it is translated on non-English Windows.
+bool user_in_administrators(std::string_view sid_string) {
+    using GetGroups = decltype(NetUserGetLocalGroups);
+    using FreeBuffer = decltype(NetApiBufferFree);
+    static auto* const get_groups =
+        system_function<GetGroups>(L"netapi32.dll", "NetUserGetLocalGroups");
+    static auto* const free_buffer =
+        system_function<FreeBuffer>(L"netapi32.dll", "NetApiBufferFree");
+    PSID sid = nullptr;
+    if (!get_groups || !free_buffer || !ConvertStringSidToSidW(widen(sid_string).c_str(), &sid))
+        return false;
+    LocalOwned<void> owned(sid);
+    SID_NAME_USE use{};
+    const std::wstring account = account_name(sid, use);
+    alignas(8) BYTE admins[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof admins;
+    SID_NAME_USE group_use{};
+    if (account.empty() || use != SidTypeUser ||
+        !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size))
+        return false;
+    const std::wstring group = account_name(admins, group_use);
+    const std::wstring group_name = group.substr(group.find(L'\\') + 1);
+    LOCALGROUP_USERS_INFO_0* groups = nullptr;
+    DWORD read = 0, total = 0;
+    if (get_groups(nullptr, account.c_str(), 0, LG_INCLUDE_INDIRECT,
+                   reinterpret_cast<BYTE**>(&groups), MAX_PREFERRED_LENGTH, &read,
+                   &total) != NERR_Success)
+        return false;
+    bool member = false;
+    for (DWORD i = 0; i < read && !member; ++i)
+        member = CompareStringOrdinal(groups[i].lgrui0_name, -1, group_name.c_str(), -1, TRUE) ==
+                 CSTR_EQUAL;
+    free_buffer(groups);
+    return member;
+}
+
 } // namespace
 
 Result<OwnedDescriptor> parse_descriptor(std::string_view sddl) {
@@ -112,8 +155,23 @@ void replace_security_calls(const SecurityCalls& calls) {
     current_calls = calls;
 }
 
+UniqueFile open_itself(const std::string& path, DWORD access) {
+    return UniqueFile(
+        CreateFileW(widen(path).c_str(), access,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+Result<FileSecurity> read_security(HANDLE file) {
+    return current_calls.read(file);
+}
+
 Result<FileSecurity> read_security(const std::string& path) {
-    return current_calls.read(path);
+    UniqueFile file = open_itself(path, READ_CONTROL);
+    if (!file) return fail(path_error(path));
+    auto found = read_security(file.get());
+    if (!found) return fail(path + ": " + found.error());
+    return found;
 }
 
 Result<void> write_security(const std::string& path, std::string_view descriptor) {
@@ -184,4 +242,24 @@ void enable_ownership_privileges() {
         if (LookupPrivilegeValueW(nullptr, name, &wanted.Privileges[0].Luid))
             AdjustTokenPrivileges(token.get(), FALSE, &wanted, 0, nullptr, nullptr);
     }
+}
+
+std::string default_owner() {
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+    return token_sid(token.get(), TokenOwner);
+}
+
+bool is_administrator_account(std::string_view sid) {
+    if (sid == system_sid || sid == administrators_sid || sid == trusted_installer_sid) return true;
+    // Only accounts of people can belong to a group here (local, domain and Entra accounts).
+    if (!sid.starts_with("S-1-5-21-") && !sid.starts_with("S-1-12-")) return false;
+    // Asked once per account and process: the same few owners come up on every file.
+    static std::mutex lock;
+    static std::map<std::string, bool, std::less<>> known;
+    std::lock_guard guard(lock);
+    if (auto found = known.find(sid); found != known.end()) return found->second;
+    const bool administrator = user_in_administrators(sid);
+    known.emplace(std::string(sid), administrator);
+    return administrator;
 }

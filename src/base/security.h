@@ -40,17 +40,25 @@ Result<OwnedDescriptor> parse_descriptor(std::string_view sddl);
 // "S-1-5-32-544" and the like; empty for no SID.
 std::string sid_text(PSID sid);
 
+// The file or folder itself, never what a link leads to, shared for everything (folders open
+// too, and with the backup and restore privileges whatever the list says).
+UniqueFile open_itself(const std::string& path, DWORD access);
+
 // How owners and access lists are read and set. Wine keeps neither (it reads back a list made
 // from the Unix mode bits, with its own user as owner), so test builds replace these calls.
 struct SecurityCalls {
-    Result<FileSecurity> (*read)(const std::string& path);
-    // Sets owner and access list of the file or folder itself; a link is not followed.
+    // Of an open file or folder (READ_CONTROL); the error is the system's description alone.
+    Result<FileSecurity> (*read)(HANDLE file);
+    // Sets owner and access list of the file or folder itself; a link is not followed. A file
+    // with more than one name is refused: its other names lie where its rights are not ours.
     Result<void> (*write)(const std::string& path, std::string_view descriptor);
 };
 SecurityCalls system_security_calls();
 // For the whole process, before anything is read; the entry point of a test build calls it.
 void replace_security_calls(const SecurityCalls& calls);
 
+Result<FileSecurity> read_security(HANDLE file);
+// Errors read "<path>: <reason>".
 Result<FileSecurity> read_security(const std::string& path);
 Result<void> write_security(const std::string& path, std::string_view descriptor);
 
@@ -68,6 +76,15 @@ Result<void> create_folder_with(const std::string& path, std::string_view descri
 // Empty otherwise: with UAC an elevated process gives its files the Administrators group, while
 // the same user's processes that are not elevated own what they make, and must not pass for it.
 std::string administrator_user();
+
+// The owner this process gives what it creates (its token's default owner), as a SID text.
+std::string default_owner();
+
+// Whether the account (a SID text) is an administrator here: SYSTEM, the Administrators group,
+// TrustedInstaller, or a user account that belongs to the Administrators group, directly or
+// through a domain group (with UAC, what an administrator makes without elevation is owned by
+// the account).
+bool is_administrator_account(std::string_view sid);
 
 // Takes ownership, restore and backup privileges where the token holds them, so that an
 // administrator can take over what an ordinary user locked everybody else out of.

@@ -1,13 +1,14 @@
 #include "config/legacy.h"
 
-#include "base/files.h"
 #include "base/text.h"
+#include "instance/data_folder.h"
 #include "instance/paths.h"
 
 namespace {
 
 constexpr std::string_view password_label = "Password: ";
 constexpr std::string_view root_marker = "root / ";
+constexpr std::uint64_t largest_legacy_file = 65536;
 
 } // namespace
 
@@ -24,7 +25,8 @@ ConnectionSettings parse_legacy_settings(std::string_view text) {
 }
 
 std::optional<ConnectionSettings> import_legacy_file() {
-    auto text = read_text_file(legacy_settings_path());
+    // Only the administrators' own: a file anybody else made would choose the root password.
+    auto text = read_trusted_text(legacy_settings_path(), largest_legacy_file);
     if (!text) return std::nullopt;
     return parse_legacy_settings(*text);
 }

@@ -7,11 +7,15 @@
 #include "instance/data_folder.h"
 #include "instance/paths.h"
 
+#include <windows.h>
+
 #include <string_view>
 
 namespace {
 
 constexpr std::size_t account_password_length = 16;
+// Far beyond what the file ever holds: a larger one is not ours and is not read into memory.
+constexpr std::uint64_t largest_settings_file = 65536;
 
 constexpr std::string_view crlf = "\r\n";
 // An empty root_password line means "not set" and takes the random default, so an empty root
@@ -87,8 +91,26 @@ Result<ConnectionSettings> read_settings_file(const std::string& path) {
     return parse_settings(*text);
 }
 
+Result<ConnectionSettings> take_settings_file(const std::string& path) {
+    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ | READ_CONTROL | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) return fail(path + ": " + last_error_text());
+    if (auto trusted = check_trusted_file(file.get(), path); !trusted)
+        return fail(trusted.error() +
+                    "; a settings file must be one that only administrators can change");
+    auto bytes = read_open_file(file.get());
+    // Read or not, it has done its job.
+    (void)delete_open_file(file.get());
+    if (!bytes) return fail(path + ": " + bytes.error());
+    auto text = text_content(std::move(*bytes));
+    if (!text) return fail(path + ": " + text.error());
+    return parse_settings(*text);
+}
+
 std::optional<ConnectionSettings> load_settings() {
-    if (auto settings = read_settings_file(settings_path())) return *settings;
+    if (auto text = read_trusted_text(settings_path(), largest_settings_file))
+        return parse_settings(*text);
     return import_legacy_file();
 }
 

@@ -40,7 +40,12 @@ std::string render_settings(const ConnectionSettings& settings);
 
 // The whole file as UTF-8, parsed; errors read "<path>: <reason>".
 Result<ConnectionSettings> read_settings_file(const std::string& path);
-// connection.ini, else the legacy connection.txt, else nothing.
+// A settings file handed to an elevated mode (--config): used only when an administrator made
+// it and nobody else may change it, then deleted through the handle it was read from (it holds
+// passwords in plain text), so that no other file of that name is deleted instead.
+Result<ConnectionSettings> take_settings_file(const std::string& path);
+// connection.ini, else the legacy connection.txt, else nothing; only a file that is the
+// administrators' own counts (a planted one is as good as none).
 std::optional<ConnectionSettings> load_settings();
 // Replaces connection.ini in one step with a copy that only the system and administrators can
 // read, then removes the legacy connection.txt. A failed icacls is reported, but the new file

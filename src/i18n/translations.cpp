@@ -14,6 +14,21 @@ constexpr TranslationRow rows[] = {
      " FERMÉ - les autres caisses ne peuvent pas se connecter",
      " CERRADO - las demás cajas no pueden conectarse"},
     {"% = any computer", "% = tout ordinateur", "% = cualquier equipo"},
+    {"%1 can be changed by users who are not administrators; choose a folder that only "
+     "administrators can change.",
+     "%1 peut être modifié par des utilisateurs qui ne sont pas administrateurs ; choisissez un "
+     "dossier que seuls les administrateurs peuvent modifier.",
+     "%1 puede ser modificada por usuarios que no son administradores; elija una carpeta que solo "
+     "los administradores puedan modificar."},
+    {"%1 is a link to another place; choose the folder itself.",
+     "%1 est un lien vers un autre emplacement ; choisissez le dossier lui-même.",
+     "%1 es un vínculo a otro lugar; elija la carpeta misma."},
+    {"%1 is on a network share or a FAT drive, where files have no access rights: whoever "
+     "reaches that place can read the backups there.",
+     "%1 se trouve sur un partage réseau ou un disque FAT, où les fichiers n'ont pas de droits "
+     "d'accès : quiconque atteint cet emplacement peut y lire les sauvegardes.",
+     "%1 está en un recurso compartido de red o en una unidad FAT, donde los archivos no tienen "
+     "permisos de acceso: quien llegue a ese lugar puede leer allí las copias."},
     {"(all network cards)", "(toutes les interfaces)", "(todas las interfaces)"},
     {"(not found on this computer)", "(introuvable sur cet ordinateur)",
      "(no existe en este equipo)"},
@@ -134,6 +149,11 @@ constexpr TranslationRow rows[] = {
     {"Hide", "Masquer", "Ocultar"},
     {"Install MySQL service", "Installer le service MySQL", "Instalar servicio MySQL"},
     {"Install service", "Installer le service", "Instalar servicio"},
+    {"KELTA Retail MySQL must run from a folder that only administrators can change: %1",
+     "KELTA Retail MySQL doit s'exécuter depuis un dossier que seuls les administrateurs peuvent "
+     "modifier : %1",
+     "KELTA Retail MySQL debe ejecutarse desde una carpeta que solo los administradores puedan "
+     "modificar: %1"},
     {"Keep the backups in this folder",
      "Garder les sauvegardes dans ce dossier",
      "Guardar las copias en esta carpeta"},

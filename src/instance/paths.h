@@ -28,5 +28,7 @@ std::string activity_log_path();
 std::string backup_settings_path();
 std::string backup_state_path();
 std::string automatic_backups_dir();
+// The machine-wide lock of the operations that change the instance: a file held open.
+std::string operation_lock_path();
 // Why the last start failed, kept until the next start.
 std::string start_failure_path();

@@ -109,8 +109,10 @@ struct Performer {
         return {false, std::string(tr("Backup done:", "备份完成：")) + " " + *dump};
     }
     JobResult operator()(const job::SaveBackupSettings& s) const {
-        return outcome(apply_backup_settings(s.settings),
-                       tr("Automatic backup settings saved", "自动备份设置已保存"));
+        auto warning = apply_backup_settings(s.settings);
+        if (!warning) return {true, warning.error()};
+        return {false, std::string(tr("Automatic backup settings saved", "自动备份设置已保存")),
+                *warning};
     }
     JobResult operator()(const job::SupportFile& s) const {
         if (auto saved = save_support_file(s.path); !saved) return {true, saved.error()};

@@ -3,6 +3,7 @@
 #include "config/validation.h"
 #include "instance/data_folder.h"
 #include "instance/paths.h"
+#include "instance/program_folder.h"
 #include "svc/client.h"
 #include "svc/control.h"
 #include "svc/firewall.h"
@@ -24,12 +25,16 @@ Result<void> reconfigure_and_restart(const ConnectionSettings& settings) {
 Result<void> apply(const ConnectionSettings& wanted, ServiceQueryFunction query) {
     if (auto valid = validate_settings(wanted); !valid) return valid;
     if (auto bind = check_bind_address(wanted.bind); !bind) return bind;
+    if (auto folder = check_program_folder(); !folder) return folder;
     if (auto secured = secure_data_root(); !secured) return secured;
 
     const auto previous = load_settings();
     ConnectionSettings settings = wanted;
-    // The root password is never changed here: the stored one is what the server has.
-    if (previous) settings.root_password = previous->root_password;
+    // The root password never comes from the caller: the stored one is what the server has, and
+    // without a stored one install will give a new server a fresh one. A caller's (the Setup
+    // window's, from whatever file it found) would let whoever wrote that file choose it.
+    settings.root_password =
+        previous ? previous->root_password : random_password(root_password_length);
     if (auto root = check_root_password(settings.root_password); !root) return root;
 
     // Only a service that is really missing takes the path that saves without touching the

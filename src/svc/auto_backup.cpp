@@ -3,9 +3,11 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/local_time.h"
+#include "base/security.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "instance/data_folder.h"
+#include "instance/dump_folder.h"
 #include "instance/paths.h"
 #include "svc/backup.h"
 #include "svc/backup_settings.h"
@@ -16,6 +18,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -25,6 +28,7 @@ constexpr std::size_t stamp_length = 15; // YYYYMMDD_HHMMSS
 constexpr std::string_view dump_extension = ".sql";
 // A dump needs room for itself and for the temporary file of the copy that may follow it.
 constexpr std::uint64_t room_factor = 2;
+constexpr DWORD copy_chunk = 1 << 20;
 
 bool all_digits(std::string_view text) {
     return !text.empty() && std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; });
@@ -61,29 +65,68 @@ Result<void> check_room(const std::string& folder, std::string_view stem) {
                 " free, the last dump took " + size_text(last->size));
 }
 
-// The new dump copied beside the copies already there: under a temporary name first, its size
-// checked, then renamed, so the copy folder never holds a part of a dump under a dump's name.
-Result<void> copy_dump(const std::string& dump, const std::string& copy_to, std::string_view stem,
+bool write_all(HANDLE file, const char* data, DWORD size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, data, size, &written, nullptr) || written == 0) return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// The open dump, from its start, into the open copy.
+Result<void> copy_contents(HANDLE dump, HANDLE copy) {
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(dump, start, nullptr, FILE_BEGIN)) return fail(last_error_text());
+    std::vector<char> buffer(copy_chunk);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(dump, buffer.data(), copy_chunk, &got, nullptr))
+            return fail(last_error_text());
+        if (got == 0) return {};
+        if (!write_all(copy, buffer.data(), got)) return fail(last_error_text());
+    }
+}
+
+std::uint64_t size_of(HANDLE file) {
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+}
+
+// The new dump copied beside the copies already there: read through the dump's own handle into
+// a file made here with the administrators' list (never the rights of wherever copy_to lies),
+// its size checked, then renamed through its handle, so the copy folder never holds a part of a
+// dump under a dump's name, nor anybody else's file under the copy's.
+Result<void> copy_dump(const NewDump& dump, const std::string& copy_to, std::string_view stem,
                        std::size_t keep) {
-    if (auto made = create_directories(copy_to); !made) return fail(copy_to + ": " + made.error());
-    const std::size_t name_start = dump.find_last_of('\\') + 1;
-    const std::string target = join_path(copy_to, dump.substr(name_start));
+    const std::size_t name_start = dump.path.find_last_of('\\') + 1;
+    const std::string target = join_path(copy_to, dump.path.substr(name_start));
     const std::string temporary = target + ".tmp";
-    delete_file(temporary);
-    if (!CopyFileW(widen(dump).c_str(), widen(temporary).c_str(), FALSE))
-        return fail(target + ": " + last_error_text());
-    if (file_size(temporary) != file_size(dump)) {
-        delete_file(temporary);
-        return fail(target + ": the copy is not as large as the dump");
-    }
-    if (!MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        std::string reason = target + ": " + last_error_text();
-        delete_file(temporary);
-        return fail(reason);
-    }
+    auto made = create_fresh_file(temporary, private_file_descriptor,
+                                  GENERIC_READ | GENERIC_WRITE | DELETE);
+    if (!made) return fail(target + ": " + made.error());
+    auto discard = [&](std::string reason) {
+        delete_open_file(made->get());
+        return fail(std::move(reason));
+    };
+    if (auto copied = copy_contents(dump.file.get(), made->get()); !copied)
+        return discard(target + ": " + copied.error());
+    if (size_of(made->get()) != size_of(dump.file.get()))
+        return discard(target + ": the copy is not as large as the dump");
+    if (!rename_open_file(made->get(), target, true))
+        return discard(target + ": " + last_error_text());
+    made->reset(); // pruning reads it to tell that it is complete
     prune(copy_to, stem, keep);
     return {};
+}
+
+// A folder for dumps, made where missing with the administrators' list, then checked as it is.
+// Gives the warning for a place that keeps no rights.
+Result<std::string> dump_folder(const std::string& folder) {
+    if (auto made = create_private_directories(folder); !made)
+        return fail(folder + ": " + made.error());
+    return check_dump_folder(folder);
 }
 
 // The steps in order; `made` names the new dump as soon as there is one.
@@ -93,19 +136,18 @@ Result<void> run_steps(std::string& made) {
     if (!connection) return fail(settings_path() + " not found (install the MySQL service first)");
     const BackupSettings settings = load_backup_settings();
     const std::string stem = dump_name_stem(connection->database);
-    // The dumps hold the whole database: a folder made here lets only the system and the
-    // administrators in, as the safety dumps' folder does.
-    if (auto made_folder = create_private_directories(settings.folder); !made_folder)
-        return fail(settings.folder + ": " + made_folder.error());
+    if (auto folder = dump_folder(settings.folder); !folder) return fail(folder.error());
     if (auto room = check_room(settings.folder, stem); !room) return room;
     auto dump = backup_to_new_file(settings.folder, stem + "_" + local_timestamp());
     if (!dump) return fail(dump.error());
-    made = *dump;
+    made = dump->path;
     // Only now that a new complete dump exists may old ones go.
     prune(settings.folder, stem, settings.keep);
     if (settings.copy_to.empty()) return {};
-    if (auto copied = copy_dump(made, settings.copy_to, stem, settings.keep); !copied)
-        return fail("copy to " + settings.copy_to + " failed: " + copied.error());
+    auto folder = dump_folder(settings.copy_to);
+    auto copied = folder ? copy_dump(*dump, settings.copy_to, stem, settings.keep)
+                         : Result<void>(fail(folder.error()));
+    if (!copied) return fail("copy to " + settings.copy_to + " failed: " + copied.error());
     return {};
 }
 
@@ -158,6 +200,9 @@ std::vector<AutomaticDump> automatic_dumps(const std::string& folder, std::strin
         AutomaticDump dump;
         if (!is_automatic_dump_name(name, stem, dump)) continue;
         dump.path = join_path(folder, name);
+        // One that somebody else made, or may change, is never offered for a restore as root.
+        UniqueFile file = open_itself(dump.path, READ_CONTROL | FILE_READ_ATTRIBUTES);
+        if (!file || !check_trusted_file(file.get(), dump.path)) continue;
         dump.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         dumps.push_back(std::move(dump));
     } while (FindNextFileW(search.get(), &found));

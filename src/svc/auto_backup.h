@@ -24,8 +24,9 @@ std::string dump_name_stem(std::string_view database);
 // Whether `name` is one of the automatic dumps of `stem`; fills in its stamp and number.
 bool is_automatic_dump_name(std::string_view name, std::string_view stem, AutomaticDump& dump);
 
-// The automatic dumps of the database's stem in the folder, newest first. Folders, links and
-// files of any other name are not listed.
+// The automatic dumps of the database's stem in the folder, newest first. Folders, links, files
+// of any other name and files that are not the administrators' own (check_trusted_file) are not
+// listed.
 std::vector<AutomaticDump> automatic_dumps(const std::string& folder, std::string_view stem);
 
 // The names to delete so that `keep` complete dumps are left: everything older than the

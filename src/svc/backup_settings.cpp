@@ -4,7 +4,9 @@
 #include "base/text.h"
 #include "i18n/tr.h"
 #include "instance/data_folder.h"
+#include "instance/dump_folder.h"
 #include "instance/paths.h"
+#include "instance/program_folder.h"
 #include "svc/firewall.h"
 
 #include <windows.h>
@@ -120,10 +122,9 @@ Result<void> validate_backup_settings(const BackupSettings& settings) {
 }
 
 BackupSettings load_backup_settings() {
-    const std::string path = backup_settings_path();
-    const auto size = file_size(path);
-    if (!size || *size > largest_settings_file) return default_backup_settings();
-    auto text = read_text_file(path);
+    // Only the administrators' own file: a copy_to from anybody else's would send every dump of
+    // the shop there, copied by SYSTEM.
+    auto text = read_trusted_text(backup_settings_path(), largest_settings_file);
     if (!text) return default_backup_settings();
     return parse_backup_settings(*text);
 }
@@ -148,7 +149,27 @@ Result<void> schedule_automatic_backup(const BackupSettings& settings) {
     return {};
 }
 
-Result<void> apply_backup_settings(const BackupSettings& settings) {
-    if (auto saved = save_backup_settings(settings); !saved) return saved;
-    return schedule_automatic_backup(settings);
+Result<std::string> apply_backup_settings(const BackupSettings& settings) {
+    if (auto valid = validate_backup_settings(settings); !valid) return fail(valid.error());
+    // The task runs this program as SYSTEM every night.
+    if (settings.enabled)
+        if (auto folder = check_program_folder(); !folder) return fail(folder.error());
+    if (auto secured = secure_data_root(); !secured) return fail(secured.error());
+    // The folders are made now and checked as they are, so that a folder the dumps may not go to
+    // is refused here rather than found out at night. A share may be out of reach at the moment:
+    // it keeps no rights anyway and is only tried at night.
+    std::string warnings;
+    for (const std::string& folder : {settings.folder, settings.copy_to}) {
+        if (folder.empty()) continue;
+        if (!folder.starts_with("\\\\"))
+            if (auto made = create_private_directories(folder); !made)
+                return fail(folder + ": " + made.error());
+        auto checked = check_dump_folder(folder);
+        if (!checked) return fail(checked.error());
+        if (!checked->empty()) warnings += (warnings.empty() ? "" : "\n") + *checked;
+    }
+    if (auto saved = save_backup_settings(settings); !saved) return fail(saved.error());
+    if (auto scheduled = schedule_automatic_backup(settings); !scheduled)
+        return fail(scheduled.error());
+    return warnings;
 }

@@ -32,7 +32,8 @@ std::string render_backup_settings(const BackupSettings& settings);
 // The first value the backup could not work with, in the operator's language.
 Result<void> validate_backup_settings(const BackupSettings& settings);
 
-// backup.ini, or the defaults when it is missing, too large or unreadable.
+// backup.ini, or the defaults when it is missing, too large, unreadable or not the
+// administrators' own.
 BackupSettings load_backup_settings();
 // Checks, then replaces backup.ini in one step.
 Result<void> save_backup_settings(const BackupSettings& settings);
@@ -40,8 +41,10 @@ Result<void> save_backup_settings(const BackupSettings& settings);
 // Registers the nightly backup task at the settings' time, or removes it when they switch the
 // automatic backup off. The error reads "Backup task: <reason>".
 Result<void> schedule_automatic_backup(const BackupSettings& settings);
-// Saves the settings, then schedules the task by them.
-Result<void> apply_backup_settings(const BackupSettings& settings);
+// Checks the program's folder (the task runs it as SYSTEM) and the data folder, makes and checks
+// the dump folders (check_dump_folder), saves the settings, then schedules the task by them.
+// Gives the warnings of folders that keep no access rights (one a line; empty for none).
+Result<std::string> apply_backup_settings(const BackupSettings& settings);
 
 // "HH:MM" with 00 to 23 hours and 00 to 59 minutes.
 bool is_time_of_day(std::string_view text);

@@ -15,7 +15,8 @@ inline constexpr std::chrono::seconds root_client_time_limit{120};
 // Feeds the SQL to mysql.exe; a failure reads "mysql (root): " and the client's last lines.
 Result<void> run_sql_as_root(const std::string& root_password, std::string_view sql);
 
-// mysql.exe or mysqldump.exe prepared with the four fixed arguments and MYSQL_PWD; the caller
-// adds its own arguments and streams. "MySQL is not running" unless the server accepts
+// Both refuse a program folder that others may change (check_program_folder).
+// mysql.exe or mysqldump.exe prepared with the fixed arguments and MYSQL_PWD; the caller adds
+// its own arguments and streams. "MySQL is not running" unless the server accepts
 // connections.
 Result<ChildProcess> client_command(std::string_view program_file, const std::string& root_password);

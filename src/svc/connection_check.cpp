@@ -7,6 +7,7 @@
 #include "config/settings.h"
 #include "i18n/tr.h"
 #include "instance/paths.h"
+#include "instance/program_folder.h"
 #include "svc/firewall_state.h"
 #include "svc/myini.h"
 #include "svc/status.h"
@@ -28,12 +29,14 @@ struct Login {
 
 // The register's login, with the password in the environment as for every client call.
 Result<Login> log_in(const ConnectionSettings& settings, const std::string& address) {
+    if (auto folder = check_program_folder(); !folder) return fail(folder.error());
+    // As the root client: no option file, and no local file for whatever answers on that port.
     ChildProcess client{
         .program = mysql_program_path("mysql.exe"),
-        .arguments = {"--host=" + address, "--port=" + std::to_string(settings.port),
-                      "--protocol=TCP", "--user=" + settings.user,
-                      "--default-character-set=utf8mb4", std::string(connect_limit),
-                      settings.database},
+        .arguments = {"--no-defaults", "--host=" + address,
+                      "--port=" + std::to_string(settings.port), "--protocol=TCP",
+                      "--user=" + settings.user, "--default-character-set=utf8mb4",
+                      std::string(connect_limit), "--local-infile=0", settings.database},
         .extra_environment = {{"MYSQL_PWD", settings.password}},
     };
     const auto start = std::chrono::steady_clock::now();

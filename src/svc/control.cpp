@@ -1,5 +1,6 @@
 #include "svc/control.h"
 
+#include "instance/data_folder.h"
 #include "instance/paths.h"
 #include "svc/myini.h"
 #include "svc/rotate.h"
@@ -67,6 +68,9 @@ Result<void> start_service(const ServiceTimeouts& timeouts) {
     // Only the lines of a start this call made tell why it failed.
     std::optional<std::uint64_t> log_mark;
     if (query->state != SERVICE_RUNNING) {
+        // The server runs as LocalSystem from what lies in the data folder: never on a folder
+        // that could not be made the administrators' own.
+        if (auto secured = secure_data_root(); !secured) return secured;
         // Starting is the moment the server lets go of its error log anyway.
         (void)rotate_logs(std::nullopt);
         // Another program on the port would make the server give up after its whole start.

@@ -7,6 +7,7 @@
 #include "config/validation.h"
 #include "instance/data_folder.h"
 #include "instance/paths.h"
+#include "instance/program_folder.h"
 #include "svc/backup_settings.h"
 #include "svc/client.h"
 #include "svc/control.h"
@@ -65,17 +66,14 @@ Result<void> register_service() {
 Result<ConnectionSettings> choose_settings(const std::optional<std::string>& settings_file,
                                            const std::optional<ConnectionSettings>& previous) {
     if (!settings_file) return previous ? *previous : default_settings();
-    auto read = read_settings_file(*settings_file);
-    if (!read) return read;
-    // The file may hold passwords: once read, it has done its job.
-    delete_file(*settings_file);
-    return read;
+    return take_settings_file(*settings_file);
 }
 
 // The steps in order; the first failure ends the install. A failed task only leaves its text in
 // `installed`.
 Result<void> install_steps(const std::optional<std::string>& settings_file,
                            FirewallChoice firewall, Installed& installed) {
+    if (auto folder = check_program_folder(); !folder) return folder;
     const std::string mysqld = mysql_program_path("mysqld.exe");
     if (!path_exists(mysqld)) return fail(mysqld + " not found");
     if (auto secured = secure_data_root(); !secured) return secured;

@@ -31,7 +31,11 @@ UniqueFile open_for_reading(const std::string& path) {
 // mysql.exe for the application database; "MySQL is not running" when the server is down.
 Result<ChildProcess> database_client(const ConnectionSettings& settings) {
     auto client = client_command("mysql.exe", settings.root_password);
-    if (client) client->arguments.push_back(settings.database);
+    // A dump is data, not a script for the client: --binary-mode leaves its commands (tee,
+    // source, system) unread, so no dump reads or writes files with the administrators' rights.
+    if (!client) return client;
+    client->arguments.push_back("--binary-mode");
+    client->arguments.push_back(settings.database);
     return client;
 }
 
@@ -42,12 +46,11 @@ Result<ChildOutcome> feed(const ChildProcess& client, HANDLE dump) {
     return run_captured(client, {.file = dump}, true);
 }
 
-Result<void> load_back(const std::string& safety, const ConnectionSettings& settings) {
-    UniqueFile saved = open_for_reading(safety);
-    if (!saved) return fail(safety + ": " + last_error_text());
+// Through the safety dump's own handle: whatever lies under its name by now is not read.
+Result<void> load_back(HANDLE safety, const ConnectionSettings& settings) {
     auto client = database_client(settings);
     if (!client) return fail(client.error());
-    auto outcome = feed(*client, saved.get());
+    auto outcome = feed(*client, safety);
     if (!outcome) return fail(outcome.error());
     if (outcome->exit_code != 0) return fail(stderr_summary(outcome->error));
     return {};
@@ -55,11 +58,10 @@ Result<void> load_back(const std::string& safety, const ConnectionSettings& sett
 
 // A dump that fails part-way has already dropped and recreated some tables: the safety dump
 // goes back in at once, so the shop is never left with half its data.
-Failure put_back(std::string reason, const std::string& safety,
-                 const ConnectionSettings& settings) {
+Failure put_back(std::string reason, const NewDump& safety, const ConnectionSettings& settings) {
     RestoreFailure failure{
-        .kind = Kind::put_back, .reason = std::move(reason), .safety_dump = safety};
-    if (auto loaded = load_back(safety, settings); !loaded) {
+        .kind = Kind::put_back, .reason = std::move(reason), .safety_dump = safety.path};
+    if (auto loaded = load_back(safety.file.get(), settings); !loaded) {
         failure.kind = Kind::not_put_back;
         failure.put_back_reason = loaded.error();
     }
@@ -95,5 +97,5 @@ std::expected<std::string, RestoreFailure> restore(const std::string& source) {
     if (!outcome) return put_back(outcome.error(), *safety, *settings);
     if (outcome->exit_code != 0)
         return put_back("restore failed: " + stderr_summary(outcome->error), *safety, *settings);
-    return *safety;
+    return safety->path;
 }

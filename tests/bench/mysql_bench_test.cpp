@@ -275,8 +275,9 @@ TEST_F(MySqlBench, MysqlRunsSqlAsRootWithThePasswordFromTheEnvironment) {
     ASSERT_FALSE(calls.empty());
     EXPECT_TRUE(calls.back().password_set);
     EXPECT_EQ(calls.back().arguments,
-              (std::vector<std::string>{"--socket=KELTA_MYSQL57", "--protocol=PIPE", "--user=root",
-                                        "--default-character-set=utf8mb4"}));
+              (std::vector<std::string>{"--no-defaults", "--socket=KELTA_MYSQL57",
+                                        "--protocol=PIPE", "--user=root",
+                                        "--default-character-set=utf8mb4", "--local-infile=0"}));
     EXPECT_EQ(tool_calls("mysql").back().front(), "MYSQL_PWD=set")
         << "the password itself is never logged";
 }

@@ -168,7 +168,8 @@ TEST(Benchmark, BackupAndRestoreNextToTheTools) {
     ASSERT_EQ(filled.exit_code, 0) << filled.error;
     const std::string folder = server.folder().program_data();
     const std::string bin = join_path(app_dir(), "MySQL\\bin");
-    const std::vector<std::string> fixed = {"--socket=KELTA_MYSQL57", "--protocol=PIPE", "--user=root",
+    const std::vector<std::string> fixed = {"--no-defaults", "--socket=KELTA_MYSQL57",
+                                            "--protocol=PIPE", "--user=root",
                                             "--default-character-set=utf8mb4"};
     auto dump_args = [&](const std::string& file) {
         auto args = fixed;
@@ -184,7 +185,8 @@ TEST(Benchmark, BackupAndRestoreNextToTheTools) {
         UniqueFile input(CreateFileW(widen(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, 0, nullptr));
         auto args = fixed;
-        args.push_back("kelta_retail");
+        for (const char* argument : {"--local-infile=0", "--binary-mode", "kelta_retail"})
+            args.push_back(argument);
         auto outcome = run_captured({join_path(bin, "mysql.exe"), args, {{"MYSQL_PWD", root}}},
                                     {.file = input.get()}, true);
         EXPECT_TRUE(outcome && outcome->exit_code == 0);

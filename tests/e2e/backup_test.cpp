@@ -7,6 +7,7 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/registry.h"
+#include "base/security.h"
 #include "base/text.h"
 #include "instance/paths.h"
 #include "svc/backup.h"
@@ -53,14 +54,20 @@ TEST_F(BackupRestore, BackupReplacesTheTargetOnlyWithACompleteDump) {
     EXPECT_NE(dump.find(shop_text), std::string::npos);
     EXPECT_NE(dump.find("-- Dump completed"), std::string::npos);
     EXPECT_FALSE(exists(server.folder().program_data() + "\\shop.sql.tmp"));
+    // The dump holds the whole shop: made with its own list, which lets no other user read it
+    // (Wine shows Everyone in a list when others may read the file).
+    EXPECT_EQ(read_security(target).value_or(FileSecurity{"", "WD"}).access.find("WD"),
+              std::string::npos);
     auto call = client_calls("mysqldump").back();
     EXPECT_TRUE(call.password_set);
-    EXPECT_EQ(call.arguments, (std::vector<std::string>{
-                                  "--socket=KELTA_MYSQL57", "--protocol=PIPE", "--user=root",
-                                  "--default-character-set=utf8mb4", "--single-transaction",
-                                  "--routines", "--triggers", "--events",
-                                  "--result-file=" + server.folder().program_data() + "\\shop.sql.tmp",
-                                  "kelta_retail"}));
+    // No option file changes what the tool does.
+    EXPECT_EQ(
+        call.arguments,
+        (std::vector<std::string>{
+            "--no-defaults", "--socket=KELTA_MYSQL57", "--protocol=PIPE", "--user=root",
+            "--default-character-set=utf8mb4", "--single-transaction", "--routines", "--triggers",
+            "--events", "--result-file=" + server.folder().program_data() + "\\shop.sql.tmp",
+            "kelta_retail"}));
 
     // A dump that ends early with exit code 0 is no backup: the previous file stays.
     bench_control("mysqldump.truncate");
@@ -144,6 +151,13 @@ TEST_F(BackupRestore, AutomaticBackupKeepsSevenCopiesAndTellsAFailure) {
         << server.log().back();
     EXPECT_EQ(sql_files(daily).size(), 9u);
     delete_file(huge);
+
+    // A link is no folder for the copies: it may lead where others read or change them.
+    const std::string link = "C:\\kelta-links\\tree-link";
+    e2e::write_file(server.folder().path("backup.ini"), "[backup]\r\ncopy_to=" + link + "\r\n");
+    EXPECT_EQ(server.mode({"--backup-auto"}).exit_code, 1u);
+    EXPECT_EQ(server.log().back(), "--backup-auto failed: copy to " + link + " failed: " + link +
+                                       " is a link to another place; choose the folder itself.");
 }
 
 TEST_F(BackupRestore, FailedDumpLeavesTheOldFileAndNamesTheToolsError) {
@@ -190,6 +204,13 @@ TEST_F(BackupRestore, RestoreRoundTripWithSafetyDump) {
 
     EXPECT_EQ(server.mode({"--restore", target}).exit_code, 0u);
     EXPECT_EQ(items(), "1\t" + shop_text + "\n");
+    // The dump reaches the server as data: the client reads none of its own commands from it, and
+    // sends no local file when a server asks.
+    EXPECT_EQ(
+        client_calls("mysql").back().arguments,
+        (std::vector<std::string>{"--no-defaults", "--socket=KELTA_MYSQL57", "--protocol=PIPE",
+                                  "--user=root", "--default-character-set=utf8mb4",
+                                  "--local-infile=0", "--binary-mode", "kelta_retail"}));
 
     WIN32_FIND_DATAW found{};
     HANDLE search = FindFirstFileW(widen(join_path(backups(), "before-restore_*.sql")).c_str(), &found);

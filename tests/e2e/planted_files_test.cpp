@@ -1,12 +1,18 @@
 // Nothing an ordinary user plants in the data folder is used by the elevated program. Owners come
 // from the bench's record through KeltaMySQL-owners.exe (Wine reads every file back as its own).
 #include "server.h"
+#include "setup_in_process.h"
+#include "setup_window.h"
 
+#include "app/setup_program.h"
 #include "base/files.h"
 #include "base/security.h"
 #include "base/text.h"
 #include "instance/paths.h"
 #include "record.h"
+#include "svc/auto_backup.h"
+
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -63,22 +69,21 @@ TEST(PlantedFiles, NothingPlantedBeforeTheFirstInstallIsUsed) {
         CreateHardLinkW(widen(kept).c_str(), widen(my_ini_path() + ".new").c_str(), nullptr));
 
     ASSERT_EQ(install(folder).exit_code, 0u) << e2e::read_file(activity_log_path());
+    // Not taken over (whoever made it may hold it open with the right to change its rights): set
+    // aside with everything planted in it, for the administrators' eyes only, and made anew.
     const auto log = lines_of(e2e::read_file(activity_log_path()));
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_NE(copy_named(log[0], legacy_settings_path()), "") << log[0];
-    EXPECT_NE(copy_named(log[1], my_ini_path()), "") << log[1];
+    ASSERT_EQ(log.size(), 1u);
+    const std::string aside = copy_named(log[0], parent_path(data_root()));
+    ASSERT_NE(aside, "") << log[0];
+    EXPECT_EQ(bench_security::recorded(aside), private_folder_descriptor);
+    EXPECT_TRUE(exists(aside + "\\MySQL\\backups\\before-restore_20260101_000000.sql"));
+    for (const auto& folder_path : {parent_path(data_root()), data_root()})
+        EXPECT_EQ(bench_security::recorded(folder_path), std::nullopt) << folder_path;
     EXPECT_EQ(e2e::read_file(my_ini_path()).find("planted"), std::string::npos);
-    EXPECT_EQ(bench_security::recorded(my_ini_path()), std::nullopt); // not the planted file
     EXPECT_EQ(e2e::read_file(kept), "[mysqld]\r\n");
     const auto settings = read_settings_file(settings_path()).value_or(ConnectionSettings{});
     EXPECT_EQ(mysql_as_root("SELECT 1;", settings.root_password).exit_code, 0);
     EXPECT_NE(mysql_as_root("SELECT 1;", "chosen").exit_code, 0);
-    // The folders are the administrators', with what was inside them.
-    for (const auto& folder_path : {parent_path(data_root()), data_root()})
-        EXPECT_EQ(bench_security::recorded(folder_path), readable_folder_descriptor) << folder_path;
-    EXPECT_EQ(bench_security::recorded(backups_dir()), private_folder_descriptor);
-    EXPECT_EQ(bench_security::recorded(backups_dir() + "\\before-restore_20260101_000000.sql"),
-              private_file_descriptor);
     remove_service("KeltaMySQL57");
 }
 
@@ -122,6 +127,152 @@ TEST(PlantedFiles, NewServerNeverGetsAnEmptyRootPassword) {
     const auto settings =
         read_settings_file(folder.path("connection.ini")).value_or(ConnectionSettings{});
     EXPECT_EQ(mysql_as_root("SELECT 1;", settings.root_password).exit_code, 0);
+    remove_service("KeltaMySQL57");
+}
+
+// On a server's data folder: what has a second name, what others may change, a lock file of an
+// ordinary user's that they hold open and a dump of theirs are never used; the parent folder
+// loses what another product let Users do in it; a database in a folder somebody else made is
+// left where it is, and no server starts on it.
+TEST(PlantedFiles, OnlyWhatAdministratorsMadeAndAloneMayChangeIsUsed) {
+    InstalledServer server;
+    ASSERT_TRUE(server.installed());
+    const std::string parent = parent_path(data_root());
+    bench_security::record(parent, "O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;BU)");
+    ASSERT_TRUE(CreateHardLinkW(widen(server.folder().program_data() + "\\my.ini").c_str(),
+                                widen(my_ini_path()).c_str(), nullptr));
+    e2e::write_file(backup_settings_path(), "[backup]\r\ncopy_to=C:\\planted\r\n");
+    bench_security::record(backup_settings_path(), "O:BAD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FW;;;BU)");
+    ASSERT_TRUE(create_directories(automatic_backups_dir()).has_value());
+    for (const auto& folder : {backups_dir(), automatic_backups_dir()})
+        bench_security::record(folder, std::string(private_folder_descriptor));
+    const std::string dump = automatic_backups_dir() + "\\kelta_retail_20991231_235959.sql";
+    plant(dump, "DROP TABLE sale;\n-- Dump completed\n");
+    plant(operation_lock_path(), "--restore 1\r\n");
+    UniqueFile held(CreateFileW(widen(operation_lock_path()).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+
+    ASSERT_EQ(owners_build(server.folder(), {"--install"}).exit_code, 0u)
+        << e2e::read_file(activity_log_path());
+    const auto log = server.log();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_NE(copy_named("0123456789abcde " + log[0], operation_lock_path()), "") << log[0];
+    for (const auto& [line, path, reason] :
+         {std::tuple{log[1], my_ini_path(), "a file with more than one name"},
+          std::tuple{log[2], backup_settings_path(), "others may change it or its rights"}}) {
+        EXPECT_TRUE(line.starts_with(path + " set aside as " + path + ".untrusted-")) << line;
+        EXPECT_TRUE(line.ends_with(reason)) << line;
+    }
+    EXPECT_EQ(bench_security::recorded(parent),
+              "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)");
+    ASSERT_EQ(owners_build(server.folder(), {"--backup-auto"}).exit_code, 0u);
+    replace_security_calls(bench_security::recording_security_calls());
+    const auto listed = automatic_dumps(automatic_backups_dir(), "kelta_retail");
+    replace_security_calls(system_security_calls());
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_NE(listed[0].path, dump);
+    EXPECT_TRUE(exists(dump));
+
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    const size_t runs = service_runs();
+    bench_security::record(data_dir(), "O:" + ordinary_user + inherited);
+    EXPECT_EQ(owners_build(server.folder(), {"--start"}).exit_code, 1u);
+    EXPECT_EQ(server.log().back(), "--start failed: " + data_dir() + " (owned by " + ordinary_user +
+                                       ", not by an administrator) holds the MySQL database, so "
+                                       "it was neither used nor set aside; an administrator must "
+                                       "check it and give it to the Administrators group");
+    EXPECT_TRUE(exists(data_dir() + "\\mysql"));
+    EXPECT_EQ(service_runs(), runs);
+}
+
+// An elevated mode started from a folder that Users may change (a copy of the program with MySQL
+// programs of a user's beside it) refuses to run anything from it; a settings file an ordinary
+// user made is neither used nor deleted.
+TEST(PlantedFiles, NothingOthersMayChangeIsRunOrRead) {
+    clear_tool_state();
+    TestFolder folder;
+    const std::string copy = folder.program_data() + "\\app";
+    ASSERT_TRUE(create_directories(copy + "\\MySQL\\bin").has_value());
+    ASSERT_TRUE(CopyFileW(widen(app_exe("KeltaMySQL-owners.exe")).c_str(),
+                          widen(copy + "\\KeltaMySQL-owners.exe").c_str(), FALSE));
+    bench_security::record(copy, "O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)");
+    const std::map<std::string, std::string> environment{{"ProgramData", folder.program_data()}};
+    EXPECT_EQ(
+        run({{"--install", "--quiet"}, environment, copy + "\\KeltaMySQL-owners.exe"}).exit_code,
+        1u);
+    const std::string config = folder.program_data() + "\\apply.ini";
+    plant(config, "port=4000\r\nroot_password=chosen\r\n");
+    EXPECT_EQ(owners_build(folder, {"--apply", "--config", config}).exit_code, 1u);
+    EXPECT_TRUE(exists(config));
+    const auto log = lines_of(e2e::read_file(folder.path("tray.log")));
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].substr(16), "--install failed: KELTA Retail MySQL must run from a folder that "
+                                 "only administrators can change: " +
+                                     copy);
+    EXPECT_EQ(log[1].substr(16), "--apply failed: " + config + ": owned by " + ordinary_user +
+                                     ", not by an administrator; a settings file must be one that "
+                                     "only administrators can change");
+}
+
+// A cashier who makes the Setup window's mutex first keeps no administrator from opening Setup,
+// and the window checks the data folder before it reads it.
+TEST(PlantedFiles, ASetupMutexOfAnOrdinaryUserKeepsNobodyOut) {
+    clear_tool_state();
+    TestFolder folder;
+    ASSERT_TRUE(create_directories(folder.data_root()).has_value());
+    plant(folder.path("connection.txt"), "root / chosen\r\n");
+    auto descriptor = parse_descriptor("O:" + ordinary_user + "D:(A;;GA;;;WD)");
+    ASSERT_TRUE(descriptor);
+    SECURITY_ATTRIBUTES security{sizeof security, descriptor->get(), FALSE};
+    UniqueHandle planted(CreateMutexW(&security, FALSE, L"KELTA.MySqlSetup.SingleInstance"));
+    ASSERT_TRUE(planted);
+    Running setup(
+        {{"--setup"}, {{"ProgramData", folder.program_data()}}, app_exe("KeltaMySQL-owners.exe")});
+    EXPECT_TRUE(eventually(
+        [&] { return visible_window_of(setup.process_id(), L"KeltaMySqlSetupWnd") != nullptr; },
+        std::chrono::seconds(20)));
+    EXPECT_NE(copy_named(e2e::read_file(folder.path("tray.log")), folder.path("connection.txt")),
+              "");
+}
+
+// The Setup window reads the data folder with administrator rights: what is planted there never
+// reaches a Save, and so never the next install (a root password chosen in connection.txt, a
+// copy_to in backup.ini that SYSTEM would copy every dump to).
+class PlantedBeforeSetup : public InProcessSetup {};
+
+TEST_F(PlantedBeforeSetup, SaveTakesNoRootPasswordOrCopyToFromThem) {
+    constexpr int password_edit = 204, generate = 210, save = 212, firewall_box = 214,
+                  status_line = 291, backup_time = 324, automatic_save = 335;
+    replace_security_calls(bench_security::recording_security_calls());
+    ASSERT_TRUE(create_directories(data_root()).has_value());
+    plant(legacy_settings_path(), "Password: planted-password\r\nroot / chosen\r\n");
+    plant(backup_settings_path(), "[backup]\r\ncopy_to=C:\\planted\r\n");
+    state_ = std::make_unique<SetupUiState>();
+    state_->current_page = 1;
+    window_ = open_setup_window(*state_);
+    ASSERT_NE(window_, nullptr);
+    EXPECT_NE(text(password_edit), "planted-password");
+    paste(backup_time, "04:15");
+    click(automatic_save);
+    EXPECT_TRUE(settles_to([&] { return text(status_line) == "Automatic backup settings saved"; }))
+        << text(status_line);
+    // The rule's state arrives from a thread; with the box on, Save asks nothing.
+    ASSERT_TRUE(settles_to([&] { return state_->firewall_open.has_value(); }));
+    if (!checked(firewall_box)) click(firewall_box);
+    click(generate);
+    click(save);
+    EXPECT_TRUE(settles_to([&] { return text(status_line).starts_with("Settings saved."); }))
+        << text(status_line);
+    close();
+    replace_security_calls(system_security_calls());
+    EXPECT_EQ(e2e::read_file(backup_settings_path()).find("planted"), std::string::npos);
+
+    ASSERT_EQ(install(folder_).exit_code, 0u) << e2e::read_file(activity_log_path());
+    const auto settings = read_settings_file(settings_path()).value_or(ConnectionSettings{});
+    EXPECT_EQ(mysql_as_root("SELECT 1;", settings.root_password).exit_code, 0);
+    EXPECT_NE(mysql_as_root("SELECT 1;", "chosen").exit_code, 0);
     remove_service("KeltaMySQL57");
 }
 

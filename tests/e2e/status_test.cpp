@@ -151,9 +151,10 @@ TEST(ConnectionCheck, TellsAWorkingLoginFromWrongPasswordMissingDatabaseAndClose
                 EXPECT_EQ(argument.find(secret), std::string::npos);
     }
     EXPECT_EQ(calls.back().arguments,
-              (std::vector<std::string>{"--host=" + address, "--port=" + port, "--protocol=TCP",
-                                        "--user=kelta_retail", "--default-character-set=utf8mb4",
-                                        "--connect-timeout=10", "kelta_retail"}));
+              (std::vector<std::string>{"--no-defaults", "--host=" + address, "--port=" + port,
+                                        "--protocol=TCP", "--user=kelta_retail",
+                                        "--default-character-set=utf8mb4", "--connect-timeout=10",
+                                        "--local-infile=0", "kelta_retail"}));
 }
 
 } // namespace

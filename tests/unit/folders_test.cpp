@@ -34,6 +34,11 @@ TEST_F(Folders, AFileWhereAFolderShouldBeIsAnError) {
     EXPECT_EQ(private_one.error(), expected);
     EXPECT_EQ(read_file(taken).value_or(""), "a file");
 
+    // A file with a second name elsewhere keeps its rights, and says so.
+    ASSERT_TRUE(CreateHardLinkW(widen(folder_ + "\\second").c_str(), widen(taken).c_str(), nullptr));
+    EXPECT_EQ(error_text(write_security(taken, private_file_descriptor)),
+              taken + ": the file has more than one name, so its rights are not changed");
+
     // A folder that is already there is no error, private or not.
     EXPECT_TRUE(create_directories(folder_).has_value());
     EXPECT_TRUE(create_private_directories(folder_ + "\\private").has_value());
