@@ -1,5 +1,6 @@
 #include "app/setup_program.h"
 
+#include "app/quit_signal.h"
 #include "base/handles.h"
 #include "base/system_library.h"
 #include "base/text.h"
@@ -101,6 +102,7 @@ void run_setup_program(std::uint8_t initial_page) {
     }
     HWND window = open_setup_window(state);
     if (!window) return;
+    const QuitWatch quit = watch_for_quit(window);
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         // Tab, Shift+Tab and Escape move between and act on the controls as in a dialog.
