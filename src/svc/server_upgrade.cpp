@@ -63,19 +63,26 @@ Result<void> upgrade_server_data(const std::string& root_password) {
     const std::string before = upgraded_version();
     if (before == *version) return {};
 
+    const std::string versions = "the data folder was last upgraded with " +
+                                 (before.empty() ? std::string("an unknown version") : before) +
+                                 ", the server is " + *version;
+    // A copy of the program made by hand may lack the tool (the package never does): the server
+    // runs all the same, and tray.log says what was left undone.
+    if (!path_exists(mysql_program_path("mysql_upgrade.exe"))) {
+        append_tray_log("--install could not run mysql_upgrade, which is missing: " + versions,
+                        true);
+        return {};
+    }
     auto tool = client_command("mysql_upgrade.exe", root_password);
     if (!tool) return fail("mysql_upgrade failed: " + tool.error());
     auto outcome = run_captured(*tool, {}, false, server_upgrade_time_limit);
     if (!outcome) return fail("mysql_upgrade failed: " + outcome.error());
     if (outcome->exit_code != 0) {
-        const std::string said = stderr_summary(outcome->error);
+        const std::string lines = stderr_summary(outcome->error);
         return fail("mysql_upgrade failed: " +
-                    (said.empty() ? exit_code_text(outcome->exit_code) : said));
+                    (lines.empty() ? exit_code_text(outcome->exit_code) : lines));
     }
-    append_tray_log("--install ran mysql_upgrade: the data folder was last upgraded with " +
-                        (before.empty() ? std::string("an unknown version") : before) +
-                        ", the server is " + *version,
-                    true);
+    append_tray_log("--install ran mysql_upgrade: " + versions, true);
     // mysql_upgrade writes the file itself; written here as well, the next install finds it
     // whatever the tool's build does.
     mark_data_upgraded();
