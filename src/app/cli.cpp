@@ -6,9 +6,7 @@
 
 namespace {
 
-bool starts_with_dashes(const std::string& element) {
-    return element.starts_with("--");
-}
+bool starts_with_dashes(const std::string& element) { return element.starts_with("--"); }
 
 bool is_modifier(const std::string& element) {
     return element == "--quiet" || element == "--config" || element == "--firewall" ||

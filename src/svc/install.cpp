@@ -75,8 +75,8 @@ Result<ConnectionSettings> choose_settings(const std::optional<std::string>& set
 
 // The steps in order; the first failure ends the install. A failed task only leaves its text in
 // `installed`.
-Result<void> install_steps(const std::optional<std::string>& settings_file, FirewallChoice firewall,
-                           Installed& installed) {
+Result<void> install_steps(const std::optional<std::string>& settings_file,
+                           FirewallChoice firewall, Installed& installed) {
     const std::string mysqld = mysql_program_path("mysqld.exe");
     if (!path_exists(mysqld)) return fail(mysqld + " not found");
     if (auto secured = secure_data_root(); !secured) return secured;
@@ -106,8 +106,7 @@ Result<void> install_steps(const std::optional<std::string>& settings_file, Fire
     if (auto stopped = stop_service(); !stopped) return stopped;
     if (auto written = write_my_ini(base_dir(), settings); !written) return written;
     const bool new_data = !data_dir_initialized();
-    if (auto initialized = initialize_data_dir(base_dir(), settings); !initialized)
-        return initialized;
+    if (auto initialized = initialize_data_dir(base_dir(), settings); !initialized) return initialized;
     if (new_data) mark_data_upgraded();
     if (auto saved = save_settings(settings); !saved) return saved;
     if (auto registered = register_service(); !registered) return registered;

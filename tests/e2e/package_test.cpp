@@ -147,7 +147,7 @@ TEST(Package, ThroughItsWholeLife) {
     clear_tool_state();
     std::atomic<bool> upgrading = true, service_gone = false;
     std::thread watch([&] {
-        while (upgrading)
+        for (; upgrading; Sleep(100))
             if (auto query = query_service(); query && !query->installed) service_gone = true;
     });
     EXPECT_EQ(msiexec({"/i", newer, "TRAY=1"}), 0u) << tray_log();
