@@ -1,5 +1,6 @@
 #include "app/modes.h"
 
+#include "app/quit_signal.h"
 #include "app/setup_program.h"
 #include "app/tray_program.h"
 #include "base/cmdline.h"
@@ -16,6 +17,7 @@
 #include "svc/backup.h"
 #include "svc/connection_check.h"
 #include "svc/control.h"
+#include "svc/give_back.h"
 #include "svc/install.h"
 #include "svc/restore.h"
 #include "svc/rotate.h"
@@ -95,11 +97,27 @@ ModeResult run_autostart(const Arguments& arguments) {
     return silent(set_run_at_logon(option_value(arguments, "--autostart") != "off"));
 }
 
+// The package's rollback of a failed first install: what the install created goes again, and a
+// service registered by hand before it goes back to the copy of the program that registered it.
+ModeResult run_undo_install(const Arguments& arguments) {
+    if (auto previous = option_value(arguments, "--previous-service"))
+        return silent(give_service_back(*previous));
+    return silent(uninstall());
+}
+
+// "all": every user's tray and Setup window, for an uninstaller or an upgrade running as the
+// local system; otherwise this user's tray.
+ModeResult run_quit(const Arguments& arguments) {
+    if (option_value(arguments, "--quit") == "all") return silent(quit_everywhere());
+    return silent(quit_running_tray());
+}
+
 ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--stop") return silent(stop_service());
     if (mode == "--start") return silent(start_service());
     if (mode == "--restart") return silent(restart_service());
     if (mode == "--uninstall") return silent(uninstall());
+    if (mode == "--undo-install") return run_undo_install(arguments);
     if (mode == "--install") return run_install(mode, arguments);
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
@@ -110,7 +128,7 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--rotate-logs") return silent(rotate_logs(rotate_limit(arguments)));
     if (mode == "--lang") return run_lang(arguments);
     if (mode == "--autostart") return run_autostart(arguments);
-    if (mode == "--quit") return silent(quit_running_tray());
+    if (mode == "--quit") return run_quit(arguments);
     if (mode == "--setup") {
         run_setup_program(setup_page(arguments));
         return std::string();
@@ -124,20 +142,28 @@ bool runs_unelevated(const std::string& mode) {
 
 // The modes that stop, start, write my.ini or connection.ini, initialize, back up, restore,
 // rotate or uninstall: one of them at a time on the machine.
-bool changes_the_instance(const std::string& mode) {
+bool changes_the_instance(const std::string& mode, const Arguments& arguments) {
     for (std::string_view changing :
          {"--stop", "--start", "--restart", "--uninstall", "--install", "--apply", "--backup",
           "--backup-auto", "--restore", "--rotate-logs"})
         if (mode == changing) return true;
-    return false;
+    // Giving the service back runs the other copy's --install, which takes the lock itself.
+    return mode == "--undo-install" && !option_value(arguments, "--previous-service");
+}
+
+// A removal must finish: after the lock's wait it goes on without the lock (the operation that
+// holds it then meets a stopped server) and says why in tray.log.
+bool goes_on_without_lock(const std::string& mode) {
+    return mode == "--uninstall" || mode == "--undo-install";
 }
 
 // The lock comes before anything else, so that a refused mode has changed nothing (an --apply
 // or --install file included).
 ModeResult run_mode(const std::string& mode, const Arguments& arguments) {
-    if (!changes_the_instance(mode)) return dispatch(mode, arguments);
+    if (!changes_the_instance(mode, arguments)) return dispatch(mode, arguments);
     auto lock = take_operation_lock(mode);
-    if (!lock) return fail(lock.error());
+    if (!lock && !goes_on_without_lock(mode)) return fail(lock.error());
+    if (!lock) log_mode_note(mode, "went on after waiting for another operation: " + lock.error());
     return dispatch(mode, arguments);
 }
 

@@ -1,6 +1,7 @@
 #include "app/setup_program.h"
 
 #include "app/modes.h"
+#include "app/quit_signal.h"
 #include "base/handles.h"
 #include "base/security.h"
 #include "base/system_library.h"
@@ -137,6 +138,7 @@ void run_setup_program(std::uint8_t initial_page) {
     check_data_folder();
     HWND window = open_setup_window(state);
     if (!window) return;
+    const QuitWatch quit = watch_for_quit(window);
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         // Tab, Shift+Tab and Escape move between and act on the controls as in a dialog.

@@ -1,5 +1,6 @@
 #include "app/tray_program.h"
 
+#include "app/quit_signal.h"
 #include "base/handles.h"
 #include "jobs/jobs.h"
 #include "svc/install.h"
@@ -97,6 +98,7 @@ void run_tray_program(const ElevationHooks& elevation) {
     ChangeWindowMessageFilterEx(window, state.taskbar_created, MSGFLT_ALLOW, nullptr);
     update_tray_icon(window, true);
     SetTimer(window, tray_refresh_timer, tray_refresh_period_ms, nullptr);
+    const QuitWatch quit = watch_for_quit(window);
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -14,6 +14,7 @@
 #include "svc/firewall.h"
 #include "svc/init.h"
 #include "svc/myini.h"
+#include "svc/server_upgrade.h"
 #include "svc/service.h"
 
 #include <windows.h>
@@ -102,7 +103,9 @@ Result<void> install_steps(const std::optional<std::string>& settings_file,
     // The server must be stopped while its configuration and data directory change.
     if (auto stopped = stop_service(); !stopped) return stopped;
     if (auto written = write_my_ini(base_dir(), settings); !written) return written;
+    const bool new_data = !data_dir_initialized();
     if (auto initialized = initialize_data_dir(base_dir(), settings); !initialized) return initialized;
+    if (new_data) mark_data_upgraded();
     if (auto saved = save_settings(settings); !saved) return saved;
     if (auto registered = register_service(); !registered) return registered;
     if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) return opened;
@@ -112,6 +115,8 @@ Result<void> install_steps(const std::optional<std::string>& settings_file,
     if (auto task = schedule_automatic_backup(load_backup_settings()); !task)
         installed.backup_task_warning = task.error();
     if (auto started = start_service(); !started) return started;
+    // A package with another server version: its system tables first, then the account.
+    if (auto upgraded = upgrade_server_data(settings.root_password); !upgraded) return upgraded;
     return run_sql_as_root(settings.root_password, account_sql(settings, previous));
 }
 
@@ -129,6 +134,8 @@ std::chrono::seconds install_time_limit() {
     const ServiceTimeouts waits;
     // icacls for connection.ini, netsh twice and schtasks twice.
     constexpr int tool_runs = 5;
+    // mysql_upgrade restarts the server after it.
+    const auto server_upgrade = server_upgrade_time_limit + waits.stop + waits.start + waits.port;
     return waits.stop + initialize_time_limit + tool_runs * tool_time_limit + waits.start +
-           waits.port + root_client_time_limit;
+           waits.port + server_upgrade + root_client_time_limit;
 }

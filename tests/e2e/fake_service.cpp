@@ -75,6 +75,16 @@ DWORD FakeService::state() const {
     return status.dwCurrentState;
 }
 
+DWORD FakeService::process_id() const {
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    if (!service_ ||
+        !QueryServiceStatusEx(service_, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                              sizeof status, &needed))
+        return 0;
+    return status.dwProcessId;
+}
+
 bool FakeService::wait_for(DWORD wanted, DWORD limit_ms) const {
     for (DWORD waited = 0; waited <= limit_ms; waited += 50) {
         if (state() == wanted) return true;

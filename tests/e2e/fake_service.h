@@ -21,6 +21,7 @@ class FakeService {
     bool start();        // waits until it runs
     bool request_stop(); // does not wait
     DWORD state() const;
+    DWORD process_id() const;
     bool wait_for(DWORD state, DWORD limit_ms) const;
 
   private:

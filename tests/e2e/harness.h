@@ -122,7 +122,7 @@ std::optional<std::map<std::string, ZipEntry>> read_zip(const std::string& windo
 // A test control of the MySQL stand-ins, C:\kelta-bench\control\<name> (bench/README.md):
 // "mysqld.ready-delay" (seconds), "mysqld.skip-networking", "mysqld.fail-start",
 // "mysqldump.truncate", and the one-call faults "mysqldump.fail-after", "mysql.fail-after",
-// "mysqldump.kill-server-after", "mysql.kill-server-after" (bytes).
+// "mysqldump.kill-server-after", "mysql.kill-server-after" (bytes), "mysql_upgrade.fail".
 void bench_control(const std::string& name, const std::string& value = "1");
 void clear_bench_control();
 

@@ -3,6 +3,8 @@
 #include "harness.h"
 #include "user_registry.h"
 
+#include "base/registry.h"
+#include "base/text.h"
 #include "instance/paths.h"
 #include "ui/logon.h"
 
@@ -77,6 +79,20 @@ TEST_F(StartAtLogon, InProcessSwitch) {
     ASSERT_TRUE(set_run_at_logon(false));
     EXPECT_FALSE(is_run_at_logon());
     EXPECT_TRUE(set_run_at_logon(false));
+}
+
+// The package's start for every user shows as on; switched off (the General page runs elevated),
+// it goes for everyone, and the package's repairs and upgrades remember that.
+TEST_F(StartAtLogon, OffAlsoEndsThePackagesStartForEveryUser) {
+    delete_user_value(run_key, run_value);
+    UniqueKey machine = create_key_for_values(HKEY_LOCAL_MACHINE, run_key);
+    ASSERT_EQ(write_string(machine.get(), run_value, quoted(app_exe())), 0u);
+    EXPECT_TRUE(is_run_at_logon());
+    EXPECT_EQ(autostart({"off", "--quiet"}), 0u);
+    EXPECT_FALSE(is_run_at_logon());
+    EXPECT_EQ(read_string(HKEY_LOCAL_MACHINE, e2e::program_key, "TrayAtLogon", 8), "0");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, widen(e2e::program_key).c_str(), L"TrayAtLogon");
+    delete_value(machine.get(), run_value);
 }
 
 } // namespace

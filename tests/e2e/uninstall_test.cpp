@@ -1,13 +1,19 @@
 // --uninstall removes what install registered with Windows and nothing else.
+#include "fake_service.h"
 #include "server.h"
 
 #include "base/files.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "instance/paths.h"
+#include "jobs/operation_lock.h"
 #include "svc/status.h"
+#include "svc/uninstall.h"
 
 #include <gtest/gtest.h>
 
 using namespace e2e;
+using namespace std::literals;
 
 namespace {
 
@@ -25,8 +31,10 @@ TEST(Uninstall, WithoutAServiceStillRemovesRuleAndTask) {
                                                   "name=KELTA Retail MySQL"}));
     auto schtasks = tool_calls("schtasks");
     ASSERT_EQ(schtasks.size(), 4u);
-    EXPECT_EQ(schtasks[0], (std::vector<std::string>{"/Delete", "/TN", "KELTA Retail MySQL Log Rotation", "/F"}));
-    EXPECT_EQ(schtasks[1], (std::vector<std::string>{"/Delete", "/TN", "KELTA Retail MySQL Backup", "/F"}));
+    EXPECT_EQ(schtasks[0], (std::vector<std::string>{"/Delete", "/TN",
+                                                     "KELTA Retail MySQL Log Rotation", "/F"}));
+    EXPECT_EQ(schtasks[1],
+              (std::vector<std::string>{"/Delete", "/TN", "KELTA Retail MySQL Backup", "/F"}));
     EXPECT_FALSE(exists(folder.path("tray.log")));
 }
 
@@ -50,6 +58,35 @@ TEST(Uninstall, DataStaysAndTheNextInstallReusesTheRootPassword) {
     EXPECT_EQ(server.mode({"--install"}).exit_code, 0u);
     EXPECT_EQ(server.settings().root_password, settings.root_password);
     EXPECT_EQ(mysql_as_root("SELECT 1;", settings.root_password).exit_code, 0);
+}
+
+// A removal finishes: past an operation that holds the lock longer than it waits (the test build
+// waits five seconds), and past a server that does not stop within the stop's limit.
+TEST(Uninstall, FinishesPastAHeldLockAndAServerThatDoesNotStop) {
+    TestFolder folder;
+    SetEnvironmentVariableW(L"ProgramData", widen(folder.program_data()).c_str());
+    clear_tool_state();
+    {
+        auto held = take_operation_lock("--backup");
+        ASSERT_TRUE(held);
+        EXPECT_EQ(run({{"--uninstall", "--quiet"},
+                       {{"ProgramData", folder.program_data()}},
+                       app_exe("KeltaMySQL-shortlock.exe")})
+                      .exit_code,
+                  0u);
+    }
+    EXPECT_EQ(tool_calls("netsh").size(), 1u);
+    EXPECT_NE(e2e::read_file(folder.path("tray.log")).find("--uninstall went on after waiting"),
+              std::string::npos);
+
+    FakeService server(0, 600000);
+    ASSERT_TRUE(server.start());
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, server.process_id()));
+    ASSERT_TRUE(process);
+    EXPECT_TRUE(uninstall({.stop = 2s}));
+    EXPECT_EQ(WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0);
+    EXPECT_NE(e2e::read_file(folder.path("tray.log")).find("--uninstall ended the MySQL server"),
+              std::string::npos);
 }
 
 } // namespace
