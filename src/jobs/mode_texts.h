@@ -3,6 +3,7 @@
 // current language.
 #include "svc/install.h"
 #include "svc/restore.h"
+#include "svc/restore_journal.h"
 
 #include <string>
 #include <string_view>
@@ -16,6 +17,9 @@ std::string restore_done_text(std::string_view safety_copy);
 // What failed and what became of the database: refused before anything changed, put back from
 // the safety dump, or (when that failed too) the safety dump to restore by hand.
 std::string restore_failed_text(const RestoreFailure& failure);
+
+// That a restore was cut off, when it started, and the safety dump that puts the data back.
+std::string interrupted_restore_text(const InterruptedRestore& interrupted);
 
 // What an install that could not register the rotation task tells: that the error log is then
 // rotated only when MySQL starts, a line break and the warning ("Log rotation task: <reason>").

@@ -1,13 +1,17 @@
 // The fault suite (scripts/faults): the real KeltaMySQL.exe under Wine against the bench, with a
-// fault injected in the middle of an operation. Afterwards what was there before, or what the
-// operation promised, must still be there. Prints one table row per fault.
+// fault injected in the middle of an operation. Each case shows that its fault happened (the
+// bench's record of faults that fired, or what the test itself saw), checks the text of an
+// expected failure, and then that what was there before, or what the operation promised, is still
+// there. Prints one table row per fault.
 #include "server.h"
 
+#include "base/child.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "config/settings.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,10 +22,12 @@ using namespace std::chrono_literals;
 namespace {
 
 struct Row {
-    std::string fault, outcome, lost;
+    std::string fault, fired, outcome, lost;
 };
 std::vector<Row> table;
 std::vector<std::string> skipped;
+
+const std::string bench_logs = "C:\\kelta-bench\\logs";
 
 int failures() {
     const auto* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
@@ -31,25 +37,55 @@ int failures() {
     return failed;
 }
 
-// One injected fault: its exit codes, what tray.log says, and the checks that nothing was lost.
+// "<control>=<value>: <what happened>" for each fault the bench's stand-ins carried out.
+std::vector<std::string> faults_fired() {
+    std::vector<std::string> fired;
+    for (std::string line : lines_of(e2e::read_file(bench_logs + "\\faults.log"))) {
+        if (size_t tab = line.find('\t'); tab != std::string::npos) line.replace(tab, 1, ": ");
+        fired.push_back(line);
+    }
+    return fired;
+}
+
+// One injected fault: how it was shown to fire, its exit codes and failure texts, and the checks
+// that nothing was lost.
 struct Fault {
     Row row;
     std::string log;
     int before = failures();
     Fault(std::string name, const TestFolder& folder) : row{name}, log(folder.path("tray.log")) {
         delete_file(log);
+        delete_file(bench_logs + "\\faults.log");
     }
     ~Fault() {
         for (const auto& line : lines_of(e2e::read_file(log)))
             row.outcome += is_timestamp(line.substr(0, 15)) ? ": " + line.substr(16) : " / " + line;
+        if (row.fired.empty()) {
+            ADD_FAILURE() << row.fault << ": the fault was not shown to have happened";
+            row.lost = "the fault did not happen";
+        }
         if (row.lost.empty())
             row.lost = failures() > before ? "unexpected outcome (above)" : "none";
-        table.push_back({row.fault, row.outcome.substr(0, 100), row.lost});
+        table.push_back({row.fault, row.fired.substr(0, 70), row.outcome.substr(0, 90), row.lost});
+    }
+    void fired(const std::string& evidence) { row.fired = evidence; }
+    // The bench's record that the fault the control asked for was carried out.
+    void fired_by(const std::string& control) {
+        for (const std::string& line : faults_fired())
+            if (line.starts_with(control + "=")) return fired(line);
+        ADD_FAILURE() << row.fault << ": the bench did not record " << control;
     }
     void ended(std::optional<unsigned long> code, unsigned long expected) {
         EXPECT_EQ(code, expected) << row.fault;
         row.outcome +=
             (row.outcome.empty() ? "exit " : " and ") + std::to_string(code.value_or(99));
+    }
+    // A failure (exit code 1) whose text in tray.log says `text`.
+    void failed(std::optional<unsigned long> code, const std::string& text) {
+        ended(code, 1);
+        EXPECT_NE(e2e::read_file(log).find(text), std::string::npos)
+            << row.fault << ": tray.log does not say \"" << text << "\":\n"
+            << e2e::read_file(log);
     }
     void kept(const std::string& what, bool condition) {
         if (condition) return;
@@ -70,6 +106,15 @@ std::string rows(const std::string& root) {
     return mysql_as_root("SELECT * FROM item ORDER BY id;", root, "kelta_retail").output;
 }
 
+// The statements in a piece of SQL as the bench's mysql.exe counts them: lines ending in ";".
+size_t statements_in(const std::string& sql) {
+    size_t n = 0;
+    for (const std::string& line : lines_of(sql))
+        n += line.find_last_not_of(" \r") != std::string::npos &&
+             line[line.find_last_not_of(" \r")] == ';';
+    return n;
+}
+
 // Local time `seconds` from now as YYYYMMDD_HHMMSS, the form of the safety dumps' names.
 std::string timestamp_in(int seconds) {
     SYSTEMTIME t{};
@@ -84,6 +129,102 @@ std::string timestamp_in(int seconds) {
     snprintf(text, sizeof text, "%04u%02u%02u_%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
              t.wMinute, t.wSecond);
     return text;
+}
+
+// Waits until the bench has recorded the control's fault (the stand-in then holds still).
+bool fault_recorded(const std::string& control) {
+    for (int tries = 0; tries < 240; ++tries, Sleep(250))
+        for (const std::string& line : faults_fired())
+            if (line.starts_with(control + "=")) return true;
+    return false;
+}
+
+// The programs that the process with this id started and that still run, once it has gone: its
+// job ends them with it.
+std::vector<std::string> children_left(DWORD parent) {
+    std::vector<std::string> left;
+    for (int tries = 0; tries < 20; ++tries, Sleep(250)) {
+        left.clear();
+        UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{.dwSize = sizeof entry};
+        for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+             more = Process32NextW(snapshot.get(), &entry))
+            if (entry.th32ParentProcessID == parent) left.push_back(narrow(entry.szExeFile));
+        if (left.empty()) break;
+    }
+    return left;
+}
+
+std::uint64_t ms_of(const FILETIME& time) {
+    return ((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime) / 10000;
+}
+
+// When a finished program ran, in milliseconds of the system clock.
+std::pair<std::uint64_t, std::uint64_t> lifetime(const Running& program) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    GetProcessTimes(program.handle(), &created, &exited, &kernel, &user);
+    return {ms_of(created), ms_of(exited)};
+}
+
+// The MySQL clients a process ran (logs\calls.log): first start and last end.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> client_calls_of(DWORD process) {
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> span;
+    for (const auto& line : lines_of(e2e::read_file(bench_logs + "\\calls.log"))) {
+        std::vector<std::string> f;
+        for (size_t at = 0, tab;; at = tab + 1) {
+            tab = line.find('\t', at);
+            f.push_back(line.substr(at, tab - at));
+            if (tab == std::string::npos) break;
+        }
+        if (f.size() != 4 || std::strtoul(f[1].c_str(), nullptr, 10) != process) continue;
+        const std::uint64_t start = std::strtoull(f[2].c_str(), nullptr, 10),
+                            end = std::strtoull(f[3].c_str(), nullptr, 10);
+        span = span ? std::pair{std::min(span->first, start), std::max(span->second, end)}
+                    : std::pair{start, end};
+    }
+    return span;
+}
+
+// Two operations started together: both ran at the same time, and the one that went second was
+// there all through the other's calls to MySQL and made its own only after them: it waited.
+void took_turns(Fault& fault, const Running& one, const Running& other) {
+    const auto life_one = lifetime(one), life_other = lifetime(other);
+    const auto calls_one = client_calls_of(one.process_id()),
+               calls_other = client_calls_of(other.process_id());
+    ASSERT_TRUE(calls_one && calls_other) << fault.row.fault << ": both call MySQL";
+    const bool one_first = calls_one->first < calls_other->first;
+    const auto& first = one_first ? *calls_one : *calls_other;
+    const auto& second = one_first ? *calls_other : *calls_one;
+    const auto& second_life = one_first ? life_other : life_one;
+    const bool together =
+        std::max(life_one.first, life_other.first) < std::min(life_one.second, life_other.second);
+    const bool waited = second_life.first < first.second && second.first >= first.second;
+    EXPECT_TRUE(together && waited) << fault.row.fault;
+    if (together && waited)
+        fault.fired("together " +
+                    std::to_string(std::min(life_one.second, life_other.second) -
+                                   std::max(life_one.first, life_other.first)) +
+                    " ms; the second's MySQL calls began " +
+                    std::to_string(second.first - first.second) + " ms after the first's ended");
+}
+
+// --status's JSON value of the key (without quotes), or empty.
+std::string status_value(const std::string& program_data, const std::string& key) {
+    auto ran = run_captured({.program = app_exe(),
+                             .arguments = {"--status"},
+                             .extra_environment = {{"ProgramData", program_data}}},
+                            {}, true);
+    const std::string output = ran ? ran->output : "";
+    const std::string mark = "\"" + key + "\":";
+    const size_t at = output.find(mark);
+    if (at == std::string::npos) return {};
+    const size_t start = at + mark.size(), end = output.find_first_of(",}", start);
+    std::string value = output.substr(start, end - start);
+    if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
+    std::string unescaped;
+    for (size_t i = 0; i < value.size(); ++i)
+        unescaped += value[i] == '\\' ? value[++i] : value[i];
+    return unescaped;
 }
 
 } // namespace
@@ -106,7 +247,9 @@ TEST(Faults, BackupAndRestore) {
         Fault fault(name, server.folder());
         e2e::write_file(target, dump);
         bench_control(control, "300");
-        fault.ended(server.mode({"--backup", target}).exit_code, 1);
+        fault.failed(server.mode({"--backup", target}).exit_code,
+                     "mysqldump failed: mysqldump: Error 2013: Lost connection");
+        fault.fired_by(control);
         fault.kept("the previous backup file", e2e::read_file(target) == dump);
         EXPECT_EQ(server.mode({"--start"}).exit_code, 0u);
         fault.kept("the shop's rows", rows(root) == today);
@@ -124,24 +267,31 @@ TEST(Faults, BackupAndRestore) {
         // What Windows reports when it writes there: a full disk, or no write at all.
         auto probe = ::write_file(std::string(drive) + "\\probe", "x");
         EXPECT_FALSE(probe) << "Windows can write on " << drive;
+        if (!probe) fault.fired("a write on " + std::string(drive) + " fails: " + probe.error());
         if (std::string(drive) == "K:") {
             EXPECT_TRUE(error_text(probe).ends_with(system_error_text(ERROR_DISK_FULL)))
                 << error_text(probe);
         }
-        fault.ended(server.mode({"--backup", on_drive}).exit_code, 1);
+        fault.failed(server.mode({"--backup", on_drive}).exit_code, "--backup failed: ");
         fault.kept("the previous backup file",
                    !before.empty() && e2e::read_file(on_drive) == before);
     }
 
+    // The restore's client goes as far as the tables dropped and made again, empty.
+    const std::string before_rows = std::to_string(statements_in(dump.substr(0, rows_start)));
     for (auto [name, control] :
          {std::pair{"restore: the client breaks off after DROP/CREATE TABLE", "mysql.fail-after"},
           {"restore: the server is killed during the restore", "mysql.kill-server-after"}}) {
         Fault fault(name, server.folder());
         seed(root, "(1, 'bread'), (2, 'milk')");
-        bench_control(control, std::to_string(rows_start));
-        fault.ended(server.mode({"--restore", source}).exit_code, 1);
+        bench_control(control, before_rows);
+        const bool killed = std::string(control) == "mysql.kill-server-after";
         // Put back at once, or (with the server gone) named for a restore by hand.
-        if (std::string(control) == "mysql.kill-server-after") {
+        fault.failed(server.mode({"--restore", source}).exit_code,
+                     killed ? "Restore this safety dump by hand:"
+                            : "The database was put back as it was before the restore, from:");
+        fault.fired_by(control);
+        if (killed) {
             EXPECT_EQ(server.mode({"--start"}).exit_code, 0u);
             EXPECT_EQ(
                 server.mode({"--restore", lines_of(e2e::read_file(fault.log)).back()}).exit_code,
@@ -150,9 +300,30 @@ TEST(Faults, BackupAndRestore) {
         fault.kept("the shop's rows, from the safety dump", rows(root) == today);
     }
     {
+        Fault fault("restore: the program is killed during the restore", server.folder());
+        bench_control("mysql.hold-after", before_rows);
+        std::optional<Running> restoring(
+            Launch{{"--restore", source, "--quiet"}, {{"ProgramData", data}}});
+        const DWORD program = restoring->process_id();
+        if (fault_recorded("mysql.hold-after")) fault.fired_by("mysql.hold-after");
+        restoring.reset(); // killed, with the tables dropped and made again, empty
+        fault.kept("no client left writing without the lock", children_left(program).empty());
+        const std::string safety = status_value(data, "interrupted_restore_dump");
+        fault.kept("the safety dump, named by --status", exists(safety));
+        // Any elevated mode tells; putting the safety dump back is a restore of it.
+        fault.ended(server.mode({"--restore", safety}).exit_code, 0);
+        EXPECT_NE(e2e::read_file(fault.log).find("--restore: A restore was interrupted"),
+                  std::string::npos);
+        fault.kept("the shop's rows, from the safety dump", rows(root) == today);
+        EXPECT_EQ(status_value(data, "interrupted_restore_dump"), "null");
+    }
+    {
         Fault fault("restore: a dump cut short at a statement boundary", server.folder());
         e2e::write_file(data + "\\cut.sql", dump.substr(0, rows_start));
-        fault.ended(server.mode({"--restore", data + "\\cut.sql"}).exit_code, 1);
+        fault.fired("cut at byte " + std::to_string(rows_start) + " of " +
+                    std::to_string(dump.size()));
+        fault.failed(server.mode({"--restore", data + "\\cut.sql"}).exit_code,
+                     "This dump was cut short");
         fault.kept("the shop's rows", rows(root) == today);
     }
     {
@@ -164,9 +335,45 @@ TEST(Faults, BackupAndRestore) {
                                                  timestamp_in(second) + ".sql"),
                             "earlier");
         fault.ended(server.mode({"--restore", source}).exit_code, 0);
+        for (const std::string& file : earlier)
+            if (exists(file.substr(0, file.size() - 4) + "-2.sql"))
+                fault.fired("its safety dump's name was taken: " +
+                            file.substr(file.rfind('\\') + 1));
         fault.kept("the earlier safety dumps", std::ranges::all_of(earlier, [](const auto& file) {
                        return e2e::read_file(file) == "earlier";
                    }));
+    }
+    // Dumps of more than the shop's database: mysqldump --databases of another one, and
+    // --all-databases with the server's own `mysql` schema (here without the registers' account).
+    const size_t body = dump.find("DROP TABLE"), end = dump.rfind("-- Dump completed");
+    const std::string select_shop =
+        "CREATE DATABASE /*!32312 IF NOT EXISTS*/ `kelta_retail`;\nUSE `kelta_retail`;\n";
+    for (auto [name, file, sql] :
+         {std::tuple{"restore: a dump of another database", "other.sql",
+                     dump.substr(0, body) +
+                         "CREATE DATABASE /*!32312 IF NOT EXISTS*/ `kelta_other`;\n"
+                         "USE `kelta_other`;\n" +
+                         dump.substr(body)},
+          {"restore: a dump of every database", "all.sql",
+           dump.substr(0, body) + select_shop + dump.substr(body, end - body) +
+               "CREATE DATABASE /*!32312 IF NOT EXISTS*/ `mysql`;\nUSE `mysql`;\n"
+               "LOCK TABLES `user` WRITE;\nDELETE FROM `user` WHERE `User` = 'kelta_retail';\n"
+               "UNLOCK TABLES;\nFLUSH PRIVILEGES;\n" +
+               dump.substr(end)}}) {
+        Fault fault(name, server.folder());
+        e2e::write_file(data + "\\" + file, sql);
+        fault.fired(std::string("the dump selects ") +
+                    (std::string(file) == "all.sql" ? "`mysql`" : "`kelta_other`"));
+        fault.failed(server.mode({"--restore", data + "\\" + file}).exit_code,
+                     std::string("nothing was restored:\nCREATE DATABASE `") +
+                         (std::string(file) == "all.sql" ? "mysql" : "kelta_other") + "` at line");
+        fault.kept("the shop's rows", rows(root) == today);
+        fault.kept(
+            "the registers' account",
+            query_over_tcp("kelta_retail", server.settings().password, server.port(), "SELECT 1;")
+                    .exit_code == 0);
+        fault.kept("the server's other databases as they were",
+                   mysql_as_root("SHOW DATABASES LIKE 'kelta_other';", root).output.empty());
     }
 }
 
@@ -181,9 +388,12 @@ TEST(Faults, SettingsAndLogs) {
         ConnectionSettings changed = stored;
         changed.password = "New-Password-2";
         e2e::write_file(server.folder().path("apply.ini"), render_settings(changed));
-        bench_control("mysql.kill-server-after", "1");
-        fault.ended(
-            server.mode({"--apply", "--config", server.folder().path("apply.ini")}).exit_code, 1);
+        // CREATE DATABASE and CREATE USER have run, ALTER USER has not.
+        bench_control("mysql.kill-server-after", "2");
+        fault.failed(
+            server.mode({"--apply", "--config", server.folder().path("apply.ini")}).exit_code,
+            "mysql (root): ERROR 2013 (HY000) at line 3: Lost connection");
+        fault.fired_by("mysql.kill-server-after");
         fault.kept("connection.ini", e2e::read_file(server.folder().path("connection.ini")) == ini);
         fault.kept("my.ini", e2e::read_file(server.folder().path("my.ini")) == my_ini);
         EXPECT_EQ(server.mode({"--start"}).exit_code, 0u);
@@ -193,15 +403,43 @@ TEST(Faults, SettingsAndLogs) {
                 0);
     }
     {
-        Fault fault("rotation: the flush keeps failing, three runs", server.folder());
-        const std::string log = server.folder().path("error.log"), logged = e2e::read_file(log);
+        Fault fault("settings: a save cut off before connection.ini.new took its place",
+                    server.folder());
+        ASSERT_TRUE(move_file(server.folder().path("connection.ini"),
+                              server.folder().path("connection.ini.new")));
+        fault.fired("connection.ini gone, connection.ini.new complete");
+        fault.ended(server.mode({"--install"}).exit_code, 0);
+        fault.kept("connection.ini with the root password",
+                   e2e::read_file(server.folder().path("connection.ini")) == ini &&
+                       mysql_as_root("SELECT 1;", stored.root_password).exit_code == 0);
+    }
+    const std::string log = server.folder().path("error.log");
+    for (char n = '1'; n <= '5'; ++n)
+        e2e::write_file(log + "." + n, log + n);
+    {
+        Fault fault("rotation: a numbered copy held open by another program", server.folder());
+        const std::string logged = e2e::read_file(log);
+        UniqueFile held(CreateFileW(widen(log + ".3").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+        if (held && !MoveFileExW(widen(log + ".3").c_str(), widen(log + ".3.probe").c_str(), 0))
+            fault.fired("error.log.3 open without sharing: " + last_error_text());
+        fault.failed(server.mode({"--rotate-logs", "--limit", "1"}).exit_code, log + ".3");
+        held.reset();
         for (char n = '1'; n <= '5'; ++n)
-            e2e::write_file(log + "." + n, log + n);
+            fault.kept(std::string("error.log.") + n, e2e::read_file(log + "." + n) == log + n);
+        fault.kept("error.log", e2e::read_file(log).starts_with(logged));
+    }
+    {
+        Fault fault("rotation: the flush keeps failing, three runs", server.folder());
+        const std::string logged = e2e::read_file(log);
         ConnectionSettings wrong = stored;
         wrong.root_password = "not-the-root-password";
         ASSERT_TRUE(save_settings(wrong).has_value());
         for (int run = 0; run < 3; ++run)
-            fault.ended(server.mode({"--rotate-logs", "--limit", "1"}).exit_code, 1);
+            fault.failed(server.mode({"--rotate-logs", "--limit", "1"}).exit_code,
+                         "mysql (root): ERROR 1045 (28000): Access denied for user 'root'");
+        if (mysql_as_root("SELECT 1;", wrong.root_password).exit_code != 0)
+            fault.fired("connection.ini holds a root password the server refuses");
         for (char n = '1'; n <= '5'; ++n)
             fault.kept(std::string("error.log.") + n, e2e::read_file(log + "." + n) == log + n);
         fault.kept("error.log", e2e::read_file(log).starts_with(logged));
@@ -209,7 +447,8 @@ TEST(Faults, SettingsAndLogs) {
 }
 
 TEST(Faults, FirstInstall) {
-    for (std::string cause : {"the server is killed at the account set-up", "icacls fails"}) {
+    for (std::string cause : {"the server is killed at the account set-up", "icacls fails",
+                              "the program is killed after the initialization"}) {
         TestFolder folder;
         remove_service("KeltaMySQL57");
         const std::string config = folder.program_data() + "\\install.ini";
@@ -217,11 +456,27 @@ TEST(Faults, FirstInstall) {
             {"ProgramData", folder.program_data()}};
         e2e::write_file(config, "port=" + std::to_string(free_tcp_port()) + "\r\n");
         Fault fault("first install: " + cause, folder);
-        cause == "icacls fails" ? force_tool_exit("icacls", 5)
-                                : bench_control("mysql.kill-server-after", "1");
-        fault.ended(
-            run({{"--install", "--quiet", "--config", config}, environment}, 240s).exit_code, 1);
+        const Launch install{{"--install", "--quiet", "--config", config}, environment};
+        if (cause == "icacls fails") {
+            force_tool_exit("icacls", 5);
+            fault.failed(run(install, 240s).exit_code, "exit code Some(5)");
+            fault.fired_by("icacls.exit");
+        } else if (cause == "the server is killed at the account set-up") {
+            bench_control("mysql.kill-server-after", "1");
+            fault.failed(run(install, 240s).exit_code,
+                         "mysql (root): ERROR 2013 (HY000) at line 2");
+            fault.fired_by("mysql.kill-server-after");
+        } else {
+            bench_control("mysqld.hold-after-initialize", "120");
+            std::optional<Running> installing(install);
+            const DWORD program = installing->process_id();
+            if (fault_recorded("mysqld.hold-after-initialize"))
+                fault.fired_by("mysqld.hold-after-initialize");
+            installing.reset();
+            fault.kept("no mysqld.exe left after the program", children_left(program).empty());
+        }
         clear_tool_state();
+        clear_bench_control();
         EXPECT_EQ(run({{"--install", "--quiet"}, environment}, 240s).exit_code, 0u) << "a repair";
         auto saved = read_settings_file(folder.path("connection.ini"));
         fault.kept("the root password the new server was given",
@@ -250,6 +505,7 @@ TEST(Faults, TwoOperationsAtOnce) {
         Running first(launch(one)), second(launch(other));
         fault.ended(first.wait(180s), 0);
         fault.ended(second.wait(180s), 0);
+        took_turns(fault, first, second);
     };
     {
         Fault fault("two --backup at once, to one file", server.folder());
@@ -283,9 +539,9 @@ TEST(Faults, TwoOperationsAtOnce) {
         Sleep(2000);
         Launch backup = launch({"--backup", target});
         backup.program = app_exe("KeltaMySQL-shortlock.exe");
-        fault.ended(run(backup, 60s).exit_code, 1);
-        EXPECT_TRUE(e2e::read_file(fault.log).ends_with(
-            "--backup failed: Another KELTA Retail MySQL operation is running\n"));
+        fault.failed(run(backup, 60s).exit_code,
+                     "--backup failed: Another KELTA Retail MySQL operation is running\n");
+        if (!restart.wait(0ms)) fault.fired("--restart still held the lock when --backup gave up");
         fault.kept("the backup file", e2e::read_file(target) == "the last backup");
         clear_bench_control();
         EXPECT_EQ(restart.wait(180s), 0u);
@@ -303,8 +559,9 @@ TEST(Faults, TwoOperationsAtOnce) {
         } // the start is killed here, holding the lock while it waits for the server
         clear_bench_control();
         fault.ended(waiting->wait(180s), 0);
-        EXPECT_NE(e2e::read_file(fault.log).find("--rotate-logs took over the operation lock"),
-                  std::string::npos);
+        if (e2e::read_file(fault.log).find("--rotate-logs took over the operation lock") !=
+            std::string::npos)
+            fault.fired("tray.log: --rotate-logs took over the lock of the killed --start");
         EXPECT_EQ(server.mode({"--start"}).exit_code, 0u);
         fault.kept("the shop's rows", rows(root) == week1);
     }
@@ -314,9 +571,10 @@ int main(int argc, char** argv) {
     ::testing::GTEST_FLAG(brief) = true;
     ::testing::InitGoogleTest(&argc, argv);
     const int failed = RUN_ALL_TESTS();
-    printf("\n%-56s | %-100s | lost\n", "fault", "outcome");
+    printf("\n%-60s | %-70s | %-90s | lost\n", "fault", "shown to happen by", "outcome");
     for (const Row& row : table)
-        printf("%-56s | %-100s | %s\n", row.fault.c_str(), row.outcome.c_str(), row.lost.c_str());
+        printf("%-60s | %-70s | %-90s | %s\n", row.fault.c_str(), row.fired.c_str(),
+               row.outcome.c_str(), row.lost.c_str());
     for (const std::string& skip : skipped)
         printf("skipped, not counted: %s\n", skip.c_str());
     const size_t survived = std::ranges::count(table, std::string("none"), &Row::lost);
