@@ -38,23 +38,38 @@ bool word_char(char c) {
            u == '$' || u >= 0x80;
 }
 
+bool is_any(std::string_view text, std::initializer_list<std::string_view> keywords) {
+    return std::ranges::any_of(keywords, [&](std::string_view k) { return same_name(text, k); });
+}
+
 bool is(const Token& token, std::string_view keyword) {
     return token.word && same_name(token.text, keyword);
 }
 
 bool is_any(const Token& token, std::initializer_list<std::string_view> keywords) {
-    return std::ranges::any_of(keywords, [&](std::string_view k) { return is(token, k); });
+    return token.word && is_any(token.text, keywords);
 }
 
-std::string upper(std::string text) {
-    for (char& c : text)
+std::string upper(std::string_view text) {
+    std::string big(text);
+    for (char& c : big)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
+    return big;
 }
+
+// A token as it is read: a view of the line, or of the quoted text collected.
+struct Seen {
+    std::string_view text;
+    bool word = false, name = false, string = false;
+};
 
 // A name as the dump wrote it, a quoted one in backquotes.
-std::string shown(const Token& token) {
-    return token.word ? token.text : "`" + token.text + "`";
+std::string shown(std::string_view text, bool word) {
+    std::string out;
+    if (!word) out += '`';
+    out += text;
+    if (!word) out += '`';
+    return out;
 }
 
 void found(DumpReading& r, const std::string& what, std::size_t line) {
@@ -63,7 +78,7 @@ void found(DumpReading& r, const std::string& what, std::size_t line) {
 
 void judge_database(DumpReading& r, const std::string& statement, const Token& name) {
     if (!same_name(name.text, r.database))
-        found(r, statement + " " + shown(name), r.statement_line);
+        found(r, statement + " " + shown(name.text, name.word), r.statement_line);
 }
 
 // The rules that need the start of a statement.
@@ -95,45 +110,64 @@ void judge_statement(DumpReading& r) {
 void close_statement(DumpReading& r) {
     judge_statement(r);
     r.statement.clear();
+    r.in_set = false;
 }
 
 void end_top_statement(DumpReading& r) {
     close_statement(r);
     r.top_level_started = false;
-    r.last.reset();
-    r.before_last.reset();
+    r.schema.clear();
+    r.schema_dot = false;
+    r.verb.clear();
 }
 
-void append(DumpReading& r, Token token) {
-    if (r.last && r.last->text == "." && !r.last->name && r.before_last && r.before_last->name &&
-        std::ranges::any_of(server_schemas,
-                            [&](std::string_view s) { return same_name(r.before_last->text, s); }))
-        found(r, shown(*r.before_last) + "." + shown(token), r.line);
-    if (!r.statement.empty() && is(r.statement[0], "SET") &&
-        mentions(token.text, "NO_BACKSLASH_ESCAPES"))
-        r.turns_off_backslash_escapes = true;
-    if (r.statement.empty()) r.statement_line = r.line;
-    if (r.statement.size() < kept_tokens) r.statement.push_back(token);
+void append(DumpReading& r, const Seen& token) {
+    if (r.schema_dot) found(r, r.schema + "." + shown(token.text, token.word), r.line);
+    const bool dot = !r.schema.empty() && !r.schema_dot && !token.word && !token.name &&
+                     !token.string && token.text == ".";
+    r.schema_dot = dot;
+    if (!dot) r.schema.clear();
+    if (token.name && std::ranges::any_of(server_schemas, [&](std::string_view s) {
+            return same_name(token.text, s);
+        }))
+        r.schema = shown(token.text, token.word);
     r.top_level_started = true;
-    r.before_last = std::move(r.last);
-    r.last = std::move(token);
+    // The bulk of a dump, the rows of its INSERT statements, goes no further.
+    if (r.statement.size() >= kept_tokens && !r.in_set) return;
+    if (r.in_set && mentions(token.text, "NO_BACKSLASH_ESCAPES"))
+        r.turns_off_backslash_escapes = true;
+    if (r.statement.empty()) {
+        r.statement_line = r.line;
+        r.in_set = token.word && same_name(token.text, "SET");
+    }
+    if (r.statement.size() < kept_tokens)
+        r.statement.push_back(Token{.text = std::string(token.text),
+                                    .word = token.word,
+                                    .name = token.name,
+                                    .string = token.string});
 }
 
 void add_word(DumpReading& r, std::string_view text) {
-    Token token{.text = std::string(text), .word = true, .name = !r.after_at};
+    const bool name = !r.after_at;
     r.after_at = false;
+    // A number is neither a keyword nor a schema's name: the bulk of a dump's rows goes by fast.
+    if (text[0] >= '0' && text[0] <= '9') {
+        r.verb.clear();
+        return append(r, {.text = text, .word = true});
+    }
     // Reserved words, or pairs that mean nothing else: wherever they stand, a routine's body
     // included, they manage accounts.
-    if (is_any(token, {"GRANT", "REVOKE"})) found(r, upper(token.text), r.line);
-    if (is(token, "USER") && r.last && is_any(*r.last, {"CREATE", "DROP", "RENAME", "ALTER"}))
-        found(r, upper(r.last->text) + " USER", r.line);
-    const bool opens_statement = is_any(token, {"BEGIN", "THEN", "ELSE", "DO"});
-    append(r, std::move(token));
+    if (is_any(text, {"GRANT", "REVOKE"})) found(r, upper(text), r.line);
+    if (!r.verb.empty() && same_name(text, "USER")) found(r, r.verb + " USER", r.line);
+    r.verb = is_any(text, {"CREATE", "DROP", "RENAME", "ALTER"}) ? upper(text) : std::string();
+    const bool opens_statement = is_any(text, {"BEGIN", "THEN", "ELSE", "DO"});
+    append(r, {.text = text, .word = true, .name = name});
     if (opens_statement) close_statement(r);
 }
 
 void add_punctuation(DumpReading& r, char c) {
-    append(r, Token{.text = std::string(1, c)});
+    r.verb.clear();
+    append(r, {.text = std::string_view(&c, 1)});
     r.after_at = c == '@';
     // Inside a routine's body (read under another delimiter) ";" ends a statement of the body.
     if (c == ';') close_statement(r);
@@ -143,8 +177,7 @@ void add_punctuation(DumpReading& r, char c) {
 // after it.
 std::size_t read_quoted(DumpReading& r, std::string_view line, std::size_t i, char quote) {
     const bool escapes = r.backslash_escapes && quote != '`';
-    const char stops[] = {quote, escapes ? '\\' : quote, '\0'};
-    const bool keep = quote != '\'' || (!r.statement.empty() && is(r.statement[0], "SET"));
+    const bool keep = quote != '\'' || r.in_set;
     auto collect = [&](std::string_view part) {
         if (!keep || r.quoted_cut) return;
         if (r.quoted.size() + part.size() > kept_quoted) {
@@ -154,13 +187,16 @@ std::size_t read_quoted(DumpReading& r, std::string_view line, std::size_t i, ch
         r.quoted.append(part);
     };
     for (;;) {
-        const std::size_t at = line.find_first_of(stops, i);
-        if (at == std::string_view::npos) {
+        // The rows of a dump are mostly quoted text: this loop is where the time goes.
+        std::size_t at = i;
+        while (at < line.size() && line[at] != quote && !(escapes && line[at] == '\\'))
+            ++at;
+        if (at == line.size()) {
             collect(line.substr(i));
             collect("\n");
             return line.size();
         }
-        if (line[at] == '\\' && escapes) {
+        if (line[at] == '\\') {
             collect(line.substr(i, std::min(at + 2, line.size()) - i));
             i = at + 2;
             if (i >= line.size()) return line.size();
@@ -172,14 +208,15 @@ std::size_t read_quoted(DumpReading& r, std::string_view line, std::size_t i, ch
             i = at + 2;
             continue;
         }
-        Token token{.text = r.quoted_cut ? std::string() : std::move(r.quoted),
-                    .name = quote != '\'' && !r.after_at && !r.quoted_cut,
-                    .string = quote == '\''};
-        r.quoted.clear();
-        r.quoted_cut = false;
+        const Seen token{.text = r.quoted_cut ? std::string_view() : std::string_view(r.quoted),
+                         .name = quote != '\'' && !r.after_at && !r.quoted_cut,
+                         .string = quote == '\''};
         r.after_at = false;
         r.within = Within::code;
-        append(r, std::move(token));
+        r.verb.clear();
+        append(r, token);
+        r.quoted.clear();
+        r.quoted_cut = false;
         return at + 1;
     }
 }
@@ -219,7 +256,7 @@ bool client_command(DumpReading& r, std::string_view line) {
 
 void read_code(DumpReading& r, std::string_view line, std::size_t& i) {
     const char c = line[i];
-    if (line.compare(i, r.delimiter.size(), r.delimiter) == 0) {
+    if (c == r.delimiter[0] && line.compare(i, r.delimiter.size(), r.delimiter) == 0) {
         end_top_statement(r);
         i += r.delimiter.size();
         return;

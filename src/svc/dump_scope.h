@@ -43,8 +43,13 @@ struct DumpReading {
     };
     std::vector<Token> statement; // the first tokens of the statement being read
     std::size_t statement_line = 0;
-    std::optional<Token> last, before_last; // for names such as `mysql`.`user`
-    bool after_at = false;                  // the next token names a variable (@name)
+    bool in_set = false; // the statement is a SET
+    // What came just before the token being read: a server schema's name (for `mysql`.`user`),
+    // and a dot after it; CREATE, DROP, RENAME or ALTER (for CREATE USER).
+    std::string schema;
+    bool schema_dot = false;
+    std::string verb;
+    bool after_at = false; // the next token names a variable (@name)
 };
 
 // Feeds one line (without its line break).

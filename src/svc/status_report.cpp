@@ -235,8 +235,8 @@ Gathered gather() {
         {"auto_backup_warning", backup_warning_value()},
         {"diagnosis_code", of_diagnosis(false)},
         {"diagnosis_text", of_diagnosis(true)},
-        {"interrupted_restore_started", of_interrupted(&InterruptedRestore::started)},
-        {"interrupted_restore_dump", of_interrupted(&InterruptedRestore::safety_dump)},
+        {"restore_interrupted", of_interrupted(&InterruptedRestore::started)},
+        {"restore_safety_dump", of_interrupted(&InterruptedRestore::safety_dump)},
     };
     if (!query) gathered.report.push_back({"error", query.error()});
     gathered.exit_code = query ? exit_code_of(status) : exit_query_failed;

@@ -254,7 +254,9 @@ TEST_F(BackupPage, AnInterruptedRestoreIsPutBackWithOneClick) {
         "INSERT INTO shelf VALUES (1, 'before the restore');");
     const std::string safety =
         server_.folder().path("backups") + "\\before-restore_20260301_184502.sql";
-    ASSERT_EQ(server_.mode({"--backup", safety}).exit_code, 0u);
+    ASSERT_EQ(server_.mode({"--backup", exports_ + "\\before.sql"}).exit_code, 0u);
+    ASSERT_TRUE(create_directories(server_.folder().path("backups")));
+    ASSERT_TRUE(CopyFileW(widen(exports_ + "\\before.sql").c_str(), widen(safety).c_str(), TRUE));
     sql("DELETE FROM shelf;");
     e2e::write_file(server_.folder().path("restore-in-progress.ini"),
                     "[restore]\r\nsafety_dump=" + safety + "\r\nstarted=2026-03-01 18:45:02\r\n");

@@ -308,14 +308,14 @@ TEST(Faults, BackupAndRestore) {
         if (fault_recorded("mysql.hold-after")) fault.fired_by("mysql.hold-after");
         restoring.reset(); // killed, with the tables dropped and made again, empty
         fault.kept("no client left writing without the lock", children_left(program).empty());
-        const std::string safety = status_value(data, "interrupted_restore_dump");
+        const std::string safety = status_value(data, "restore_safety_dump");
         fault.kept("the safety dump, named by --status", exists(safety));
         // Any elevated mode tells; putting the safety dump back is a restore of it.
         fault.ended(server.mode({"--restore", safety}).exit_code, 0);
         EXPECT_NE(e2e::read_file(fault.log).find("--restore: A restore was interrupted"),
                   std::string::npos);
         fault.kept("the shop's rows, from the safety dump", rows(root) == today);
-        EXPECT_EQ(status_value(data, "interrupted_restore_dump"), "null");
+        EXPECT_EQ(status_value(data, "restore_safety_dump"), "null");
     }
     {
         Fault fault("restore: a dump cut short at a statement boundary", server.folder());
@@ -361,13 +361,14 @@ TEST(Faults, BackupAndRestore) {
                "UNLOCK TABLES;\nFLUSH PRIVILEGES;\n" +
                dump.substr(end)}}) {
         Fault fault(name, server.folder());
+        const std::string before = rows(root);
         e2e::write_file(data + "\\" + file, sql);
         fault.fired(std::string("the dump selects ") +
                     (std::string(file) == "all.sql" ? "`mysql`" : "`kelta_other`"));
         fault.failed(server.mode({"--restore", data + "\\" + file}).exit_code,
                      std::string("nothing was restored:\nCREATE DATABASE `") +
                          (std::string(file) == "all.sql" ? "mysql" : "kelta_other") + "` at line");
-        fault.kept("the shop's rows", rows(root) == today);
+        fault.kept("the shop's rows", rows(root) == before);
         fault.kept(
             "the registers' account",
             query_over_tcp("kelta_retail", server.settings().password, server.port(), "SELECT 1;")
@@ -417,19 +418,6 @@ TEST(Faults, SettingsAndLogs) {
     for (char n = '1'; n <= '5'; ++n)
         e2e::write_file(log + "." + n, log + n);
     {
-        Fault fault("rotation: a numbered copy held open by another program", server.folder());
-        const std::string logged = e2e::read_file(log);
-        UniqueFile held(CreateFileW(widen(log + ".3").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
-        if (held && !MoveFileExW(widen(log + ".3").c_str(), widen(log + ".3.probe").c_str(), 0))
-            fault.fired("error.log.3 open without sharing: " + last_error_text());
-        fault.failed(server.mode({"--rotate-logs", "--limit", "1"}).exit_code, log + ".3");
-        held.reset();
-        for (char n = '1'; n <= '5'; ++n)
-            fault.kept(std::string("error.log.") + n, e2e::read_file(log + "." + n) == log + n);
-        fault.kept("error.log", e2e::read_file(log).starts_with(logged));
-    }
-    {
         Fault fault("rotation: the flush keeps failing, three runs", server.folder());
         const std::string logged = e2e::read_file(log);
         ConnectionSettings wrong = stored;
@@ -440,6 +428,21 @@ TEST(Faults, SettingsAndLogs) {
                          "mysql (root): ERROR 1045 (28000): Access denied for user 'root'");
         if (mysql_as_root("SELECT 1;", wrong.root_password).exit_code != 0)
             fault.fired("connection.ini holds a root password the server refuses");
+        for (char n = '1'; n <= '5'; ++n)
+            fault.kept(std::string("error.log.") + n, e2e::read_file(log + "." + n) == log + n);
+        fault.kept("error.log", e2e::read_file(log).starts_with(logged));
+    }
+    // Last: connection.ini now holds a wrong root password; a held copy must stop the rotation
+    // before it shifts anything, long before the flush.
+    {
+        Fault fault("rotation: a numbered copy held open by another program", server.folder());
+        const std::string logged = e2e::read_file(log);
+        UniqueFile held(CreateFileW(widen(log + ".3").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+        if (held && !MoveFileExW(widen(log + ".3").c_str(), widen(log + ".3.probe").c_str(), 0))
+            fault.fired("error.log.3 open without sharing: " + last_error_text());
+        fault.failed(server.mode({"--rotate-logs", "--limit", "1"}).exit_code, log + ".3");
+        held.reset();
         for (char n = '1'; n <= '5'; ++n)
             fault.kept(std::string("error.log.") + n, e2e::read_file(log + "." + n) == log + n);
         fault.kept("error.log", e2e::read_file(log).starts_with(logged));
@@ -552,8 +555,10 @@ TEST(Faults, TwoOperationsAtOnce) {
         bench_control("mysqld.ready-delay", "8");
         std::optional<Running> waiting;
         {
+            const size_t runs = service_runs();
             Running start(launch({"--start"}));
-            Sleep(1500);
+            // The service runs once the start holds the lock; it then waits for the server.
+            for (int tries = 0; tries < 120 && service_runs() == runs; ++tries) Sleep(250);
             waiting.emplace(launch({"--rotate-logs"}));
             Sleep(500);
         } // the start is killed here, holding the lock while it waits for the server
