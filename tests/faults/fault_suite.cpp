@@ -40,10 +40,8 @@ int failures() {
 // "<control>=<value>: <what happened>" for each fault the bench's stand-ins carried out.
 std::vector<std::string> faults_fired() {
     std::vector<std::string> fired;
-    for (std::string line : lines_of(e2e::read_file(bench_logs + "\\faults.log"))) {
-        if (size_t tab = line.find('\t'); tab != std::string::npos) line.replace(tab, 1, ": ");
-        fired.push_back(line);
-    }
+    for (const auto& line : tool_calls("faults"))
+        fired.push_back(line.front() + ": " + line.back());
     return fired;
 }
 
@@ -83,9 +81,7 @@ struct Fault {
     // A failure (exit code 1) whose text in tray.log says `text`.
     void failed(std::optional<unsigned long> code, const std::string& text) {
         ended(code, 1);
-        EXPECT_NE(e2e::read_file(log).find(text), std::string::npos)
-            << row.fault << ": tray.log does not say \"" << text << "\":\n"
-            << e2e::read_file(log);
+        EXPECT_NE(e2e::read_file(log).find(text), std::string::npos) << row.fault << ": " << text;
     }
     void kept(const std::string& what, bool condition) {
         if (condition) return;
@@ -106,15 +102,6 @@ std::string rows(const std::string& root) {
     return mysql_as_root("SELECT * FROM item ORDER BY id;", root, "kelta_retail").output;
 }
 
-// The statements in a piece of SQL as the bench's mysql.exe counts them: lines ending in ";".
-size_t statements_in(const std::string& sql) {
-    size_t n = 0;
-    for (const std::string& line : lines_of(sql))
-        n += line.find_last_not_of(" \r") != std::string::npos &&
-             line[line.find_last_not_of(" \r")] == ';';
-    return n;
-}
-
 // Local time `seconds` from now as YYYYMMDD_HHMMSS, the form of the safety dumps' names.
 std::string timestamp_in(int seconds) {
     SYSTEMTIME t{};
@@ -131,100 +118,74 @@ std::string timestamp_in(int seconds) {
     return text;
 }
 
-// Waits until the bench has recorded the control's fault (the stand-in then holds still).
-bool fault_recorded(const std::string& control) {
-    for (int tries = 0; tries < 240; ++tries, Sleep(250))
+// Runs the program until the bench has carried out the control's fault (its stand-in then holds
+// still), kills it there, and tells whether the programs it started went with it (its job).
+bool killed_at(Fault& fault, const Launch& launch, const std::string& control) {
+    std::optional<Running> program(launch);
+    const DWORD id = program->process_id();
+    for (int tries = 0; tries < 240 && fault.row.fired.empty(); ++tries, Sleep(250))
         for (const std::string& line : faults_fired())
-            if (line.starts_with(control + "=")) return true;
+            if (line.starts_with(control + "=")) fault.fired(line);
+    program.reset();
+    for (int tries = 0; tries < 20; ++tries, Sleep(250)) {
+        UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{.dwSize = sizeof entry};
+        bool left = false;
+        for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+             more = Process32NextW(snapshot.get(), &entry))
+            left |= entry.th32ParentProcessID == id;
+        if (!left) return true;
+    }
     return false;
 }
 
-// The programs that the process with this id started and that still run, once it has gone: its
-// job ends them with it.
-std::vector<std::string> children_left(DWORD parent) {
-    std::vector<std::string> left;
-    for (int tries = 0; tries < 20; ++tries, Sleep(250)) {
-        left.clear();
-        UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        PROCESSENTRY32W entry{.dwSize = sizeof entry};
-        for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-             more = Process32NextW(snapshot.get(), &entry))
-            if (entry.th32ParentProcessID == parent) left.push_back(narrow(entry.szExeFile));
-        if (left.empty()) break;
-    }
-    return left;
+using Span = std::pair<std::uint64_t, std::uint64_t>; // milliseconds of the system clock
+
+// When a finished program ran.
+Span lifetime(const Running& program) {
+    FILETIME times[4]{};
+    GetProcessTimes(program.handle(), &times[0], &times[1], &times[2], &times[3]);
+    auto ms = [](FILETIME t) {
+        return ULARGE_INTEGER{t.dwLowDateTime, t.dwHighDateTime}.QuadPart / 10000;
+    };
+    return {ms(times[0]), ms(times[1])};
 }
 
-std::uint64_t ms_of(const FILETIME& time) {
-    return ((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime) / 10000;
-}
-
-// When a finished program ran, in milliseconds of the system clock.
-std::pair<std::uint64_t, std::uint64_t> lifetime(const Running& program) {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    GetProcessTimes(program.handle(), &created, &exited, &kernel, &user);
-    return {ms_of(created), ms_of(exited)};
-}
-
-// The MySQL clients a process ran (logs\calls.log): first start and last end.
-std::optional<std::pair<std::uint64_t, std::uint64_t>> client_calls_of(DWORD process) {
-    std::optional<std::pair<std::uint64_t, std::uint64_t>> span;
-    for (const auto& line : lines_of(e2e::read_file(bench_logs + "\\calls.log"))) {
-        std::vector<std::string> f;
-        for (size_t at = 0, tab;; at = tab + 1) {
-            tab = line.find('\t', at);
-            f.push_back(line.substr(at, tab - at));
-            if (tab == std::string::npos) break;
-        }
-        if (f.size() != 4 || std::strtoul(f[1].c_str(), nullptr, 10) != process) continue;
-        const std::uint64_t start = std::strtoull(f[2].c_str(), nullptr, 10),
-                            end = std::strtoull(f[3].c_str(), nullptr, 10);
-        span = span ? std::pair{std::min(span->first, start), std::max(span->second, end)}
-                    : std::pair{start, end};
+// From the first start to the last end of the MySQL clients a process ran (logs\calls.log).
+std::optional<Span> client_calls_of(DWORD process) {
+    std::optional<Span> span;
+    for (const auto& f : tool_calls("calls")) {
+        if (f.size() != 4 || std::stoul(f[1]) != process) continue;
+        const Span call{std::stoull(f[2]), std::stoull(f[3])};
+        span = span ? Span{std::min(span->first, call.first), std::max(span->second, call.second)}
+                    : call;
     }
     return span;
 }
 
 // Two operations started together: both ran at the same time, and the one that went second was
-// there all through the other's calls to MySQL and made its own only after them: it waited.
+// there before the other's calls to MySQL ended and made its own only after them: it waited.
 void took_turns(Fault& fault, const Running& one, const Running& other) {
-    const auto life_one = lifetime(one), life_other = lifetime(other);
-    const auto calls_one = client_calls_of(one.process_id()),
-               calls_other = client_calls_of(other.process_id());
-    ASSERT_TRUE(calls_one && calls_other) << fault.row.fault << ": both call MySQL";
-    const bool one_first = calls_one->first < calls_other->first;
-    const auto& first = one_first ? *calls_one : *calls_other;
-    const auto& second = one_first ? *calls_other : *calls_one;
-    const auto& second_life = one_first ? life_other : life_one;
+    auto a = std::pair{lifetime(one), client_calls_of(one.process_id())};
+    auto b = std::pair{lifetime(other), client_calls_of(other.process_id())};
+    ASSERT_TRUE(a.second && b.second) << fault.row.fault << ": both call MySQL";
+    if (b.second->first < a.second->first) std::swap(a, b);
     const bool together =
-        std::max(life_one.first, life_other.first) < std::min(life_one.second, life_other.second);
-    const bool waited = second_life.first < first.second && second.first >= first.second;
+        std::max(a.first.first, b.first.first) < std::min(a.first.second, b.first.second);
+    const bool waited = b.first.first < a.second->second && b.second->first >= a.second->second;
     EXPECT_TRUE(together && waited) << fault.row.fault;
-    if (together && waited)
-        fault.fired("together " +
-                    std::to_string(std::min(life_one.second, life_other.second) -
-                                   std::max(life_one.first, life_other.first)) +
-                    " ms; the second's MySQL calls began " +
-                    std::to_string(second.first - first.second) + " ms after the first's ended");
+    if (together && waited) fault.fired("the second waited for the first's MySQL calls");
 }
 
-// --status's JSON value of the key (without quotes), or empty.
+// --status's JSON value of a path (its backslashes unescaped) or null.
 std::string status_value(const std::string& program_data, const std::string& key) {
-    auto ran = run_captured({.program = app_exe(),
-                             .arguments = {"--status"},
-                             .extra_environment = {{"ProgramData", program_data}}},
-                            {}, true);
-    const std::string output = ran ? ran->output : "";
-    const std::string mark = "\"" + key + "\":";
-    const size_t at = output.find(mark);
-    if (at == std::string::npos) return {};
-    const size_t start = at + mark.size(), end = output.find_first_of(",}", start);
-    std::string value = output.substr(start, end - start);
-    if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
-    std::string unescaped;
-    for (size_t i = 0; i < value.size(); ++i)
-        unescaped += value[i] == '\\' ? value[++i] : value[i];
-    return unescaped;
+    auto ran = run_captured({app_exe(), {"--status"}, {{"ProgramData", program_data}}}, {}, true);
+    const std::string json = ran ? ran->output : "", mark = "\"" + key + "\":";
+    const size_t start = json.find(mark) + mark.size(), end = json.find_first_of(",}", start);
+    std::string value = json.substr(start, end - start), path;
+    for (size_t i = value.starts_with('"'); i + value.starts_with('"') < value.size(); ++i)
+        path += value[i] == '\\' ? value[++i] : value[i];
+    return path;
 }
 
 } // namespace
@@ -277,8 +238,12 @@ TEST(Faults, BackupAndRestore) {
                    !before.empty() && e2e::read_file(on_drive) == before);
     }
 
-    // The restore's client goes as far as the tables dropped and made again, empty.
-    const std::string before_rows = std::to_string(statements_in(dump.substr(0, rows_start)));
+    // The restore's client goes as far as the tables dropped and made again, empty: the statements
+    // before the rows, as the bench's mysql.exe counts them (lines ending in ";").
+    size_t statements = 0;
+    for (size_t at = dump.find(";\n"); at < rows_start; at = dump.find(";\n", at + 1))
+        ++statements;
+    const std::string before_rows = std::to_string(statements);
     for (auto [name, control] :
          {std::pair{"restore: the client breaks off after DROP/CREATE TABLE", "mysql.fail-after"},
           {"restore: the server is killed during the restore", "mysql.kill-server-after"}}) {
@@ -301,13 +266,10 @@ TEST(Faults, BackupAndRestore) {
     }
     {
         Fault fault("restore: the program is killed during the restore", server.folder());
-        bench_control("mysql.hold-after", before_rows);
-        std::optional<Running> restoring(
-            Launch{{"--restore", source, "--quiet"}, {{"ProgramData", data}}});
-        const DWORD program = restoring->process_id();
-        if (fault_recorded("mysql.hold-after")) fault.fired_by("mysql.hold-after");
-        restoring.reset(); // killed, with the tables dropped and made again, empty
-        fault.kept("no client left writing without the lock", children_left(program).empty());
+        bench_control("mysql.hold-after", before_rows); // the tables dropped and made again, empty
+        fault.kept("no client left writing without the lock",
+                   killed_at(fault, {{"--restore", source, "--quiet"}, {{"ProgramData", data}}},
+                             "mysql.hold-after"));
         const std::string safety = status_value(data, "restore_safety_dump");
         fault.kept("the safety dump, named by --status", exists(safety));
         // Any elevated mode tells; putting the safety dump back is a restore of it.
@@ -348,26 +310,25 @@ TEST(Faults, BackupAndRestore) {
     const size_t body = dump.find("DROP TABLE"), end = dump.rfind("-- Dump completed");
     const std::string select_shop =
         "CREATE DATABASE /*!32312 IF NOT EXISTS*/ `kelta_retail`;\nUSE `kelta_retail`;\n";
-    for (auto [name, file, sql] :
-         {std::tuple{"restore: a dump of another database", "other.sql",
+    for (auto [name, selected, sql] :
+         {std::tuple{"restore: a dump of another database", "kelta_other",
                      dump.substr(0, body) +
                          "CREATE DATABASE /*!32312 IF NOT EXISTS*/ `kelta_other`;\n"
                          "USE `kelta_other`;\n" +
                          dump.substr(body)},
-          {"restore: a dump of every database", "all.sql",
+          {"restore: a dump of every database", "mysql",
            dump.substr(0, body) + select_shop + dump.substr(body, end - body) +
                "CREATE DATABASE /*!32312 IF NOT EXISTS*/ `mysql`;\nUSE `mysql`;\n"
                "LOCK TABLES `user` WRITE;\nDELETE FROM `user` WHERE `User` = 'kelta_retail';\n"
                "UNLOCK TABLES;\nFLUSH PRIVILEGES;\n" +
                dump.substr(end)}}) {
         Fault fault(name, server.folder());
-        const std::string before = rows(root);
-        e2e::write_file(data + "\\" + file, sql);
-        fault.fired(std::string("the dump selects ") +
-                    (std::string(file) == "all.sql" ? "`mysql`" : "`kelta_other`"));
-        fault.failed(server.mode({"--restore", data + "\\" + file}).exit_code,
-                     std::string("nothing was restored:\nCREATE DATABASE `") +
-                         (std::string(file) == "all.sql" ? "mysql" : "kelta_other") + "` at line");
+        const std::string before = rows(root), file = data + "\\" + selected + ".sql";
+        e2e::write_file(file, sql);
+        fault.fired(std::string("the dump selects `") + selected + "`");
+        fault.failed(server.mode({"--restore", file}).exit_code,
+                     std::string("nothing was restored:\nCREATE DATABASE `") + selected +
+                         "` at line");
         fault.kept("the shop's rows", rows(root) == before);
         fault.kept(
             "the registers' account",
@@ -471,12 +432,8 @@ TEST(Faults, FirstInstall) {
             fault.fired_by("mysql.kill-server-after");
         } else {
             bench_control("mysqld.hold-after-initialize", "120");
-            std::optional<Running> installing(install);
-            const DWORD program = installing->process_id();
-            if (fault_recorded("mysqld.hold-after-initialize"))
-                fault.fired_by("mysqld.hold-after-initialize");
-            installing.reset();
-            fault.kept("no mysqld.exe left after the program", children_left(program).empty());
+            fault.kept("no mysqld.exe left after the program",
+                       killed_at(fault, install, "mysqld.hold-after-initialize"));
         }
         clear_tool_state();
         clear_bench_control();
@@ -558,7 +515,8 @@ TEST(Faults, TwoOperationsAtOnce) {
             const size_t runs = service_runs();
             Running start(launch({"--start"}));
             // The service runs once the start holds the lock; it then waits for the server.
-            for (int tries = 0; tries < 120 && service_runs() == runs; ++tries) Sleep(250);
+            for (int tries = 0; tries < 120 && service_runs() == runs; ++tries)
+                Sleep(250);
             waiting.emplace(launch({"--rotate-logs"}));
             Sleep(500);
         } // the start is killed here, holding the lock while it waits for the server
