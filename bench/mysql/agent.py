@@ -307,8 +307,10 @@ class Agent:
         argv = [CLIENTS[tool], "--no-defaults"]
         if tool == "mysql":
             # 5.7's client does not echo the failing statement; the sandbox keeps SQL text from
-            # reaching the Linux file system through client commands.
-            argv += ["--skip-print-query-on-error", "--sandbox"]
+            # reaching the Linux file system through client commands. Unbuffered, its answer to
+            # each statement comes as soon as the statement has run (the stand-in's faults wait
+            # for it).
+            argv += ["--skip-print-query-on-error", "--sandbox", "--unbuffered"]
         argv += [f"--socket={socket_path}", "--protocol=socket",
                  "--user=" + self.checked_text(request.get("user", "root"), "user name")]
         if request.get("charset") is not None:

@@ -4,6 +4,8 @@
 #include "agent_link.h"
 #include "server_options.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -137,13 +139,22 @@ void to_stream(FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
-// A fault a test asks for once (the control file goes when it is used): the client stops
-// part-way, after that many bytes of the dump it writes or of the SQL it reads, as it would when
-// its connection broke there; with the server killed at that point too, or not.
+// A fault a test asks for once (the control file goes when it is used). mysqldump: after that
+// many bytes of the dump it writes, as when its connection broke there. mysql: once that many
+// statements of its input have run on the server (a line that ends in ";" ends a statement, as in
+// the program's SQL and in dumps), the client breaks off, the server is killed, or the client
+// holds still for a while before it goes on (for a test that kills the program meanwhile).
 struct PartWayFault {
+    std::string control; // "mysql.kill-server-after=2": the record of faults that fired names it
     std::size_t after = 0;
-    bool kill_server = false;
+    enum class Then { fail, kill_server, hold } then = Then::fail;
 };
+
+constexpr DWORD hold_ms = 120000;
+// What mysql.exe runs after the statements a fault waits for; the client's output of it (the
+// column name, then the value) shows that they ran. The client runs with --unbuffered.
+constexpr std::string_view marker_statement = "SELECT 1 AS kelta_bench_fault_marker;\n";
+constexpr std::string_view marker_column = "kelta_bench_fault_marker\n";
 
 std::optional<std::size_t> take_count_control(const std::wstring& name) {
     std::string value = control_value(name);
@@ -153,49 +164,140 @@ std::optional<std::size_t> take_count_control(const std::wstring& name) {
 }
 
 std::optional<PartWayFault> take_part_way_fault(const std::wstring& program) {
-    if (auto after = take_count_control(program + L".kill-server-after"))
-        return PartWayFault{.after = *after, .kill_server = true};
-    if (auto after = take_count_control(program + L".fail-after"))
-        return PartWayFault{.after = *after};
+    using Then = PartWayFault::Then;
+    for (auto [name, then] : {std::pair{L".kill-server-after", Then::kill_server},
+                              {L".fail-after", Then::fail},
+                              {L".hold-after", Then::hold}}) {
+        const std::wstring control = program + name;
+        if (auto after = take_count_control(control))
+            return PartWayFault{.control = utf8(control) + "=" + std::to_string(*after),
+                                .after = *after,
+                                .then = then};
+    }
     return std::nullopt;
 }
 
 // The server behind the pipe dies at once (SIGKILL), as in a power cut of its own.
-void kill_server(const std::string& pipe) {
+bool kill_server(const std::string& pipe) {
     std::string error;
     std::shared_ptr<AgentLink> link = open_bench_agent(error);
-    if (!link) return;
+    if (!link) return false;
     link->send('Q', Request("kill-server").text("pipe", pipe).json());
     while (auto frame = link->receive())
-        if (frame->kind == 'X' || frame->kind == 'F') return;
+        if (frame->kind == 'X' || frame->kind == 'F') return frame->payload == "0";
+    return false;
 }
 
-// Standard input goes to the agent. With a fault, only the whole lines within its first bytes
-// do (the statements before the break ran, the one it hit did not), and the rest is read and
-// dropped, so that the writer never waits on us.
+// Between the thread that feeds the client and the one that reads what it answers: whether the
+// statements a fault waits for have run, and what the feeder does then.
+struct FaultGate {
+    HANDLE decided = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> go_on{false};
+    std::atomic<std::size_t> lines_sent{0};
+    std::atomic<bool> marker_sent{false};
+};
+
+// Standard input goes to the agent. With a fault, the statements before it go, then the marker;
+// the rest follows once the fault is decided: after a hold it goes on, otherwise it is read and
+// dropped (the statement the break hit never ran), so that the writer never waits on us.
 void pump_stdin(std::shared_ptr<AgentLink> link, std::optional<PartWayFault> fault,
-                std::string pipe, std::shared_ptr<std::atomic<std::size_t>> lines_sent) {
+                std::shared_ptr<FaultGate> gate) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     std::string buffer(stdin_chunk, '\0');
-    std::string head;
+    std::size_t statements = 0, lines = 0;
+    bool waiting = fault.has_value(), dropping = false;
+    std::string line_tail; // the current line so far, for the statement count
     DWORD got = 0;
-    if (input && input != INVALID_HANDLE_VALUE) {
-        while (ReadFile(input, buffer.data(), stdin_chunk, &got, nullptr) && got > 0) {
-            std::string_view chunk(buffer.data(), got);
-            if (!fault) {
-                if (!link->send('I', chunk)) return;
-            } else if (head.size() < fault->after) {
-                head.append(chunk.substr(0, fault->after - head.size()));
+    auto reach_fault = [&] {
+        gate->lines_sent.store(lines);
+        gate->marker_sent.store(true);
+        link->send('I', marker_statement);
+        WaitForSingleObject(gate->decided, INFINITE);
+        waiting = false;
+        dropping = !gate->go_on.load();
+    };
+    if (waiting && fault->after == 0) reach_fault();
+    while (input && input != INVALID_HANDLE_VALUE &&
+           ReadFile(input, buffer.data(), stdin_chunk, &got, nullptr) && got > 0) {
+        std::string_view chunk(buffer.data(), got);
+        while (waiting && !chunk.empty()) {
+            const std::size_t end = chunk.find('\n');
+            if (end == std::string_view::npos) {
+                line_tail.append(chunk);
+                link->send('I', chunk);
+                chunk = {};
+                break;
             }
+            std::string line = line_tail + std::string(chunk.substr(0, end));
+            line_tail.clear();
+            link->send('I', chunk.substr(0, end + 1));
+            chunk.remove_prefix(end + 1);
+            ++lines;
+            const std::size_t last = line.find_last_not_of(" \t\r");
+            if (last != std::string::npos && line[last] == ';' && ++statements == fault->after)
+                reach_fault();
         }
-    }
-    if (fault) {
-        head.resize(head.find_last_of('\n') + 1); // npos + 1 == 0: no whole line
-        lines_sent->store(static_cast<std::size_t>(std::count(head.begin(), head.end(), '\n')));
-        if (!head.empty()) link->send('I', head);
-        if (fault->kill_server) kill_server(pipe);
+        if (!dropping && !chunk.empty() && !link->send('I', chunk)) return;
     }
     link->send('I', {});
+}
+
+// The statements before the fault have run: what the test asked for happens now, and the record
+// of faults that fired says so (a server that could not be killed is no fault that fired).
+void act_on(const PartWayFault& fault, const std::string& pipe, std::size_t lines) {
+    const std::string ran =
+        std::to_string(fault.after) + " statements (" + std::to_string(lines) + " lines) ran";
+    switch (fault.then) {
+    case PartWayFault::Then::kill_server:
+        if (kill_server(pipe)) record_fault(fault.control, ran + ", then the server was killed");
+        return;
+    case PartWayFault::Then::fail:
+        record_fault(fault.control, ran + ", then the client broke off");
+        return;
+    case PartWayFault::Then::hold:
+        record_fault(fault.control, ran + ", then the client held still");
+        Sleep(hold_ms);
+        return;
+    }
+}
+
+std::uint64_t now_ms() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return ((std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime) / 10000;
+}
+
+DWORD parent_process_id() {
+    using Query = LONG(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<Query>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess"));
+    PROCESS_BASIC_INFORMATION basic{};
+    if (!query ||
+        query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return 0;
+    return static_cast<DWORD>(basic.InheritedFromUniqueProcessId);
+}
+
+// logs\calls.log: the program, the process that started it, and when the call began and ended
+// (milliseconds of the system clock), so that a test can tell whose calls overlapped.
+void write_span(const ClientKind& kind, std::uint64_t started) {
+    write_all(root() + L"\\logs\\calls.log",
+              utf8(kind.name) + "\t" + std::to_string(parent_process_id()) + "\t" +
+                  std::to_string(started) + "\t" + std::to_string(now_ms()) + "\n",
+              true);
+}
+
+// Appends the client's answer to the output, without the marker's lines; true when the marker
+// was in it.
+bool without_marker(std::string& held, std::string_view payload, std::string& out) {
+    held.append(payload);
+    const std::size_t at = held.find(marker_column);
+    if (at == std::string::npos) return false;
+    out = held.substr(0, at);
+    const std::size_t value_end = held.find('\n', at + marker_column.size());
+    if (value_end != std::string::npos) out += held.substr(value_end + 1);
+    held.clear();
+    return true;
 }
 
 // A test can ask for a dump that lacks its closing line, as one cut short would.
@@ -209,6 +311,7 @@ void drop_completion_line(const std::wstring& result_file) {
 } // namespace
 
 int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
+    const std::uint64_t started = now_ms();
     const std::string name = utf8(kind.name);
     ensure_folders();
     auto password = environment_value(L"MYSQL_PWD");
@@ -261,12 +364,15 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
     if (result_unix) request.text("result_file", *result_unix);
     link->send('Q', request.json());
     const std::optional<PartWayFault> fault = take_part_way_fault(kind.name);
-    auto lines_sent = std::make_shared<std::atomic<std::size_t>>(0);
+    auto gate = std::make_shared<FaultGate>();
     if (kind.dump)
         link->send('I', {});
     else
-        std::thread(pump_stdin, link, fault, args.pipe, lines_sent).detach();
+        std::thread(pump_stdin, link, fault, gate).detach();
 
+    // While the marker is awaited the client's output is held back, to leave the marker out.
+    bool fired = false;
+    std::string held;
     int code = kind.failure_exit;
     bool ended = false;
     while (!ended) {
@@ -277,6 +383,16 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
         }
         switch (frame->kind) {
         case 'O':
+            if (!kind.dump && fault && !fired && gate->marker_sent.load()) {
+                std::string out;
+                if (!without_marker(held, frame->payload, out)) break;
+                to_stream(stdout, out);
+                fired = true;
+                act_on(*fault, args.pipe, gate->lines_sent.load());
+                gate->go_on.store(fault->then == PartWayFault::Then::hold);
+                SetEvent(gate->decided);
+                break;
+            }
             to_stream(stdout, frame->payload);
             break;
         case 'E':
@@ -294,23 +410,29 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
             break;
         }
     }
+    if (!held.empty()) to_stream(stdout, held);
+    // A client that ended before the marker (an error of its own) never met the fault.
+    SetEvent(gate->decided);
     if (code == 0 && result_file && control_on(std::wstring(kind.name) + L".truncate"))
         drop_completion_line(*result_file);
-    if (fault && code == 0) {
+    if (kind.dump && fault && code == 0) {
         // The break: the dump so far stays in the file, and the client says what the real one
         // says when its connection goes.
-        if (kind.dump) {
-            if (result_file)
-                write_all(*result_file, read_all(*result_file).substr(0, fault->after), false);
-            if (fault->kill_server) kill_server(args.pipe);
-            to_stream(stderr,
-                      name + ": Error 2013: Lost connection to MySQL server during query\n");
-        } else {
-            to_stream(stderr, "ERROR 2013 (HY000) at line " + std::to_string(*lines_sent + 1) +
-                                  ": Lost connection to MySQL server during query\n");
-        }
+        if (result_file)
+            write_all(*result_file, read_all(*result_file).substr(0, fault->after), false);
+        const bool killed =
+            fault->then == PartWayFault::Then::kill_server && kill_server(args.pipe);
+        record_fault(fault->control, "the dump broke off after " + std::to_string(fault->after) +
+                                         " bytes" + (killed ? "; the server was killed" : ""));
+        to_stream(stderr, name + ": Error 2013: Lost connection to MySQL server during query\n");
+        code = kind.failure_exit;
+    } else if (fired && fault->then != PartWayFault::Then::hold && code == 0) {
+        to_stream(stderr, "ERROR 2013 (HY000) at line " +
+                              std::to_string(gate->lines_sent.load() + 1) +
+                              ": Lost connection to MySQL server during query\n");
         code = kind.failure_exit;
     }
+    write_span(kind, started);
     return code;
 }
 

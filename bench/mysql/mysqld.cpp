@@ -186,9 +186,20 @@ int initialize(const Arguments& args) {
     link->send('Q', request.json());
     // The Linux server writes some early reasons (a data directory with files in it) to standard
     // error before it opens its log; they belong in the error log all the same.
-    if (plan->error_log.empty()) return relay_messages(*link, to_stderr);
-    return relay_messages(
-        *link, [&](const std::string& text) { append_error_log(plan->error_log, text); });
+    const int code = plan->error_log.empty() ? relay_messages(*link, to_stderr)
+                                             : relay_messages(*link, [&](const std::string& text) {
+                                                   append_error_log(plan->error_log, text);
+                                               });
+    // A test that kills the program right after an initialization has finished: the data
+    // directory is complete, and this program has not yet ended.
+    const std::string hold = control_value(L"mysqld.hold-after-initialize");
+    if (code == 0 && !hold.empty()) {
+        DeleteFileW((root() + L"\\control\\mysqld.hold-after-initialize").c_str());
+        record_fault("mysqld.hold-after-initialize=" + hold,
+                     "the initialization finished, then mysqld.exe held still");
+        Sleep(static_cast<DWORD>(std::strtoul(hold.c_str(), nullptr, 10) * ms_per_second));
+    }
+    return code;
 }
 
 // ---- console run ------------------------------------------------------------------------------

@@ -11,6 +11,8 @@
 //                            schtasks: create/delete/query)
 //   force\<tool>.<verb>.delay seconds the tool waits before it acts: a tool that hangs
 //   control\<program>.<name> a setting a test gives a MySQL stand-in (bench/README.md)
+//   logs\faults.log          one line per fault a test asked for that took effect: the control
+//                            (name=value), a tab, what happened
 #include <windows.h>
 
 #include <cstdio>
@@ -75,11 +77,20 @@ inline void log_call(const wchar_t* tool, int argc, wchar_t** argv) {
     write_all(root() + L"\\logs\\" + tool + L".log", line + "\n", true);
 }
 
+// A fault that took effect, so that a test tells it from one that never came about.
+inline void record_fault(const std::string& control, const std::string& what) {
+    write_all(root() + L"\\logs\\faults.log", control + "\t" + what + "\n", true);
+}
+
 // The exit code forced for this call, if a test asked for one.
 inline std::optional<int> forced_exit(const wchar_t* tool, const std::wstring& verb) {
     for (std::wstring name : {std::wstring(tool) + L"." + verb, std::wstring(tool)}) {
         std::string text = read_all(root() + L"\\force\\" + name + L".exit");
-        if (!text.empty()) return std::atoi(text.c_str());
+        if (text.empty()) continue;
+        const int code = std::atoi(text.c_str());
+        record_fault(utf8(name) + ".exit=" + std::to_string(code),
+                     "exited with " + std::to_string(code));
+        return code;
     }
     return std::nullopt;
 }

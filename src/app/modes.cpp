@@ -20,6 +20,7 @@
 #include "svc/give_back.h"
 #include "svc/install.h"
 #include "svc/restore.h"
+#include "svc/restore_journal.h"
 #include "svc/rotate.h"
 #include "svc/status_report.h"
 #include "svc/support_file.h"
@@ -157,6 +158,17 @@ bool goes_on_without_lock(const std::string& mode) {
     return mode == "--uninstall" || mode == "--undo-install";
 }
 
+// A restore that was cut off left the database partly restored: every elevated mode says so
+// until the safety dump is back in. The Setup window shows it on its own pages.
+void tell_interrupted_restore(const std::string& mode, bool quiet) {
+    if (mode == "--setup") return;
+    const std::optional<InterruptedRestore> interrupted = interrupted_restore();
+    if (!interrupted) return;
+    const std::string text = interrupted_restore_text(*interrupted);
+    log_mode_warning(mode, text);
+    if (!quiet) show_message(text, true);
+}
+
 // The lock comes before anything else, so that a refused mode has changed nothing (an --apply
 // or --install file included).
 ModeResult run_mode(const std::string& mode, const Arguments& arguments) {
@@ -191,6 +203,7 @@ int run_command_line(const Arguments& arguments, const ElevationHooks& elevation
         if (!quiet) show_message(child.error(), true);
         return 1;
     }
+    if (!runs_unelevated(*mode)) tell_interrupted_restore(*mode, quiet);
     ModeResult result = run_mode(*mode, arguments);
     if (!result) {
         log_mode_failure(*mode, result.error(), elevation.is_elevated());

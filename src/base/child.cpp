@@ -105,6 +105,56 @@ std::string write_all(HANDLE pipe, std::string_view rest) {
     return {};
 }
 
+// Every child runs in a job of this process that ends it when this process ends, however that
+// happens: a --restore, a --backup or a Setup window that is killed must not leave a client
+// writing into the database after the operation lock has gone with the process.
+struct ChildrenJob {
+    UniqueHandle job;
+    std::string error;
+};
+
+ChildrenJob make_children_job() {
+    ChildrenJob made{.job = UniqueHandle(CreateJobObjectW(nullptr, nullptr))};
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!made.job || !SetInformationJobObject(made.job.get(), JobObjectExtendedLimitInformation,
+                                              &limits, sizeof limits))
+        made.error =
+            "cannot make the job that ends child programs with this one: " + last_error_text();
+    return made;
+}
+
+// The handle is never closed before the process ends: closing it would end every child.
+const ChildrenJob& children_job() {
+    static const ChildrenJob job = make_children_job();
+    return job;
+}
+
+// Starts the child suspended and lets it run only once it is in the job, so that not even its
+// first instruction can outlive this process.
+Result<void> start_child(std::wstring& line, bool inherit_handles, DWORD flags, void* environment,
+                         STARTUPINFOW& startup, PROCESS_INFORMATION& info) {
+    const ChildrenJob& job = children_job();
+    if (!job.error.empty()) return fail(job.error);
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit_handles ? TRUE : FALSE,
+                        flags | CREATE_SUSPENDED, environment, nullptr, &startup, &info))
+        return fail(last_error_text());
+    UniqueHandle process(info.hProcess), thread(info.hThread);
+    if (!AssignProcessToJobObject(job.job.get(), process.get())) {
+        const std::string error = last_error_text();
+        TerminateProcess(process.get(), ERROR_CANCELLED);
+        return fail("cannot tie a child program to this one: " + error);
+    }
+    if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        const std::string error = last_error_text();
+        TerminateProcess(process.get(), ERROR_CANCELLED);
+        return fail(error);
+    }
+    info.hProcess = process.release();
+    info.hThread = thread.release();
+    return {};
+}
+
 } // namespace
 
 std::string exit_code_text(unsigned long code) {
@@ -121,9 +171,8 @@ Result<unsigned long> run_hidden_to_exit(const std::string& program,
     std::wstring line = command_line_of({program, arguments, {}});
     STARTUPINFOW startup{.cb = sizeof startup};
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &info))
-        return fail(last_error_text());
+    if (auto started = start_child(line, false, CREATE_NO_WINDOW, nullptr, startup, info); !started)
+        return fail(started.error());
     UniqueHandle process(info.hProcess), thread(info.hThread);
     return wait_for_exit(process.get(), program, limit);
 }
@@ -183,10 +232,10 @@ Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& i
     startup.hStdOutput = child_out;
     startup.hStdError = err_pipe->write.get();
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr,
-                        &startup, &info))
-        return fail(last_error_text());
+    if (auto started = start_child(line, true, CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
+                                   environment.data(), startup, info);
+        !started)
+        return fail(started.error());
     UniqueHandle process(info.hProcess), thread(info.hThread);
 
     // Our copies of the child's ends must go, or the reads below never see the end of the pipe.

@@ -1,6 +1,7 @@
 #pragma once
-// The only ways this program starts other programs: hidden (CREATE_NO_WINDOW), waited for
-// within a limit, judged by the exit code, every failure turned into one text.
+// The only ways this program starts other programs: hidden (CREATE_NO_WINDOW), inside a job that
+// ends them when this program ends, waited for within a limit, judged by the exit code, every
+// failure turned into one text.
 #include "base/result.h"
 
 #include <chrono>

@@ -1,11 +1,15 @@
 #include "config/settings.h"
 
 #include "base/files.h"
+#include "base/local_time.h"
 #include "base/text.h"
 #include "config/access.h"
 #include "config/legacy.h"
 #include "instance/data_folder.h"
 #include "instance/paths.h"
+#include "instance/tray_log.h"
+
+#include <windows.h>
 
 #include <windows.h>
 
@@ -114,8 +118,46 @@ std::optional<ConnectionSettings> load_settings() {
     return import_legacy_file();
 }
 
+void settle_interrupted_save() {
+    const std::string unsaved = unsaved_settings_path();
+    if (!path_exists(unsaved)) return;
+    auto text = read_text_file(unsaved);
+    const std::optional<ConnectionSettings> pending =
+        text ? std::optional(parse_settings(*text)) : std::nullopt;
+    // Written in full, it reads back as it was written; anything else was cut off mid-write and
+    // never took anybody's place.
+    if (!pending || render_settings(*pending) != *text) {
+        if (delete_file(unsaved))
+            append_tray_log(unsaved + " removed: a save that was cut off while it was written",
+                            true);
+        return;
+    }
+    const bool stored = path_exists(settings_path());
+    auto current = read_settings_file(settings_path());
+    if (current && *current == *pending) {
+        delete_file(unsaved);
+        return;
+    }
+    // The save's last step, the rename, never happened: what was being saved is the newest word,
+    // unless it would change the root password of the settings it was to replace.
+    if (!stored || (current && current->root_password == pending->root_password)) {
+        if (MoveFileExW(widen(unsaved).c_str(), widen(settings_path()).c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            append_tray_log(unsaved + " put in place: a save that was cut off before its end",
+                            true);
+        return;
+    }
+    const std::string aside = unsaved + ".interrupted-" + local_timestamp();
+    if (MoveFileExW(widen(unsaved).c_str(), widen(aside).c_str(), 0))
+        append_tray_log(unsaved + " set aside as " + aside +
+                            ": a save that was cut off, with another root password than " +
+                            settings_path(),
+                        true);
+}
+
 Result<void> save_settings(const ConnectionSettings& settings) {
     if (auto made = make_data_root(); !made) return made;
+    settle_interrupted_save();
     // The new file is complete and locked down under its temporary name before it replaces the
     // old one: a crash leaves the previous connection.ini, never a truncated one, and the
     // passwords are never readable by ordinary users, not even for a moment. A failed icacls

@@ -47,7 +47,15 @@ Result<ConnectionSettings> take_settings_file(const std::string& path);
 // connection.ini, else the legacy connection.txt, else nothing; only a file that is the
 // administrators' own counts (a planted one is as good as none).
 std::optional<ConnectionSettings> load_settings();
+// Looks at a connection.ini.new that a save cut off (the program killed, a power cut) left
+// behind, before anything replaces or reads past it: written in full and either replacing no
+// connection.ini or keeping its root password, it takes its place (it may hold the only copy of
+// the root password a new server was given); cut off while being written, it goes; otherwise it
+// is set aside with ".interrupted-" and the local time. Each is named in tray.log.
+void settle_interrupted_save();
+
 // Replaces connection.ini in one step with a copy that only the system and administrators can
-// read, then removes the legacy connection.txt. A failed icacls is reported, but the new file
+// read, then removes the legacy connection.txt. A connection.ini.new left by an earlier save is
+// settled first. A failed icacls is reported, but the new file
 // takes its place all the same (and connection.txt stays): the next save tries again.
 Result<void> save_settings(const ConnectionSettings& settings);

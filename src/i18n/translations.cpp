@@ -44,6 +44,21 @@ constexpr TranslationRow rows[] = {
     {"A register can log in to %1 port %2 (answer in %3 ms).",
      "Une caisse peut se connecter à %1 port %2 (réponse en %3 ms).",
      "Una caja puede iniciar sesión en %1 puerto %2 (respuesta en %3 ms)."},
+    {"A restore was interrupted (started %1); the database may be only partly restored. Put back "
+     "the data from before it, on the Backup & restore page of the Setup window or with "
+     "--restore:\n%2",
+     "Une restauration a été interrompue (commencée le %1) ; la base de données n'est peut-être "
+     "restaurée qu'en partie. Remettez les données d'avant, depuis la page Sauvegarde et "
+     "restauration de la fenêtre de configuration ou avec --restore :\n%2",
+     "Se interrumpió una restauración (iniciada el %1); puede que la base de datos solo esté "
+     "restaurada en parte. Devuelva los datos de antes, desde la página Copia y restauración de "
+     "la ventana de configuración o con --restore:\n%2"},
+    {"A restore was interrupted. Its safety dump: %1",
+     "Une restauration a été interrompue. Sa copie de sécurité : %1",
+     "Se interrumpió una restauración. Su copia de seguridad: %1"},
+    {"A restore was interrupted: put back %1 on the Backup & restore page",
+     "Une restauration a été interrompue : remettez %1 depuis la page Sauvegarde et restauration",
+     "Se interrumpió una restauración: devuelva %1 desde la página Copia y restauración"},
     {"About", "À propos", "Acerca de"},
     {"All files (*.*)", "Tous les fichiers (*.*)", "Todos los archivos (*.*)"},
     {"Allowed host", "Hôte autorisé", "Host permitido"},
@@ -225,6 +240,7 @@ constexpr TranslationRow rows[] = {
      "El puerto debe ser un número (1024 - 65535)"},
     {"Port opened in Windows Firewall", "Port ouvert dans le Pare-feu Windows",
      "Puerto abierto en el Firewall de Windows"},
+    {"Put back the data", "Remettre les données", "Devolver los datos"},
     {"Putting the data back failed too:", "La remise en place des données a échoué aussi :",
      "También falló la devolución de los datos:"},
     {"Registers connect to it", "Les caisses s'y connectent", "Las cajas se conectan a él"},
@@ -312,9 +328,12 @@ constexpr TranslationRow rows[] = {
     {"The disk is full (%1 free on %2).",
      "Le disque est plein (%1 libres sur %2).",
      "El disco está lleno (%1 libres en %2)."},
-    {"The nightly automatic backup could not be set up; the database is backed up only when you start a backup.",
-     "La sauvegarde automatique de la nuit n'a pas pu être planifiée ; la base n'est sauvegardée que lorsque vous lancez une sauvegarde.",
-     "No se pudo programar la copia automática nocturna; la base de datos solo se copia cuando usted inicia una copia."},
+    {"The nightly automatic backup could not be set up; the database is backed up only when you "
+     "start a backup.",
+     "La sauvegarde automatique de la nuit n'a pas pu être planifiée ; la base n'est sauvegardée "
+     "que lorsque vous lancez une sauvegarde.",
+     "No se pudo programar la copia automática nocturna; la base de datos solo se copia cuando "
+     "usted inicia una copia."},
     {"The nightly log rotation could not be set up; the error log is rotated only when MySQL "
      "starts.",
      "La rotation nocturne des journaux n'a pas pu être mise en place ; le journal d'erreurs n'est "
@@ -324,9 +343,17 @@ constexpr TranslationRow rows[] = {
     {"The test login failed: %1",
      "La connexion de test a échoué : %1",
      "El inicio de sesión de prueba falló: %1"},
+    {"This backup changes more than the shop's database (other databases, MySQL's own tables or "
+     "its accounts); nothing was restored:",
+     "Cette sauvegarde modifie plus que la base de données du magasin (d'autres bases, les tables "
+     "propres à MySQL ou ses comptes) ; rien n'a été restauré :",
+     "Esta copia cambia más que la base de datos de la tienda (otras bases de datos, las tablas "
+     "propias de MySQL o sus cuentas); no se restauró nada:"},
     {"This computer can log in, but Windows Firewall keeps other computers out of port %1.",
-     "Cet ordinateur peut se connecter, mais le Pare-feu Windows bloque le port %1 pour les autres ordinateurs.",
-     "Este equipo puede iniciar sesión, pero el Firewall de Windows bloquea el puerto %1 para los demás equipos."},
+     "Cet ordinateur peut se connecter, mais le Pare-feu Windows bloque le port %1 pour les autres "
+     "ordinateurs.",
+     "Este equipo puede iniciar sesión, pero el Firewall de Windows bloquea el puerto %1 para los "
+     "demás equipos."},
     {"This computer's address %1 may not log in as %2 (allowed host: %3).",
      "L'adresse %1 de cet ordinateur ne peut pas se connecter en tant que %2 (hôte autorisé : %3).",
      "La dirección %1 de este equipo no puede iniciar sesión como %2 (host permitido: %3)."},

@@ -227,7 +227,12 @@ Result<std::optional<SetAside>> keep_file(const std::string& path, Place place,
 
 } // namespace
 
-bool data_dir_initialized() { return path_exists(join_path(data_dir(), "mysql")); }
+bool data_dir_initialized() {
+    if (path_exists(initialized_marker_path())) return true;
+    // A data directory from before the marker: complete, unless the init file of an
+    // initialization that was cut off still lies beside it.
+    return path_exists(join_path(data_dir(), "mysql")) && !path_exists(init_sql_path());
+}
 
 Result<void> make_data_root() {
     const std::string root = data_root();
@@ -268,6 +273,7 @@ Result<void> secure_data_root() {
 
     std::vector<SetAside> settings_set_aside;
     for (auto [path, place] : {std::pair{settings_path(), Place::settings_file},
+                               std::pair{unsaved_settings_path(), Place::settings_file},
                                std::pair{legacy_settings_path(), Place::settings_file},
                                std::pair{my_ini_path(), Place::config_file},
                                std::pair{backup_settings_path(), Place::config_file}}) {

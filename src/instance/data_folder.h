@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <string>
 
-// Whether the data directory holds its "mysql" folder: a server's data that install keeps.
+// Whether the data directory is a server's data that install keeps: its initialization finished
+// (the marker), or it holds its "mysql" folder from before the marker with no init file of an
+// initialization that was cut off beside it.
 bool data_dir_initialized();
 
 // Makes the data root and its parent folder where they are missing, owned by the Administrators
@@ -27,9 +29,9 @@ Result<void> prepare_data_root();
 
 // Run by every elevated operation before it reads or writes in the data root, after
 // prepare_data_root:
-// - connection.ini, connection.txt, my.ini and backup.ini, `data` and `backups` that somebody
-//   else made, or that others may change (a file also when it has a second name or is a link),
-//   are set aside; a `data` that holds a database is never replaced: that is an error;
+// - connection.ini, connection.ini.new, connection.txt, my.ini and backup.ini, `data` and
+//   `backups` that somebody else made, or that others may change (a file also when it has a
+//   second name or is a link), are set aside; a `data` that holds a database is never replaced: that is an error;
 // - what is left gets its protected list where it is not so yet; a folder whose list let others
 //   add to it has everything inside judged the same way (a link inside is removed, never
 //   followed);

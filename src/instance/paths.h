@@ -21,6 +21,8 @@ std::string my_ini_path();
 std::string error_log_path();
 std::string init_sql_path();
 std::string settings_path();
+// connection.ini.new: a save on its way to connection.ini.
+std::string unsaved_settings_path();
 std::string legacy_settings_path();
 std::string activity_log_path();
 // The automatic backup: its settings (backup.ini), the outcome of its last run, and the folder
@@ -32,3 +34,7 @@ std::string automatic_backups_dir();
 std::string operation_lock_path();
 // Why the last start failed, kept until the next start.
 std::string start_failure_path();
+// A restore under way: written before it changes data, deleted when it has finished.
+std::string restore_journal_path();
+// Written into the data directory once an initialization has finished.
+std::string initialized_marker_path();

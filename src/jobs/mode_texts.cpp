@@ -1,5 +1,6 @@
 #include "jobs/mode_texts.h"
 
+#include "base/fill_in.h"
 #include "i18n/tr.h"
 
 std::string backup_done_text(std::string_view file) {
@@ -29,6 +30,12 @@ std::string restore_failed_text(const RestoreFailure& failure) {
                   "was restored:",
                   "这个备份文件不完整（缺少结尾的 \"-- Dump completed\" 行），没有恢复任何数据：");
         return text.append("\n").append(failure.reason);
+    case Kind::outside_database:
+        text = tr("This backup changes more than the shop's database (other databases, MySQL's "
+                  "own tables or its accounts); nothing was restored:",
+                  "这个备份会改动店铺数据库以外的内容（其他数据库、MySQL 自身的表或账户），没有恢复"
+                  "任何数据：");
+        return text.append("\n").append(failure.reason);
     case Kind::put_back:
         text = failure.reason + "\n";
         text += tr("The database was put back as it was before the restore, from:",
@@ -42,6 +49,15 @@ std::string restore_failed_text(const RestoreFailure& failure) {
         return text.append("\n").append(failure.safety_dump);
     }
     return failure.reason;
+}
+
+std::string interrupted_restore_text(const InterruptedRestore& interrupted) {
+    return fill_in(tr("A restore was interrupted (started %1); the database may be only partly "
+                      "restored. Put back the data from before it, on the Backup & restore page "
+                      "of the Setup window or with --restore:\n%2",
+                      "一次恢复被中断了（开始于 %1），数据库可能只恢复了一部分。请在设置窗口的"
+                      "\"备份与恢复\"页放回恢复前的数据，或用 --restore 恢复：\n%2"),
+                   {interrupted.started, interrupted.safety_dump});
 }
 
 std::string rotation_task_warning_text(std::string_view warning) {

@@ -3,6 +3,7 @@
 // current language.
 #include "svc/install.h"
 #include "svc/restore.h"
+#include "svc/restore_journal.h"
 
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ std::string restore_failed_text(const RestoreFailure& failure);
 
 // "Support file saved:", a line break and the file.
 std::string support_file_done_text(std::string_view file);
+
+// That a restore was cut off, when it started, and the safety dump that puts the data back.
+std::string interrupted_restore_text(const InterruptedRestore& interrupted);
 
 // What an install that could not register the rotation task tells: that the error log is then
 // rotated only when MySQL starts, a line break and the warning ("Log rotation task: <reason>").

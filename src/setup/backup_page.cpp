@@ -16,6 +16,7 @@
 #include "setup/frame.h"
 #include "setup/state.h"
 #include "svc/auto_backup.h"
+#include "svc/restore_journal.h"
 #include "ui/file_dialog.h"
 #include "ui/shell_open.h"
 
@@ -23,6 +24,12 @@ namespace {
 
 constexpr std::string_view last_backup_value = "LastBackup";
 constexpr std::size_t last_backup_units = 1024;
+
+std::string_view restore_hint_text() {
+    return tr("Replace the current database with a .sql backup. The current data is saved "
+              "automatically first.",
+              "用 .sql 备份覆盖当前数据库。恢复前会自动把当前数据另存一份。");
+}
 
 void back_up_now(HWND window) {
     const std::optional<ConnectionSettings> stored = load_settings();
@@ -56,6 +63,13 @@ void restore_listed(HWND window) {
     const std::string path = dumps[static_cast<std::size_t>(chosen)];
     if (!restore_confirmed(window)) return;
     start_job(window, job::Restore{path});
+}
+
+// One click and the usual question put back the data from before a restore that was cut off.
+void put_back_interrupted(HWND window) {
+    const std::optional<InterruptedRestore> interrupted = setup_state(window).interrupted_restore;
+    if (!interrupted || !restore_confirmed(window)) return;
+    start_job(window, job::Restore{interrupted->safety_dump});
 }
 
 // The automatic dumps of the stored folder, newest first, by their time and size; the newest is
@@ -99,11 +113,7 @@ void create_backup_controls(HWND window) {
     create_button(window, id::backup_now, tr("Back up now...", "立即备份…"), {564, 80, 180, 30});
     create_automatic_backup_controls(window);
     create_label(window, id::restore_heading, tr("Restore", "恢复"), {256, 340, 280, 24});
-    create_text(window, id::restore_hint,
-                tr("Replace the current database with a .sql backup. The current data is saved "
-                   "automatically first.",
-                   "用 .sql 备份覆盖当前数据库。恢复前会自动把当前数据另存一份。"),
-                {256, 366, 292, 36});
+    create_text(window, id::restore_hint, restore_hint_text(), {256, 366, 292, 36});
     create_button(window, id::restore_from_backup, tr("Restore from backup...", "从备份恢复…"),
                   {564, 338, 180, 30});
     create_button(window, id::open_safety_backups, tr("Open safety backups", "打开安全备份文件夹"),
@@ -128,14 +138,32 @@ void load_backup_page(HWND window) {
     fill_dump_list(window);
 }
 
+// While a restore is cut off, the hint names its safety dump and the safety folder's button puts
+// that dump back.
+void show_interrupted_restore(HWND window) {
+    SetupUiState& state = setup_state(window);
+    state.interrupted_restore = interrupted_restore();
+    if (state.interrupted_restore) {
+        set_text(window, id::restore_hint,
+                 interrupted_restore_hint(state.interrupted_restore->safety_dump));
+        set_text(window, id::open_safety_backups, tr("Put back the data", "放回原数据"));
+        return;
+    }
+    set_text(window, id::restore_hint, restore_hint_text());
+    set_text(window, id::open_safety_backups, tr("Open safety backups", "打开安全备份文件夹"));
+}
+
 void refresh_backup_page(HWND window) {
     set_text(window, id::last_backup_line,
              last_backup_line(read_string(HKEY_CURRENT_USER, program_key, last_backup_value,
                                           last_backup_units)));
+    show_interrupted_restore(window);
     // Both the dump and the restore talk to a server that accepts connections.
     const bool running = setup_state(window).shown_status == ServiceStatus::Running;
     enable_control(window, id::backup_now, running);
     enable_control(window, id::restore_from_backup, running);
+    enable_control(window, id::open_safety_backups,
+                   running || !setup_state(window).interrupted_restore);
     enable_control(window, id::restore_listed,
                    running && !setup_state(window).listed_dumps.empty());
     refresh_automatic_backup(window);
@@ -153,7 +181,10 @@ bool handle_backup_command(HWND window, int control_id) {
         restore_listed(window);
         return true;
     case id::open_safety_backups:
-        open_safety_backups();
+        if (setup_state(window).interrupted_restore)
+            put_back_interrupted(window);
+        else
+            open_safety_backups();
         return true;
     case id::open_data_folder:
         open_data_folder();

@@ -1,5 +1,6 @@
 #include "setup/backup_texts.h"
 
+#include "base/fill_in.h"
 #include "i18n/tr.h"
 #include "svc/auto_backup.h"
 #include "svc/diagnosis.h"
@@ -7,6 +8,11 @@
 namespace {
 constexpr std::string_view separator = "  \u00B7  ";
 constexpr char time_and_file = '|';
+// The safety dump by its file name: the folder is always the safety folder, and the whole path
+// would not fit the line.
+std::string_view file_name(std::string_view path) {
+    return path.substr(path.find_last_of("\\/") + 1); // npos + 1 == 0
+}
 } // namespace
 
 std::string last_backup_line(const std::optional<std::string>& stored) {
@@ -34,4 +40,16 @@ std::string dump_list_label(std::string_view stamp, std::uint64_t size) {
     label.append(stamp.substr(6, 2)).append(" ").append(stamp.substr(9, 2)).append(":");
     label.append(stamp.substr(11, 2));
     return label.append(separator).append(size_text(size));
+}
+
+std::string interrupted_restore_note(std::string_view safety_dump) {
+    return fill_in(tr("A restore was interrupted: put back %1 on the Backup & restore page",
+                      "一次恢复被中断了：请在\"备份与恢复\"页放回 %1"),
+                   {file_name(safety_dump)});
+}
+
+std::string interrupted_restore_hint(std::string_view safety_dump) {
+    return fill_in(
+        tr("A restore was interrupted. Its safety dump: %1", "一次恢复被中断了。它的安全备份：%1"),
+        {file_name(safety_dump)});
 }

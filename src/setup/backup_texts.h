@@ -16,3 +16,9 @@ std::string proposed_backup_name(std::string_view database, std::string_view tim
 // An automatic dump in the restore list: "2026-03-01 02:30  ·  37 MB" from its YYYYMMDD_HHMMSS
 // stamp and its size.
 std::string dump_list_label(std::string_view stamp, std::uint64_t size);
+
+// The Overview's line about a restore that was cut off: put back <safety dump's file name> on the
+// Backup & restore page.
+std::string interrupted_restore_note(std::string_view safety_dump);
+// The same on the Backup & restore page, where the restore's hint stood.
+std::string interrupted_restore_hint(std::string_view safety_dump);

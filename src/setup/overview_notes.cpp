@@ -5,12 +5,14 @@
 #include "i18n/language.h"
 #include "i18n/tr.h"
 #include "setup/control_ids.h"
+#include "setup/backup_texts.h"
 #include "setup/controls.h"
 #include "setup/geometry.h"
 #include "setup/overview_texts.h"
 #include "setup/state.h"
 #include "svc/backup_settings.h"
 #include "svc/backup_state.h"
+#include "svc/restore_journal.h"
 #include "svc/start_failure.h"
 
 namespace {
@@ -83,6 +85,9 @@ std::optional<OverviewNote> automatic_backup_note() {
 std::vector<OverviewNote> overview_notes(ServiceStatus status,
                                          std::optional<bool> rotation_task_present) {
     std::vector<OverviewNote> notes;
+    // First: until the safety dump is back in, the shop works on half-restored data.
+    if (auto interrupted = interrupted_restore())
+        notes.push_back({interrupted_restore_note(interrupted->safety_dump), error_colour});
     // A running server has started since the failure that the diagnosis explains, whoever
     // started it (Windows at boot, the Services console): the diagnosis is past.
     if (status == ServiceStatus::Running)

@@ -6,6 +6,7 @@
 #include "setup/fonts.h"
 #include "setup/palette.h"
 #include "svc/backup_settings.h"
+#include "svc/restore_journal.h"
 #include "svc/status.h"
 
 #include <windows.h>
@@ -67,8 +68,10 @@ struct SetupUiState {
     std::vector<ControlEntry> controls; // in creation order
     std::vector<std::string> server_ip_values;
     std::optional<ConnectionSettings> saved_settings;
-    std::optional<BackupSettings> saved_backup;   // backup.ini as loaded
-    std::vector<std::string> listed_dumps;        // the automatic dumps in the list, in its order
+    std::optional<BackupSettings> saved_backup; // backup.ini as loaded
+    std::vector<std::string> listed_dumps;      // the automatic dumps in the list, in its order
+    // A restore cut off earlier: the Backup page offers its safety dump instead of the folder.
+    std::optional<InterruptedRestore> interrupted_restore;
     std::vector<std::pair<COLORREF, UniqueBrush>> brushes; // one per background colour
 
     COLORREF colour(PaletteEntry entry) const { return palette[entry]; }

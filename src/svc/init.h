@@ -22,4 +22,8 @@ Result<void> check_root_password(std::string_view root_password);
 // a slow disk that takes minutes, but not ten.
 inline constexpr std::chrono::seconds initialize_time_limit{600};
 
+// Nothing to do for a data directory that is initialized (data_dir_initialized). Otherwise what
+// is there is set aside as data.incomplete-<local time>, mysqld --initialize-insecure runs with
+// an init file that sets the root password and makes the database and account, and the marker
+// (initialized_marker_path) is written once it has finished. The caller saves the settings first.
 Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSettings& settings);

@@ -79,6 +79,8 @@ Result<void> install_steps(const std::optional<std::string>& settings_file,
     if (!path_exists(mysqld)) return fail(mysqld + " not found");
     if (auto secured = secure_data_root(); !secured) return secured;
     if (auto made = make_data_root(); !made) return made;
+    // A save cut off before its last step may hold the only copy of a root password.
+    settle_interrupted_save();
 
     const auto previous = load_settings();
     auto chosen = choose_settings(settings_file, previous);
@@ -103,10 +105,13 @@ Result<void> install_steps(const std::optional<std::string>& settings_file,
     // The server must be stopped while its configuration and data directory change.
     if (auto stopped = stop_service(); !stopped) return stopped;
     if (auto written = write_my_ini(base_dir(), settings); !written) return written;
-    const bool new_data = !data_dir_initialized();
-    if (auto initialized = initialize_data_dir(base_dir(), settings); !initialized) return initialized;
-    if (new_data) mark_data_upgraded();
+    // Saved before a new server is given the root password: whatever cuts the install off from
+    // here on, the password it was given is in connection.ini.
     if (auto saved = save_settings(settings); !saved) return saved;
+    const bool new_data = !data_dir_initialized();
+    if (auto initialized = initialize_data_dir(base_dir(), settings); !initialized)
+        return initialized;
+    if (new_data) mark_data_upgraded();
     if (auto registered = register_service(); !registered) return registered;
     if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) return opened;
     if (auto task = register_rotation_task(); !task)

@@ -10,6 +10,8 @@
 #include "svc/backup.h"
 #include "svc/client.h"
 #include "svc/dump_file.h"
+#include "svc/dump_scope.h"
+#include "svc/restore_journal.h"
 
 #include <windows.h>
 
@@ -57,13 +59,16 @@ Result<void> load_back(HANDLE safety, const ConnectionSettings& settings) {
 }
 
 // A dump that fails part-way has already dropped and recreated some tables: the safety dump
-// goes back in at once, so the shop is never left with half its data.
+// goes back in at once, so the shop is never left with half its data. Only once it is back is the
+// journal done with; otherwise it keeps telling that the safety dump must go back in.
 Failure put_back(std::string reason, const NewDump& safety, const ConnectionSettings& settings) {
     RestoreFailure failure{
         .kind = Kind::put_back, .reason = std::move(reason), .safety_dump = safety.path};
     if (auto loaded = load_back(safety.file.get(), settings); !loaded) {
         failure.kind = Kind::not_put_back;
         failure.put_back_reason = loaded.error();
+    } else {
+        end_restore_journal();
     }
     return Failure(std::move(failure));
 }
@@ -83,6 +88,13 @@ std::expected<std::string, RestoreFailure> restore(const std::string& source) {
     // such header and is taken as it is.
     if (starts_like_a_dump(input.get()) && !ends_like_a_complete_dump(input.get()))
         return Failure({.kind = Kind::incomplete_source, .reason = source});
+    // A dump of other databases, or of all of them, would write where the safety dump does not
+    // reach, and one with the `mysql` schema would replace the accounts whose passwords the shop
+    // keeps in connection.ini.
+    auto outside = dump_leaves_database(input.get(), settings->database);
+    if (!outside) return unchanged(source + ": " + outside.error());
+    if (*outside)
+        return Failure({.kind = Kind::outside_database, .reason = **outside + " in " + source});
 
     // Safety dumps hold the shop's data: a folder made here is readable by SYSTEM and
     // Administrators only.
@@ -93,9 +105,12 @@ std::expected<std::string, RestoreFailure> restore(const std::string& source) {
 
     auto client = database_client(*settings);
     if (!client) return unchanged(client.error());
+    if (auto journal = begin_restore_journal(safety->path); !journal)
+        return unchanged(journal.error());
     auto outcome = feed(*client, input.get());
     if (!outcome) return put_back(outcome.error(), *safety, *settings);
     if (outcome->exit_code != 0)
         return put_back("restore failed: " + stderr_summary(outcome->error), *safety, *settings);
+    end_restore_journal();
     return safety->path;
 }

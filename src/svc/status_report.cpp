@@ -14,6 +14,7 @@
 #include "svc/firewall_state.h"
 #include "svc/last_backup.h"
 #include "svc/myini.h"
+#include "svc/restore_journal.h"
 #include "svc/service.h"
 #include "svc/start_failure.h"
 #include "svc/start_type.h"
@@ -178,6 +179,12 @@ Gathered gather() {
         if (!late_or_failed) return std::monostate{};
         return backup_warning_text(*late_or_failed, Lang::en);
     };
+    // A restore cut off half-way: the data is partly restored until the safety dump goes back in.
+    const std::optional<InterruptedRestore> interrupted = interrupted_restore();
+    auto of_interrupted = [&](std::string InterruptedRestore::*field) -> Value {
+        if (!interrupted) return std::monostate{};
+        return (*interrupted).*field;
+    };
     auto firewall_port = [&]() -> Value {
         if (!firewall.port) return std::monostate{};
         return std::uint64_t{*firewall.port};
@@ -218,6 +225,8 @@ Gathered gather() {
         {"auto_backup_warning", backup_warning_value()},
         {"diagnosis_code", of_diagnosis(false)},
         {"diagnosis_text", of_diagnosis(true)},
+        {"restore_interrupted", of_interrupted(&InterruptedRestore::started)},
+        {"restore_safety_dump", of_interrupted(&InterruptedRestore::safety_dump)},
     };
     if (!query) gathered.report.push_back({"error", query.error()});
     gathered.exit_code = query ? exit_code_of(status) : exit_query_failed;

@@ -51,6 +51,7 @@ class Running {
     Running(const Running&) = delete;
     Running& operator=(const Running&) = delete;
     DWORD process_id() const;
+    HANDLE handle() const { return process_; }
     // The exit code, or nothing when it has not ended within the limit.
     std::optional<unsigned long> wait(std::chrono::milliseconds limit);
 
@@ -121,8 +122,9 @@ std::optional<std::map<std::string, ZipEntry>> read_zip(const std::string& windo
 
 // A test control of the MySQL stand-ins, C:\kelta-bench\control\<name> (bench/README.md):
 // "mysqld.ready-delay" (seconds), "mysqld.skip-networking", "mysqld.fail-start",
-// "mysqldump.truncate", and the one-call faults "mysqldump.fail-after", "mysql.fail-after",
-// "mysqldump.kill-server-after", "mysql.kill-server-after" (bytes), "mysql_upgrade.fail".
+// "mysqldump.truncate", "mysqld.hold-after-initialize" (seconds), and the one-call faults
+// "mysqldump.fail-after", "mysqldump.kill-server-after" (bytes), "mysql.fail-after",
+// "mysql.kill-server-after", "mysql.hold-after" (statements), "mysql_upgrade.fail".
 void bench_control(const std::string& name, const std::string& value = "1");
 void clear_bench_control();
 

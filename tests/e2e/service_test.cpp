@@ -4,6 +4,7 @@
 #include "server.h"
 
 #include "base/files.h"
+#include "base/handles.h"
 #include "base/text.h"
 #include "instance/paths.h"
 #include "svc/client.h"
@@ -207,11 +208,19 @@ TEST_F(DataDirectory, ExistingDirectoryIsLeftAlone) {
     EXPECT_EQ(initializations(), 0u);
 }
 
-TEST_F(DataDirectory, HalfMadeDirectoryIsDeletedFirst) {
+// What a killed initialization leaves: a "mysql" folder, with the init file still beside it.
+TEST_F(DataDirectory, UnfinishedDirectoryIsSetAsideAndMadeAgain) {
+    ASSERT_TRUE(create_directories(join_path(data_dir(), "mysql")).has_value());
     e2e::write_file(join_path(data_dir(), "leftover.err"), "from a failed run");
+    e2e::write_file(init_sql_path(), "ALTER USER 'root'@'localhost' IDENTIFIED BY 'x';\n");
     ASSERT_TRUE(initialize_data_dir(base_dir(), settings).has_value());
-    EXPECT_FALSE(exists(join_path(data_dir(), "leftover.err")));
-    EXPECT_TRUE(is_directory(join_path(data_dir(), "mysql")));
+    EXPECT_EQ(initializations(), 1u);
+    EXPECT_TRUE(exists(initialized_marker_path()));
+    WIN32_FIND_DATAW aside{};
+    UniqueFind found(FindFirstFileW(widen(data_dir() + ".incomplete-*").c_str(), &aside));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(e2e::read_file(join_path(data_root(), narrow(aside.cFileName)) + "\\leftover.err"),
+              "from a failed run");
 }
 
 TEST_F(DataDirectory, FailureNamesTheErrorLogAndRemovesTheInitFile) {

@@ -23,6 +23,7 @@ namespace {
 constexpr auto job_limit = 150s;
 constexpr int last_backup_line = 252;
 constexpr int backup_now = 253;
+constexpr int restore_hint = 255;
 constexpr int restore_from_backup = 256;
 constexpr int open_safety_backups = 257;
 constexpr int open_folder = 260;
@@ -244,6 +245,37 @@ TEST_F(BackupPage, AutomaticBackupSettingsAndARestoreFromItsList) {
         << w.text(status_line);
     EXPECT_EQ(shelf(), "as dumped\n");
     w.screenshot("setup-backup-automatic-restored");
+}
+
+// A restore that was cut off (the program killed) left its journal: the Overview says so, and
+// the Backup page puts the safety dump back with one click and the usual question.
+TEST_F(BackupPage, AnInterruptedRestoreIsPutBackWithOneClick) {
+    sql("CREATE TABLE shelf (id INT PRIMARY KEY, name VARCHAR(40)); "
+        "INSERT INTO shelf VALUES (1, 'before the restore');");
+    const std::string safety =
+        server_.folder().path("backups") + "\\before-restore_20260301_184502.sql";
+    ASSERT_TRUE(create_directories(server_.folder().path("backups")));
+    ASSERT_EQ(server_.mode({"--backup", safety}).exit_code, 0u);
+    sql("DELETE FROM shelf;");
+    e2e::write_file(server_.folder().path("restore-in-progress.ini"),
+                    "[restore]\r\nsafety_dump=" + safety + "\r\nstarted=2026-03-01 18:45:02\r\n");
+    SetupWindow w(server_.folder(), {"backup"});
+    ASSERT_TRUE(w.handle());
+    EXPECT_TRUE(w.text(overview_first_note).starts_with("A restore was interrupted: put back"));
+    EXPECT_EQ(w.text(restore_hint),
+              "A restore was interrupted. Its safety dump: before-restore_20260301_184502.sql");
+    ASSERT_TRUE(eventually([&] { return w.enabled(open_safety_backups); }));
+    EXPECT_EQ(w.text(open_safety_backups), "Put back the data");
+    w.screenshot("setup-backup-interrupted");
+    w.click(open_safety_backups);
+    auto question = wait_for_message_box(w.process_id());
+    ASSERT_TRUE(question.has_value());
+    question->answer(IDYES);
+    const std::string done = "Restore done. Data before the restore was saved to: ";
+    ASSERT_TRUE(eventually([&] { return w.text(status_line).starts_with(done); }, job_limit))
+        << w.text(status_line);
+    EXPECT_EQ(shelf(), "before the restore\n");
+    EXPECT_TRUE(eventually([&] { return w.text(open_safety_backups) == "Open safety backups"; }));
 }
 
 TEST_F(BackupPage, AStoppedServerCanBeNeitherDumpedNorRestored) {

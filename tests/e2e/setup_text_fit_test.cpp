@@ -9,6 +9,7 @@
 #include "i18n/language.h"
 #include "i18n/tr.h"
 #include "setup/control_ids.h"
+#include "setup/backup_texts.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
 #include "setup/geometry.h"
@@ -36,6 +37,10 @@ constexpr int button_padding = 6;
 constexpr int list_padding = 4;
 
 enum class Fit { none, button, line, wrapped, list };
+
+// The safety dump of a restore that was cut off, with the longest name it can have.
+constexpr std::string_view safety_dump =
+    "C:\\ProgramData\\KELTA Retail\\MySQL\\backups\\before-restore_20260301_184502-99.sql";
 
 Fit fit_of(HWND control) {
     wchar_t class_name[32] = {};
@@ -163,6 +168,7 @@ class TextFit : public InProcessSetup {
               "1.2 GB free, the last dump took 3.5 GB"})
             texts.push_back(
                 backup_warning_text({.failed = true, .error = error}, current_language()));
+        texts.push_back(interrupted_restore_note(safety_dump));
         for (const std::string& text : texts) {
             show_overview_notes(window_, {{text}});
             check(control(id::overview_note_first), Fit::wrapped, text);
@@ -221,6 +227,8 @@ class TextFit : public InProcessSetup {
               automatic_backup_line({.last_good_time = "2025-03-01 02:30:05"}, at(2026, 3, 1)),
               automatic_backup_line({.last_good_time = "2026-02-28 02:30:05"}, at(2026, 3, 1)),
               backup_warning_short_text({.failed = true})}},
+            {id::restore_hint, {interrupted_restore_hint(safety_dump)}},
+            {id::open_safety_backups, {std::string(tr("Put back the data", "放回原数据"))}},
             {id::validation_message,
              {refusal({.host = "till-pc"}), refusal({.database = "mysql"})}},
         };

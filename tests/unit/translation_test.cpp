@@ -24,6 +24,11 @@ constexpr std::string_view expected_keys[] = {
     ", so the other registers cannot connect to this database.\n\nOpen the port in Windows "
     "Firewall now?",
     "A register can log in to %1 port %2 (answer in %3 ms).",
+    "A restore was interrupted (started %1); the database may be only partly restored. Put back "
+    "the data from before it, on the Backup & restore page of the Setup window or with "
+    "--restore:\n%2",
+    "A restore was interrupted. Its safety dump: %1",
+    "A restore was interrupted: put back %1 on the Backup & restore page",
     "About",
     "All files (*.*)",
     "Allowed host",
@@ -119,6 +124,7 @@ constexpr std::string_view expected_keys[] = {
     "Port %1 is already in use by another program.",
     "Port must be a number (1024 - 65535)",
     "Port opened in Windows Firewall",
+    "Put back the data",
     "Putting the data back failed too:",
     "Registers connect to it",
     "Replace the current database with a .sql backup. The current data is saved automatically "
@@ -169,6 +175,8 @@ constexpr std::string_view expected_keys[] = {
     "The nightly log rotation could not be set up; the error log is rotated only when MySQL "
     "starts.",
     "The test login failed: %1",
+    "This backup changes more than the shop's database (other databases, MySQL's own tables or "
+    "its accounts); nothing was restored:",
     "This computer can log in, but Windows Firewall keeps other computers out of port %1.",
     "This computer's address %1 may not log in as %2 (allowed host: %3).",
     "This dump was cut short (its \"-- Dump completed\" line is missing); nothing was restored:",

@@ -1,0 +1,81 @@
+#include "svc/restore_journal.h"
+
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/text.h"
+#include "instance/paths.h"
+#include "svc/backup_state.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr std::string_view safety_prefix = "before-restore_";
+
+std::uint64_t ticks(const FILETIME& time) {
+    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
+// A process is known by its id and its start: an id alone may since belong to another process.
+std::optional<std::uint64_t> started_at(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
+    return ticks(created);
+}
+
+bool still_running(DWORD id, std::uint64_t started) {
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    // Another account's process (an installer's as SYSTEM, asked by an ordinary user) cannot be
+    // looked at; it may be the restore.
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE) return false;
+    return started_at(process.get()) == started;
+}
+
+bool in_safety_folder(std::string_view path) {
+    const std::string folder = backups_dir() + "\\";
+    if (path.size() <= folder.size() ||
+        CompareStringOrdinal(widen(path.substr(0, folder.size())).c_str(), -1,
+                             widen(folder).c_str(), -1, TRUE) != CSTR_EQUAL)
+        return false;
+    const std::string_view name = path.substr(folder.size());
+    return name.starts_with(safety_prefix) && name.ends_with(".sql") &&
+           name.find_first_of("\\/") == std::string_view::npos;
+}
+
+} // namespace
+
+Result<void> begin_restore_journal(const std::string& safety_dump) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    const std::string text =
+        "; KELTA Retail MySQL - a restore is changing the database; deleted when it has "
+        "finished\r\n"
+        "[restore]\r\nsafety_dump=" +
+        safety_dump + "\r\nstarted=" + local_time_text(now) +
+        "\r\nprocess=" + std::to_string(GetCurrentProcessId()) +
+        "\r\nprocess_started=" + std::to_string(started_at(GetCurrentProcess()).value_or(0)) +
+        "\r\n";
+    return replace_file_contents(restore_journal_path(), text);
+}
+
+void end_restore_journal() {
+    delete_file(restore_journal_path());
+}
+
+std::optional<InterruptedRestore> interrupted_restore() {
+    auto text = read_text_file(restore_journal_path());
+    if (!text) return std::nullopt;
+    InterruptedRestore found;
+    std::uint64_t process = 0, started = 0;
+    for (const KeyValue& pair : key_value_lines(*text)) {
+        if (pair.key == "safety_dump") found.safety_dump = pair.value;
+        if (pair.key == "started") found.started = pair.value;
+        if (pair.key == "process") process = parse_u64(pair.value).value_or(0);
+        if (pair.key == "process_started") started = parse_u64(pair.value).value_or(0);
+    }
+    if (!in_safety_folder(found.safety_dump)) return std::nullopt;
+    if (process != 0 && still_running(static_cast<DWORD>(process), started)) return std::nullopt;
+    return found;
+}
