@@ -53,10 +53,23 @@ ModeResult run_apply(const Arguments& arguments) {
 ModeResult run_install(const std::string& mode, const Arguments& arguments) {
     auto installed = install(option_value(arguments, "--config"), firewall_choice(arguments));
     if (!installed) return fail(installed.error());
-    if (installed->warning.empty() && installed->backup_task_warning.empty()) return std::string();
-    for (const std::string& warning : {installed->warning, installed->backup_task_warning})
+    const std::string warnings[] = {installed->warning, installed->backup_task_warning,
+                                    installed->service_warning};
+    if (std::ranges::all_of(warnings, [](const std::string& w) { return w.empty(); }))
+        return std::string();
+    for (const std::string& warning : warnings)
         if (!warning.empty()) log_mode_warning(mode, warning);
     return install_done_text(*installed);
+}
+
+// The service is gone even when a firewall rule or a task stayed: an uninstaller goes on, and
+// what stayed is written down and told.
+ModeResult run_uninstall(const std::string& mode) {
+    auto removed = uninstall();
+    if (!removed) return fail(removed.error());
+    if (removed->empty()) return std::string();
+    log_mode_warning(mode, *removed);
+    return uninstall_done_text(*removed);
 }
 
 ModeResult run_backup_auto() {
@@ -93,7 +106,7 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--stop") return silent(stop_service());
     if (mode == "--start") return silent(start_service());
     if (mode == "--restart") return silent(restart_service());
-    if (mode == "--uninstall") return silent(uninstall());
+    if (mode == "--uninstall") return run_uninstall(mode);
     if (mode == "--install") return run_install(mode, arguments);
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
@@ -125,9 +138,25 @@ bool changes_the_instance(const std::string& mode) {
     return false;
 }
 
+// The elevated copy starts in another folder (the system folder, or wherever the shell lets it):
+// a file name typed relative to the operator's folder must name the same file there.
+Arguments with_absolute_files(Arguments arguments) {
+    for (std::size_t at : file_argument_positions(arguments))
+        arguments[at] = absolute_path(arguments[at]);
+    return arguments;
+}
+
+Result<void> check_files_reachable(const Arguments& arguments) {
+    for (std::size_t at : file_argument_positions(arguments))
+        if (auto reachable = check_drive_reachable(arguments[at]); !reachable) return reachable;
+    return {};
+}
+
 // The lock comes before anything else, so that a refused mode has changed nothing (an --apply
 // or --install file included).
 ModeResult run_mode(const std::string& mode, const Arguments& arguments) {
+    if (auto reachable = check_files_reachable(arguments); !reachable)
+        return fail(reachable.error());
     if (!changes_the_instance(mode)) return dispatch(mode, arguments);
     auto lock = take_operation_lock(mode);
     if (!lock) return fail(lock.error());
@@ -153,7 +182,7 @@ int run_command_line(const Arguments& arguments, const ElevationHooks& elevation
     if (*mode == "--status")
         return run_status(std::ranges::find(arguments, "--text") != arguments.end());
     if (!runs_unelevated(*mode) && !elevation.is_elevated()) {
-        auto child = elevation.run_elevated(quote_arguments(arguments), true);
+        auto child = elevation.run_elevated(quote_arguments(with_absolute_files(arguments)), true);
         if (child) return static_cast<int>(*child);
         if (!quiet) show_message(child.error(), true);
         return 1;

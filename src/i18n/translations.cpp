@@ -8,7 +8,7 @@ namespace {
 // Line breaks are single LF characters. A few keys are the tail or the head of a sentence that
 // the caller assembles around a number, so their translations keep the leading blank or the
 // punctuation that joins the pieces.
-constexpr std::array<TranslationRow, 168> rows{{
+constexpr std::array<TranslationRow, 174> rows{{
     {" is CLOSED - other registers cannot connect",
      " FERMÉ - les autres caisses ne peuvent pas se connecter",
      " CERRADO - las demás cajas no pueden conectarse"},
@@ -206,6 +206,9 @@ constexpr std::array<TranslationRow, 168> rows{{
      "Puerto abierto en el Firewall de Windows"},
     {"Putting the data back failed too:", "La remise en place des données a échoué aussi :",
      "También falló la devolución de los datos:"},
+    {"Putting the previous settings back failed too:",
+     "Le rétablissement des paramètres précédents a aussi échoué :",
+     "También falló el restablecimiento de la configuración anterior:"},
     {"Registers connect to it", "Les caisses s'y connectent", "Las cajas se conectan a él"},
     {"Replace the current database with a .sql backup. The current data is saved automatically "
      "first.",
@@ -296,9 +299,14 @@ constexpr std::array<TranslationRow, 168> rows{{
      "renouvelé qu'au démarrage de MySQL.",
      "No se pudo programar la rotación nocturna de los registros; el registro de errores solo se "
      "renueva al iniciar MySQL."},
+    {"The previous settings are back in place.", "Les paramètres précédents sont rétablis.",
+     "Se restableció la configuración anterior."},
     {"The test login failed: %1",
      "La connexion de test a échoué : %1",
      "El inicio de sesión de prueba falló: %1"},
+    {"These could not be removed; remove them by hand:",
+     "Ces éléments n'ont pas pu être supprimés ; supprimez-les à la main :",
+     "No se pudieron quitar; quítelos a mano:"},
     {"This computer can log in, but Windows Firewall keeps other computers out of port %1.",
      "Cet ordinateur peut se connecter, mais le Pare-feu Windows bloque le port %1 pour les autres ordinateurs.",
      "Este equipo puede iniciar sesión, pero el Firewall de Windows bloquea el puerto %1 para los demás equipos."},
@@ -343,10 +351,15 @@ constexpr std::array<TranslationRow, 168> rows{{
      "El Firewall de Windows bloqueará el puerto"},
     {"Windows Firewall: checking\u2026", "Pare-feu Windows : vérification\u2026",
      "Firewall de Windows: comprobando\u2026"},
+    {"Windows Firewall: could not be checked", "Pare-feu Windows : vérification impossible",
+     "Firewall de Windows: no se pudo comprobar"},
     {"Windows Firewall: open for other computers, port",
      "Pare-feu Windows : ouvert aux autres postes, port",
      "Firewall de Windows: abierto a otros equipos, puerto"},
     {"Windows Firewall: port", "Pare-feu Windows : port", "Firewall de Windows: puerto"},
+    {"Windows will not restart MySQL by itself after a crash.",
+     "Windows ne redémarrera pas MySQL de lui-même après un plantage.",
+     "Windows no reiniciará MySQL por sí solo tras un fallo."},
     {"Working, please wait...", "Traitement en cours, veuillez patienter...",
      "Procesando, espere..."},
     {"Wrong password: the server refused user %1.",
@@ -358,6 +371,9 @@ constexpr std::array<TranslationRow, 168> rows{{
     {"my.ini has an option this MySQL does not know: %1.",
      "my.ini contient une option inconnue de ce MySQL : %1.",
      "my.ini tiene una opción que este MySQL no conoce: %1."},
+    {"my.ini: [%1] sets %2, which the server uses instead of %3",
+     "my.ini : [%1] définit %2, que le serveur utilise au lieu de %3",
+     "my.ini: [%1] define %2, que el servidor usa en lugar de %3"},
     {"ok",
      "réussie",
      "correcta"},

@@ -76,6 +76,11 @@ Result<void> copy_dump(const std::string& dump, const std::string& copy_to, std:
         delete_file(temporary);
         return fail(target + ": the copy is not as large as the dump");
     }
+    // A USB stick pulled right after the run must hold the whole copy, not its name alone.
+    if (auto flushed = flush_to_disk(temporary); !flushed) {
+        delete_file(temporary);
+        return fail(target + ": " + flushed.error());
+    }
     if (!MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         std::string reason = target + ": " + last_error_text();

@@ -47,6 +47,12 @@ Result<void> dump_to(const std::string& temporary, const std::string& shown) {
         delete_file(temporary);
         return fail("mysqldump failed: the dump is incomplete (no \"-- Dump completed\" line)");
     }
+    // On the disk before it takes a dump's name: after a power cut the name would otherwise
+    // stand for blocks that never left the cache, in place of the complete dump it replaced.
+    if (auto flushed = flush_to_disk(temporary); !flushed) {
+        delete_file(temporary);
+        return fail(shown + ": " + flushed.error());
+    }
     return {};
 }
 

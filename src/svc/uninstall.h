@@ -2,4 +2,8 @@
 // Removes what install registered with Windows; data, configuration and logs stay.
 #include "base/result.h"
 
-Result<void> uninstall();
+#include <string>
+
+// Fails only when the service stays; a firewall rule or a task that could not be removed is a
+// warning ("Firewall rule: <reason>", one a line), empty when everything went.
+Result<std::string> uninstall();

@@ -5,10 +5,14 @@
 #include "base/child.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/security.h"
 #include "base/text.h"
+#include "config/settings.h"
 #include "instance/data_folder.h"
 #include "instance/paths.h"
 #include "svc/backup.h"
+#include "svc/client.h"
+#include "svc/dump_file.h"
 #include "svc/myini.h"
 #include "svc/restore.h"
 #include "svc/status.h"
@@ -222,6 +226,46 @@ TEST(Benchmark, BackupAndRestoreNextToTheTools) {
     report("  ratio to the tools", operation_restore / tool_restore, "");
     report("KeltaMySQL.exe --restore (a process of its own)", program_restore / rounds, "s");
     report("  ratio to the tools", program_restore / tool_restore, "");
+
+    // Where the backup's time goes: its steps one by one, as backup() takes them, and what a
+    // process of its own adds (a mode that only starts and ends: --quit without a tray).
+    const std::string temporary = folder + "\\steps.sql.tmp", target = folder + "\\steps.sql";
+    std::vector<std::pair<std::string, double>> steps;
+    auto step = [&](std::size_t at, const char* name, const std::function<void()>& work) {
+        if (steps.size() <= at) steps.emplace_back(name, 0.0);
+        steps[at].second += seconds_of(work);
+    };
+    double process = 0;
+    for (int i = 0; i < rounds; ++i) {
+        std::optional<ConnectionSettings> stored;
+        Result<ChildProcess> dump = fail("");
+        step(0, "secure the data folder", [] { EXPECT_TRUE(secure_data_root()); });
+        step(1, "read connection.ini", [&] { stored = load_settings(); });
+        step(2, "ask whether the server runs (client_command)",
+             [&] { dump = client_command("mysqldump.exe", stored->root_password); });
+        step(3, "create the temporary file", [&] {
+            EXPECT_TRUE(create_fresh_file(temporary, admin_owned_descriptor, GENERIC_WRITE));
+        });
+        dump->arguments.insert(dump->arguments.end(),
+                               {"--single-transaction", "--routines", "--triggers", "--events",
+                                "--result-file=" + temporary, "kelta_retail"});
+        step(4, "the dump tool", [&] { EXPECT_TRUE(run_captured(*dump, {}, true)); });
+        step(5, "check the closing line", [&] { EXPECT_TRUE(dump_is_complete(temporary)); });
+        step(6, "flush to disk", [&] { EXPECT_TRUE(flush_to_disk(temporary)); });
+        step(7, "rename into place", [&] {
+            EXPECT_TRUE(MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+        });
+        process += server.mode({"--quit"}).elapsed.count() / 1000.0;
+    }
+    std::printf("the backup step by step, average of %d rounds:\n", rounds);
+    double own = 0;
+    for (const auto& [name, total] : steps) {
+        report(name.c_str(), total / rounds * 1000, "ms");
+        if (name != "the dump tool" && name != "flush to disk") own += total / rounds;
+    }
+    report("the operation's own share (all but the tool and the flush)", own * 1000, "ms");
+    report("a process of its own (--quit, nothing to do)", process / rounds * 1000, "ms");
 }
 
 } // namespace
