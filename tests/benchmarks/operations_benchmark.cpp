@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <numeric>
 
 using namespace e2e;
 using Clock = std::chrono::steady_clock;
@@ -227,45 +228,44 @@ TEST(Benchmark, BackupAndRestoreNextToTheTools) {
     report("KeltaMySQL.exe --restore (a process of its own)", program_restore / rounds, "s");
     report("  ratio to the tools", program_restore / tool_restore, "");
 
-    // Where the backup's time goes: its steps one by one, as backup() takes them, and what a
-    // process of its own adds (a mode that only starts and ends: --quit without a tray).
+    // Where the backup's time goes: its steps one by one as backup() takes them (the tool and the
+    // flush are 4 and 6), and what a process of its own adds (--quit without a tray: no work).
     const std::string temporary = folder + "\\steps.sql.tmp", target = folder + "\\steps.sql";
-    std::vector<std::pair<std::string, double>> steps;
-    auto step = [&](std::size_t at, const char* name, const std::function<void()>& work) {
-        if (steps.size() <= at) steps.emplace_back(name, 0.0);
-        steps[at].second += seconds_of(work);
-    };
-    double process = 0;
+    const char* names[] = {"secure the data folder", "read connection.ini",
+                           "client_command",         "create the temporary file",
+                           "the dump tool",          "check the closing line",
+                           "flush to disk",          "rename into place"};
+    double took[8] = {}, process = 0;
     for (int i = 0; i < rounds; ++i) {
         std::optional<ConnectionSettings> stored;
         Result<ChildProcess> dump = fail("");
-        step(0, "secure the data folder", [] { EXPECT_TRUE(secure_data_root()); });
-        step(1, "read connection.ini", [&] { stored = load_settings(); });
-        step(2, "ask whether the server runs (client_command)",
-             [&] { dump = client_command("mysqldump.exe", stored->root_password); });
-        step(3, "create the temporary file", [&] {
-            EXPECT_TRUE(create_fresh_file(temporary, admin_owned_descriptor, GENERIC_WRITE));
-        });
-        dump->arguments.insert(dump->arguments.end(),
-                               {"--single-transaction", "--routines", "--triggers", "--events",
-                                "--result-file=" + temporary, "kelta_retail"});
-        step(4, "the dump tool", [&] { EXPECT_TRUE(run_captured(*dump, {}, true)); });
-        step(5, "check the closing line", [&] { EXPECT_TRUE(dump_is_complete(temporary)); });
-        step(6, "flush to disk", [&] { EXPECT_TRUE(flush_to_disk(temporary)); });
-        step(7, "rename into place", [&] {
-            EXPECT_TRUE(MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-        });
-        process += server.mode({"--quit"}).elapsed.count() / 1000.0;
+        const std::function<void()> steps[] = {
+            [] { EXPECT_TRUE(secure_data_root()); },
+            [&] { stored = load_settings(); },
+            [&] { dump = client_command("mysqldump.exe", stored->root_password); },
+            [&] {
+                EXPECT_TRUE(create_fresh_file(temporary, admin_owned_descriptor, GENERIC_WRITE));
+                dump->arguments.insert(dump->arguments.end(),
+                                       {"--single-transaction", "--routines", "--triggers",
+                                        "--events", "--result-file=" + temporary, "kelta_retail"});
+            },
+            [&] { EXPECT_TRUE(run_captured(*dump, {}, true)); },
+            [&] { EXPECT_TRUE(dump_is_complete(temporary)); },
+            [&] { EXPECT_TRUE(flush_to_disk(temporary)); },
+            [&] {
+                EXPECT_TRUE(MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
+                                        MOVEFILE_REPLACE_EXISTING));
+            }};
+        for (int n = 0; n < 8; ++n)
+            took[n] += seconds_of(steps[n]) / rounds;
+        process += server.mode({"--quit"}).elapsed.count() / 1000.0 / rounds;
     }
     std::printf("the backup step by step, average of %d rounds:\n", rounds);
-    double own = 0;
-    for (const auto& [name, total] : steps) {
-        report(name.c_str(), total / rounds * 1000, "ms");
-        if (name != "the dump tool" && name != "flush to disk") own += total / rounds;
-    }
+    for (int n = 0; n < 8; ++n)
+        report(names[n], took[n] * 1000, "ms");
+    const double own = std::accumulate(took, took + 8, 0.0) - took[4] - took[6];
     report("the operation's own share (all but the tool and the flush)", own * 1000, "ms");
-    report("a process of its own (--quit, nothing to do)", process / rounds * 1000, "ms");
+    report("a process of its own (--quit, nothing to do)", process * 1000, "ms");
 }
 
 } // namespace

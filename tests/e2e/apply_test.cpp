@@ -47,10 +47,12 @@ TEST_F(Apply, UnchangedRecordReappliesRuleAndAccountWithoutRestart) {
     EXPECT_EQ(apply(settings).exit_code, 0u);
     EXPECT_EQ(server_pid(), pid) << "the server was restarted";
     EXPECT_EQ(sql_runs(), 1u);
+    // The bench's rules were cleared: the delete finds none, and a look confirms it.
     auto netsh = tool_calls("netsh");
-    ASSERT_EQ(netsh.size(), 2u);
+    ASSERT_EQ(netsh.size(), 3u);
     EXPECT_EQ(netsh[0][2], "delete");
-    EXPECT_EQ(netsh[1][2], "add");
+    EXPECT_EQ(netsh[1][2], "show");
+    EXPECT_EQ(netsh[2][2], "add");
     EXPECT_EQ(server.settings(), settings);
 }
 

@@ -16,7 +16,7 @@
 namespace {
 
 // Every English key the program passes to tr, in byte order.
-constexpr std::array<std::string_view, 168> expected_keys = {
+constexpr std::array<std::string_view, 174> expected_keys = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
     "(all network cards)",
@@ -120,6 +120,7 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Port must be a number (1024 - 65535)",
     "Port opened in Windows Firewall",
     "Putting the data back failed too:",
+    "Putting the previous settings back failed too:",
     "Registers connect to it",
     "Replace the current database with a .sql backup. The current data is saved automatically "
     "first.",
@@ -164,7 +165,9 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "The nightly automatic backup could not be set up; the database is backed up only when you start a backup.",
     "The nightly log rotation could not be set up; the error log is rotated only when MySQL "
     "starts.",
+    "The previous settings are back in place.",
     "The test login failed: %1",
+    "These could not be removed; remove them by hand:",
     "This computer can log in, but Windows Firewall keeps other computers out of port %1.",
     "This computer's address %1 may not log in as %2 (allowed host: %3).",
     "This dump was cut short (its \"-- Dump completed\" line is missing); nothing was restored:",
@@ -180,12 +183,15 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Version",
     "Windows Firewall will block port",
     "Windows Firewall: checking\u2026",
+    "Windows Firewall: could not be checked",
     "Windows Firewall: open for other computers, port",
     "Windows Firewall: port",
+    "Windows will not restart MySQL by itself after a crash.",
     "Working, please wait...",
     "Wrong password: the server refused user %1.",
     "You have unsaved changes on the Connection page. Discard them?",
     "my.ini has an option this MySQL does not know: %1.",
+    "my.ini: [%1] sets %2, which the server uses instead of %3",
     "ok",
     "port",
     "running",
