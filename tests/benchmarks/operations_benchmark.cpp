@@ -228,44 +228,40 @@ TEST(Benchmark, BackupAndRestoreNextToTheTools) {
     report("KeltaMySQL.exe --restore (a process of its own)", program_restore / rounds, "s");
     report("  ratio to the tools", program_restore / tool_restore, "");
 
-    // Where the backup's time goes: its steps one by one as backup() takes them (the tool and the
-    // flush are 4 and 6), and what a process of its own adds (--quit without a tray: no work).
+    // The backup's steps one by one (4, 6: tool, flush), and a process of its own (--quit: no
+    // work).
     const std::string temporary = folder + "\\steps.sql.tmp", target = folder + "\\steps.sql";
-    const char* names[] = {"secure the data folder", "read connection.ini",
-                           "client_command",         "create the temporary file",
-                           "the dump tool",          "check the closing line",
-                           "flush to disk",          "rename into place"};
+    std::optional<ConnectionSettings> stored;
+    Result<ChildProcess> dump = fail("");
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"secure the data folder", [] { EXPECT_TRUE(secure_data_root()); }},
+        {"read connection.ini", [&] { stored = load_settings(); }},
+        {"client_command", [&] { dump = client_command("mysqldump.exe", stored->root_password); }},
+        {"create the temporary file",
+         [&] {
+             EXPECT_TRUE(create_fresh_file(temporary, admin_owned_descriptor, GENERIC_WRITE));
+             dump->arguments.insert(dump->arguments.end(),
+                                    {"--single-transaction", "--routines", "--triggers", "--events",
+                                     "--result-file=" + temporary, "kelta_retail"});
+         }},
+        {"the dump tool", [&] { EXPECT_TRUE(run_captured(*dump, {}, true)); }},
+        {"check the closing line", [&] { EXPECT_TRUE(dump_is_complete(temporary)); }},
+        {"flush to disk", [&] { EXPECT_TRUE(flush_to_disk(temporary)); }},
+        {"rename into place", [&] {
+             EXPECT_TRUE(MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
+                                     MOVEFILE_REPLACE_EXISTING));
+         }}};
     const int step_rounds = 10;
-    double took[8] = {}, process = 0;
+    double took[std::size(steps)] = {}, process = 0;
     for (int i = 0; i < step_rounds; ++i) {
-        std::optional<ConnectionSettings> stored;
-        Result<ChildProcess> dump = fail("");
-        const std::function<void()> steps[] = {
-            [] { EXPECT_TRUE(secure_data_root()); },
-            [&] { stored = load_settings(); },
-            [&] { dump = client_command("mysqldump.exe", stored->root_password); },
-            [&] {
-                EXPECT_TRUE(create_fresh_file(temporary, admin_owned_descriptor, GENERIC_WRITE));
-                dump->arguments.insert(dump->arguments.end(),
-                                       {"--single-transaction", "--routines", "--triggers",
-                                        "--events", "--result-file=" + temporary, "kelta_retail"});
-            },
-            [&] { EXPECT_TRUE(run_captured(*dump, {}, true)); },
-            [&] { EXPECT_TRUE(dump_is_complete(temporary)); },
-            [&] { EXPECT_TRUE(flush_to_disk(temporary)); },
-            [&] {
-                EXPECT_TRUE(MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
-                                        MOVEFILE_REPLACE_EXISTING));
-            }};
-        for (int n = 0; n < 8; ++n)
-            took[n] += seconds_of(steps[n]) / step_rounds;
-    }
-    for (int i = 0; i < step_rounds; ++i)
+        for (std::size_t n = 0; n < std::size(steps); ++n)
+            took[n] += seconds_of(steps[n].second) / step_rounds;
         process += server.mode({"--quit"}).elapsed.count() / 1000.0 / step_rounds;
+    }
     std::printf("the backup step by step, average of %d rounds:\n", step_rounds);
-    for (int n = 0; n < 8; ++n)
-        report(names[n], took[n] * 1000, "ms");
-    const double own = std::accumulate(took, took + 8, 0.0) - took[4] - took[6];
+    for (std::size_t n = 0; n < std::size(steps); ++n)
+        report(steps[n].first, took[n] * 1000, "ms");
+    const double own = std::accumulate(std::begin(took), std::end(took), 0.0) - took[4] - took[6];
     report("the operation's own share (all but the tool and the flush)", own * 1000, "ms");
     report("a process of its own (--quit, nothing to do)", process * 1000, "ms");
 }

@@ -47,7 +47,6 @@ TEST_F(Apply, UnchangedRecordReappliesRuleAndAccountWithoutRestart) {
     EXPECT_EQ(apply(settings).exit_code, 0u);
     EXPECT_EQ(server_pid(), pid) << "the server was restarted";
     EXPECT_EQ(sql_runs(), 1u);
-    // The bench's rules were cleared: the delete finds none, and a look confirms it.
     auto netsh = tool_calls("netsh");
     ASSERT_EQ(netsh.size(), 3u);
     EXPECT_EQ(netsh[0][2], "delete");

@@ -127,9 +127,8 @@ TEST(Elevation, RelaunchPassesArgumentsAndExitCode) {
 }
 
 // File names on the command line are the operator's, relative to the folder the command ran in:
-// they name the same files for the elevated child, also when the shell starts it in the system
-// folder. --apply deletes its settings file, read or not, which shows where it looked. A drive the
-// child does not see is named as such.
+// they name the same files for the elevated child started in the system folder (--apply deletes
+// its settings file, read or not: where it looked), and a drive it does not see is named.
 TEST(Elevation, RelaunchedChildWorksInTheCallersFolder) {
     TestFolder folder;
     const std::string here = folder.program_data() + "\\shop";
@@ -161,12 +160,9 @@ TEST(Elevation, RelaunchPassesTheChildsExitCodeOnUnchanged) {
                                                          {"KELTA_TEST_REFUSED_FOLDER", "1"}};
     const std::string unelevated = app_exe("KeltaMySQL-unelevated.exe");
     EXPECT_EQ(run({{"--stop", "--quiet"}, environment, unelevated}).exit_code, 0u);
-    // An exit code that cannot be read is no success.
-    EXPECT_EQ(run({{"--stop", "--quiet"},
-                   {{"ProgramData", folder.program_data()}, {"KELTA_TEST_UNREADABLE_EXIT", "1"}},
-                   unelevated})
-                  .exit_code,
-              1u);
+    auto unreadable = environment; // and an exit code that cannot be read is no success
+    unreadable["KELTA_TEST_UNREADABLE_EXIT"] = "1";
+    EXPECT_EQ(run({{"--stop", "--quiet"}, unreadable, unelevated}).exit_code, 1u);
 
     Running caller({{"--setup"}, environment, unelevated});
     HWND setup = nullptr;

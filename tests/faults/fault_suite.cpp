@@ -326,15 +326,13 @@ TEST(Faults, PutBackAndHeldOpen) {
                               "a new port, the server is killed during the account change",
                               "netsh cannot delete the rule to close the port"}) {
         Fault fault("apply: " + cause, server.folder());
+        const bool closes = cause.starts_with("netsh");
         ConnectionSettings changed = stored;
-        changed.port = free_tcp_port();
+        changed.port = closes ? stored.port : free_tcp_port();
+        changed.firewall = !closes;
         if (cause.starts_with("the server fails")) bench_control("mysqld.fail-start", "once");
         if (cause.starts_with("a new port")) bench_control("mysql.kill-server-after", "1");
-        if (cause.starts_with("netsh")) {
-            changed = stored;
-            changed.firewall = false;
-            force_tool_exit("netsh", 1, "delete");
-        }
+        if (closes) force_tool_exit("netsh", 1, "delete");
         e2e::write_file(config, render_settings(changed));
         fault.ended(server.mode({"--apply", "--config", config}).exit_code, 1);
         DeleteFileW(L"C:\\kelta-bench\\force\\netsh.delete.exit");

@@ -45,10 +45,10 @@ Result<unsigned long> seam_run_elevated(const std::string& parameters, bool wait
     const std::string self = executable_path().value_or("");
     if (has_variable(L"KELTA_TEST_DECLINE"))
         return run_elevated_program(self, parameters, wait, "", declined);
-    if (has_variable(L"KELTA_TEST_REFUSED_FOLDER"))
-        return run_elevated_program(self, parameters, wait, "C:\\", refusing_folders);
     if (has_variable(L"KELTA_TEST_UNREADABLE_EXIT"))
         return run_elevated_program(self, parameters, wait, "", unreadable_exit);
+    if (has_variable(L"KELTA_TEST_REFUSED_FOLDER"))
+        return run_elevated_program(self, parameters, wait, "C:\\", refusing_folders);
     if (has_variable(L"KELTA_TEST_MISSING_PROGRAM"))
         return run_elevated_program("C:\\no such folder\\missing.exe", parameters, wait, "");
     return run_elevated(parameters, wait);

@@ -107,8 +107,7 @@ TEST_F(FileReplacement, PrivateFolderPassesItsRightsOn) {
     EXPECT_TRUE(create_private_directories(safety).has_value()) << "an existing folder is fine";
 }
 
-// A rotated log whose writer could not be made to let go goes back to its name; when even that
-// fails (the writer opened a new log after all), the failure says where the old one waits.
+// A rotated log that cannot go back to its name (its writer opened a new one) is named.
 TEST_F(FileReplacement, ARotatedLogThatCannotGoBackIsNamed) {
     const std::string log = folder_ + "\\x.log";
     ASSERT_TRUE(write_file(log, "old lines").has_value());
