@@ -313,6 +313,9 @@ int serve(Service& service) {
         return exit_failure;
     }
     if (control_on(L"mysqld.fail-start")) {
+        // "once": this start fails, the next one works (the control goes).
+        if (control_value(L"mysqld.fail-start") == "once")
+            DeleteFileW((root() + L"\\control\\mysqld.fail-start").c_str());
         append_error_log(plan->error_log, "[ERROR] Aborting (bench control mysqld.fail-start)");
         return exit_failure;
     }

@@ -13,6 +13,20 @@ bool is_modifier(const std::string& element) {
            element == "--limit" || element == "--previous-service";
 }
 
+std::optional<std::size_t> value_position(const Arguments& arguments, const std::string& name) {
+    auto it = std::ranges::find(arguments, name);
+    if (it == arguments.end() || it + 1 == arguments.end() || starts_with_dashes(*(it + 1)))
+        return std::nullopt;
+    return static_cast<std::size_t>(it + 1 - arguments.begin());
+}
+
+std::optional<std::size_t> file_position(const Arguments& arguments, const std::string& mode) {
+    if (auto value = value_position(arguments, mode)) return value;
+    auto it = std::ranges::find_if(arguments, [](const auto& e) { return !starts_with_dashes(e); });
+    if (it == arguments.end()) return std::nullopt;
+    return static_cast<std::size_t>(it - arguments.begin());
+}
+
 } // namespace
 
 bool is_quiet(const Arguments& arguments) {
@@ -26,17 +40,22 @@ std::optional<std::string> find_mode(const Arguments& arguments) {
 }
 
 std::optional<std::string> option_value(const Arguments& arguments, const std::string& name) {
-    auto it = std::ranges::find(arguments, name);
-    if (it == arguments.end() || it + 1 == arguments.end() || starts_with_dashes(*(it + 1)))
-        return std::nullopt;
-    return *(it + 1);
+    if (auto at = value_position(arguments, name)) return arguments[*at];
+    return std::nullopt;
 }
 
 std::optional<std::string> file_argument(const Arguments& arguments, const std::string& mode) {
-    if (auto value = option_value(arguments, mode)) return value;
-    for (const auto& element : arguments)
-        if (!starts_with_dashes(element)) return element;
+    if (auto at = file_position(arguments, mode)) return arguments[*at];
     return std::nullopt;
+}
+
+std::vector<std::size_t> file_argument_positions(const Arguments& arguments) {
+    std::vector<std::size_t> positions;
+    const auto mode = find_mode(arguments);
+    if (mode == "--backup" || mode == "--restore")
+        if (auto at = file_position(arguments, *mode)) positions.push_back(*at);
+    if (auto at = value_position(arguments, "--config")) positions.push_back(*at);
+    return positions;
 }
 
 std::optional<std::uint64_t> rotate_limit(const Arguments& arguments) {

@@ -55,10 +55,23 @@ ModeResult run_apply(const Arguments& arguments) {
 ModeResult run_install(const std::string& mode, const Arguments& arguments) {
     auto installed = install(option_value(arguments, "--config"), firewall_choice(arguments));
     if (!installed) return fail(installed.error());
-    if (installed->warning.empty() && installed->backup_task_warning.empty()) return std::string();
-    for (const std::string& warning : {installed->warning, installed->backup_task_warning})
+    const std::string warnings[] = {installed->warning, installed->backup_task_warning,
+                                    installed->service_warning};
+    if (std::ranges::all_of(warnings, [](const std::string& w) { return w.empty(); }))
+        return std::string();
+    for (const std::string& warning : warnings)
         if (!warning.empty()) log_mode_warning(mode, warning);
     return install_done_text(*installed);
+}
+
+// The service is gone even when a firewall rule or a task stayed: an uninstaller goes on, and
+// what stayed is written down and told.
+ModeResult run_uninstall(const std::string& mode) {
+    auto removed = uninstall();
+    if (!removed) return fail(removed.error());
+    if (removed->empty()) return std::string();
+    log_mode_warning(mode, *removed);
+    return uninstall_done_text(*removed);
 }
 
 ModeResult run_backup_auto() {
@@ -100,10 +113,10 @@ ModeResult run_autostart(const Arguments& arguments) {
 
 // The package's rollback of a failed first install: what the install created goes again, and a
 // service registered by hand before it goes back to the copy of the program that registered it.
-ModeResult run_undo_install(const Arguments& arguments) {
+ModeResult run_undo_install(const std::string& mode, const Arguments& arguments) {
     if (auto previous = option_value(arguments, "--previous-service"))
         return silent(give_service_back(*previous));
-    return silent(uninstall());
+    return run_uninstall(mode);
 }
 
 // "all": every user's tray and Setup window, for an uninstaller or an upgrade running as the
@@ -117,8 +130,8 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--stop") return silent(stop_service());
     if (mode == "--start") return silent(start_service());
     if (mode == "--restart") return silent(restart_service());
-    if (mode == "--uninstall") return silent(uninstall());
-    if (mode == "--undo-install") return run_undo_install(arguments);
+    if (mode == "--uninstall") return run_uninstall(mode);
+    if (mode == "--undo-install") return run_undo_install(mode, arguments);
     if (mode == "--install") return run_install(mode, arguments);
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
@@ -169,9 +182,25 @@ void tell_interrupted_restore(const std::string& mode, bool quiet) {
     if (!quiet) show_message(text, true);
 }
 
+// The elevated copy starts in another folder (the system folder, or wherever the shell lets it):
+// a file name typed relative to the operator's folder must name the same file there.
+Arguments with_absolute_files(Arguments arguments) {
+    for (std::size_t at : file_argument_positions(arguments))
+        arguments[at] = absolute_path(arguments[at]);
+    return arguments;
+}
+
+Result<void> check_files_reachable(const Arguments& arguments) {
+    for (std::size_t at : file_argument_positions(arguments))
+        if (auto reachable = check_drive_reachable(arguments[at]); !reachable) return reachable;
+    return {};
+}
+
 // The lock comes before anything else, so that a refused mode has changed nothing (an --apply
 // or --install file included).
 ModeResult run_mode(const std::string& mode, const Arguments& arguments) {
+    if (auto reachable = check_files_reachable(arguments); !reachable)
+        return fail(reachable.error());
     if (!changes_the_instance(mode, arguments)) return dispatch(mode, arguments);
     auto lock = take_operation_lock(mode);
     if (!lock && !goes_on_without_lock(mode)) return fail(lock.error());
@@ -198,7 +227,7 @@ int run_command_line(const Arguments& arguments, const ElevationHooks& elevation
     if (*mode == "--status")
         return run_status(std::ranges::find(arguments, "--text") != arguments.end());
     if (!runs_unelevated(*mode) && !elevation.is_elevated()) {
-        auto child = elevation.run_elevated(quote_arguments(arguments), true);
+        auto child = elevation.run_elevated(quote_arguments(with_absolute_files(arguments)), true);
         if (child) return static_cast<int>(*child);
         if (!quiet) show_message(child.error(), true);
         return 1;

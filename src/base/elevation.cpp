@@ -54,8 +54,8 @@ bool is_elevated() {
 Result<unsigned long> run_elevated(const std::string& parameters, bool wait) {
     auto exe = executable_path();
     if (!exe) return fail(exe.error());
-    // An elevated start begins in the system folder, not in ours: relative file names the
-    // operator typed (--backup shop.sql) must mean the same to the child.
+    // An elevated start begins in the system folder, not in ours; the caller has made the file
+    // names absolute already, and the child works in our folder only where the shell lets it.
     return run_elevated_program(*exe, parameters, wait, current_folder());
 }
 
@@ -74,11 +74,13 @@ Result<unsigned long> run_elevated_program(const std::string& program,
         return fail(relaunch_failure_text(started.error));
     }
     UniqueHandle process(started.process);
+    if (!wait) return 0ul;
+    // A child whose end or exit code cannot be read has not succeeded as far as anyone knows.
+    if (WaitForSingleObject(process.get(), INFINITE) == WAIT_FAILED)
+        return fail("WaitForSingleObject: " + last_error_text());
     DWORD code = 0;
-    if (wait) {
-        WaitForSingleObject(process.get(), INFINITE);
-        if (!GetExitCodeProcess(process.get(), &code)) code = 0;
-    }
+    if (!GetExitCodeProcess(process.get(), &code))
+        return fail("GetExitCodeProcess: " + last_error_text());
     return code;
 }
 

@@ -12,7 +12,7 @@ bool is_elevated();
 // Starts this executable with the parameters ("runas" when not elevated, "open" when elevated)
 // in the caller's current folder and, with `wait`, waits for it and gives its exit code (0
 // without `wait`). A declined prompt is "administrator permission was not granted"; any other
-// failure is the system's description of it.
+// failure is the system's description of it, an exit code that cannot be read included.
 Result<unsigned long> run_elevated(const std::string& parameters, bool wait);
 
 // What the shell's start gives: the process, or the shell's error code.

@@ -213,6 +213,37 @@ Result<void> create_private_directories(const std::string& path) {
     return create_folder_with(path, private_folder_descriptor);
 }
 
+std::string absolute_path(const std::string& path) {
+    const std::wstring wide = widen(path);
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (path.empty() || needed == 0) return path;
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    return narrow(full);
+}
+
+Result<void> check_drive_reachable(const std::string& path) {
+    const bool on_drive_letter =
+        path.size() >= 2 && path[1] == ':' &&
+        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    if (!on_drive_letter) return {};
+    const std::string drive = path.substr(0, 2);
+    if (GetDriveTypeW(widen(drive + "\\").c_str()) != DRIVE_NO_ROOT_DIR) return {};
+    return fail(path + ": the drive " + drive +
+                " is not there for this program (run as administrator, it does not see the network "
+                "drives mapped without administrator rights); use the network path, "
+                "\\\\server\\share\\...");
+}
+
+Result<void> flush_to_disk(const std::string& path) {
+    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || !FlushFileBuffers(file.get())) return fail(last_error_text());
+    return {};
+}
+
 bool path_exists(const std::string& path) {
     return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -65,6 +65,16 @@ Result<void> create_directories(const std::string& path);
 // to everything created inside it.
 Result<void> create_private_directories(const std::string& path);
 
+// The path made absolute from the current folder (and the current folder of its drive), as the
+// operator meant it where the command was typed; unchanged when Windows cannot resolve it.
+std::string absolute_path(const std::string& path);
+// Refuses a path on a drive letter that this process does not see: a network drive mapped for a
+// user is not mapped for the same user's elevated programs.
+Result<void> check_drive_reachable(const std::string& path);
+
+// Forces what was written to the file onto the disk. The error is the system's description alone.
+Result<void> flush_to_disk(const std::string& path);
+
 bool path_exists(const std::string& path);
 // Bytes free to this process on the drive of the path, which need not exist yet.
 std::optional<std::uint64_t> free_disk_space(const std::string& path);

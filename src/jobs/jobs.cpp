@@ -52,7 +52,8 @@ JobResult outcome(const Result<void>& result, std::string_view success) {
 // An install that could not register a nightly task still succeeded; the warnings go into
 // tray.log as the command line's would, and to the operator.
 std::string install_warning(const Installed& installed) {
-    for (const std::string& warning : {installed.warning, installed.backup_task_warning})
+    for (const std::string& warning :
+         {installed.warning, installed.backup_task_warning, installed.service_warning})
         if (!warning.empty()) log_mode_warning("--install", warning);
     return install_warning_text(installed);
 }
@@ -74,8 +75,11 @@ struct Performer {
                 install_warning(*installed)};
     }
     JobResult operator()(const job::Uninstall&) const {
-        return outcome(uninstall(), tr("MySQL service uninstalled (data kept)",
-                                       "MySQL 服务已卸载（数据保留）"));
+        auto removed = uninstall();
+        if (!removed) return {true, removed.error()};
+        if (removed->empty()) return {false, uninstall_done_text("")};
+        log_mode_warning("--uninstall", *removed);
+        return {false, uninstall_done_text(""), uninstall_warning_text(*removed)};
     }
     JobResult operator()(const job::OpenPort& open) const {
         return outcome(set_firewall_rule(true, open.port),

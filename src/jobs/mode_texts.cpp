@@ -76,15 +76,33 @@ std::string backup_task_warning_text(std::string_view warning) {
 
 std::string install_warning_text(const Installed& installed) {
     std::string text;
-    if (!installed.warning.empty()) text = rotation_task_warning_text(installed.warning);
-    if (!installed.backup_task_warning.empty()) {
+    auto add = [&](const std::string& part) {
         if (!text.empty()) text += "\n";
-        text += backup_task_warning_text(installed.backup_task_warning);
-    }
+        text += part;
+    };
+    if (!installed.warning.empty()) add(rotation_task_warning_text(installed.warning));
+    if (!installed.backup_task_warning.empty())
+        add(backup_task_warning_text(installed.backup_task_warning));
+    if (!installed.service_warning.empty())
+        add(std::string(tr("Windows will not restart MySQL by itself after a crash.",
+                           "MySQL 崩溃后 Windows 不会自动重启它。")) +
+            "\n" + installed.service_warning);
     return text;
 }
 
 std::string install_done_text(const Installed& installed) {
     std::string text(tr("MySQL service installed", "MySQL 服务已安装"));
     return text.append("\n").append(install_warning_text(installed));
+}
+
+std::string uninstall_warning_text(std::string_view warnings) {
+    std::string text(
+        tr("These could not be removed; remove them by hand:", "以下项目无法删除，请手动删除："));
+    return text.append("\n").append(warnings);
+}
+
+std::string uninstall_done_text(std::string_view warnings) {
+    std::string text(tr("MySQL service uninstalled (data kept)", "MySQL 服务已卸载（数据保留）"));
+    if (warnings.empty()) return text;
+    return text.append("\n").append(uninstall_warning_text(warnings));
 }

@@ -34,3 +34,9 @@ std::string backup_task_warning_text(std::string_view warning);
 std::string install_warning_text(const Installed& installed);
 // "MySQL service installed", a line break and the install's warnings.
 std::string install_done_text(const Installed& installed);
+
+// What an uninstall that left a firewall rule or a task behind tells, a line break and the
+// warnings ("Firewall rule: <reason>", one a line).
+std::string uninstall_warning_text(std::string_view warnings);
+// "MySQL service uninstalled (data kept)", and the warnings when there are any.
+std::string uninstall_done_text(std::string_view warnings);

@@ -61,12 +61,13 @@ void set_check(HWND window, int control_id, bool checked) {
 }
 
 // Save and Undo are offered only with unsaved changes and no job running; Save also waits until
-// the firewall rule's state is known: before that it would take the box's stand-in value for the
-// operator's choice, and close the port.
+// netsh has answered: before that it would take the box's stand-in value for the operator's
+// choice, and close the port.
 void offer_save(HWND window) {
     const SetupUiState& state = setup_state(window);
     const bool offered = connection_dirty(window) && !state.busy;
-    enable_control(window, id::save_button, offered && state.firewall_open.has_value());
+    const bool answered = state.firewall_open.has_value() || state.firewall_unknown;
+    enable_control(window, id::save_button, offered && answered);
     enable_control(window, id::undo_button, offered);
 }
 
@@ -203,12 +204,18 @@ void update_save_buttons(HWND window) {
     set_text(window, id::validation_message, "");
 }
 
-void take_firewall_state(HWND window, bool open) {
+void take_firewall_state(HWND window, std::optional<bool> open) {
     SetupUiState& state = setup_state(window);
     if (!state.saved_settings) return;
-    const bool before = std::exchange(state.saved_settings->firewall, open);
+    // When netsh could not tell, the stored choice stands in: reading "no answer" as "closed"
+    // would have a Save, and a No to its question, delete a rule that is there.
+    if (!open) {
+        const std::optional<ConnectionSettings> stored = load_settings();
+        open = stored ? stored->firewall : state.saved_settings->firewall;
+    }
+    const bool before = std::exchange(state.saved_settings->firewall, *open);
     if (IsDlgButtonChecked(window, id::firewall_box) == (before ? BST_CHECKED : BST_UNCHECKED))
-        set_check(window, id::firewall_box, open);
+        set_check(window, id::firewall_box, *open);
     // The validation message stays: it speaks of what the operator typed.
     offer_save(window);
 }

@@ -27,7 +27,7 @@ void update_save_buttons(HWND window);
 // The firewall rule's state, found after the page was loaded, becomes the stored value the page
 // compares with; the box follows it unless the operator has changed the box meanwhile, so the
 // late answer never makes the page look edited.
-void take_firewall_state(HWND window, bool open);
+void take_firewall_state(HWND window, std::optional<bool> open);
 
 // The values entered, when they differ from the loaded settings (unsaved changes).
 std::optional<ConnectionSettings> unsaved_connection_edits(HWND window);

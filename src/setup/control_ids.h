@@ -9,7 +9,7 @@ inline constexpr int escape_key = IDCANCEL; // what IsDialogMessageW makes of th
 
 // Overview
 inline constexpr int overview_note_first = 225; // the stacked status lines below the detail line
-inline constexpr int overview_note_slots = 3;
+inline constexpr int overview_note_slots = 5;
 inline constexpr int status_text = 230;
 inline constexpr int detail_line = 231;
 inline constexpr int start_button = 232;

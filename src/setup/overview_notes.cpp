@@ -12,6 +12,7 @@
 #include "setup/state.h"
 #include "svc/backup_settings.h"
 #include "svc/backup_state.h"
+#include "svc/myini.h"
 #include "svc/restore_journal.h"
 #include "svc/start_failure.h"
 
@@ -94,6 +95,10 @@ std::vector<OverviewNote> overview_notes(ServiceStatus status,
         clear_diagnosis();
     else if (auto diagnosis = stored_diagnosis())
         notes.push_back({diagnosis_text(*diagnosis, current_language()), error_colour});
+    // The port and address shown are what the server uses; where my.ini has them from a group an
+    // administrator added, the operator learns why they differ from the Connection page.
+    for (const MyIniOverride& found : read_my_ini_overrides())
+        notes.push_back({my_ini_override_text(found, current_language()), transition_colour});
     if (rotation_task_warned(status, rotation_task_present))
         notes.push_back({std::string(tr("Nightly log rotation task missing",
                                         "缺少每晚的日志分隔计划任务")),

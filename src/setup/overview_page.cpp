@@ -178,7 +178,9 @@ void refresh_overview(HWND window, const ServiceView& service) {
     set_text(window, id::show_password_overview,
              state.password_visible ? tr("Hide", "隐藏") : tr("Show", "显示"));
 
-    set_text(window, id::firewall_line, firewall_line(state.firewall_open, settings.port));
+    set_text(window, id::firewall_line,
+             state.firewall_unknown ? std::string(firewall_unknown_line())
+                                    : firewall_line(state.firewall_open, settings.port));
     if (on_page)
         show_control(window, id::open_port_button, open_port_offered(status, state.firewall_open));
 

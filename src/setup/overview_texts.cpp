@@ -79,6 +79,10 @@ std::string firewall_line(std::optional<bool> firewall_open, std::uint16_t port)
                tr(" is CLOSED - other registers cannot connect", " 未开放 —— 其它收银机连不进来"));
 }
 
+std::string_view firewall_unknown_line() {
+    return tr("Windows Firewall: could not be checked", "Windows 防火墙：无法检查");
+}
+
 ServiceButtons service_buttons(ServiceStatus status) {
     const bool running =
         status == ServiceStatus::Running || status == ServiceStatus::RunningNotAccepting;

@@ -26,6 +26,8 @@ std::string connection_string(const ConnectionSettings& settings, std::string_vi
 // The firewall line (control 246) for the port of the settings; "checking…" while the rule's
 // state is not known yet.
 std::string firewall_line(std::optional<bool> firewall_open, std::uint16_t port);
+// The firewall line when netsh could not tell whether the rule is there.
+std::string_view firewall_unknown_line();
 
 // Which service buttons the state allows.
 struct ServiceButtons {

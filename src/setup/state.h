@@ -58,13 +58,14 @@ struct SetupUiState {
     // What the last load's checks found (nothing while they run): the firewall rule, and the
     // nightly rotation task; checks_generation tells the answer of the last load from older ones.
     std::optional<bool> firewall_open;
+    bool firewall_unknown = false; // netsh answered, but could not tell: firewall_open stays empty
     std::optional<bool> rotation_task_present;
     std::uint32_t checks_generation = 0;
     bool job_saves_settings = false;    // the running job is the Connection page's Save
     bool password_visible = false;      // passwords shown in plain text
     // Logical units the Overview's first card grew by for its status lines, and their colours.
     int overview_growth = 0;
-    std::array<PaletteEntry, 3> note_colours{};
+    std::array<PaletteEntry, 5> note_colours{};
     std::vector<ControlEntry> controls; // in creation order
     std::vector<std::string> server_ip_values;
     std::optional<ConnectionSettings> saved_settings;

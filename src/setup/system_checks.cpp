@@ -16,13 +16,18 @@ namespace {
 constexpr DWORD checks_poll_ms = 20;
 std::atomic<int> checks_running{0};
 
+WPARAM firewall_answer() {
+    const std::optional<bool> rule = firewall_rule_present();
+    if (!rule) return check_firewall_unknown;
+    return *rule ? check_firewall_open : 0;
+}
+
 WPARAM run_checks() {
     try {
-        return (firewall_rule_present() ? check_firewall_open : 0) |
-               (rotation_task_present() ? check_rotation_task : 0);
+        return firewall_answer() | (rotation_task_present() ? check_rotation_task : 0);
     } catch (const std::exception&) {
         // No answer at all would leave the lines saying "checking…" for good.
-        return 0;
+        return check_firewall_unknown;
     }
 }
 
@@ -31,6 +36,7 @@ WPARAM run_checks() {
 void start_system_checks(HWND window) {
     SetupUiState& state = setup_state(window);
     state.firewall_open.reset();
+    state.firewall_unknown = false;
     state.rotation_task_present.reset();
     ++state.checks_generation;
     repaint_control(window, id::firewall_line);
@@ -49,7 +55,7 @@ void run_system_checks(HWND window) {
         }).detach();
     } catch (const std::exception&) {
         --checks_running;
-        PostMessageW(window, MSG_CHECKS_DONE, 0, generation);
+        PostMessageW(window, MSG_CHECKS_DONE, check_firewall_unknown, generation);
     }
 }
 
@@ -61,10 +67,12 @@ void wait_for_system_checks() {
 void take_system_checks(HWND window, WPARAM answers, LPARAM generation) {
     SetupUiState& state = setup_state(window);
     if (static_cast<std::uint32_t>(generation) != state.checks_generation) return;
-    state.firewall_open = (answers & check_firewall_open) != 0;
+    state.firewall_unknown = (answers & check_firewall_unknown) != 0;
+    state.firewall_open.reset();
+    if (!state.firewall_unknown) state.firewall_open = (answers & check_firewall_open) != 0;
     state.rotation_task_present = (answers & check_rotation_task) != 0;
     // The line's colour follows the state; its text alone may not repaint it.
     repaint_control(window, id::firewall_line);
-    take_firewall_state(window, *state.firewall_open);
+    take_firewall_state(window, state.firewall_open);
     refresh_pages(window);
 }

@@ -6,10 +6,12 @@
 #include <windows.h>
 
 // Posted by the checks' thread: wParam holds the answers (check_firewall_open,
-// check_rotation_task), lParam the generation of the load that asked.
+// check_rotation_task, and check_firewall_unknown when netsh could not tell), lParam the
+// generation of the load that asked.
 inline constexpr UINT MSG_CHECKS_DONE = WM_APP + 17;
 inline constexpr WPARAM check_firewall_open = 1;
 inline constexpr WPARAM check_rotation_task = 2;
+inline constexpr WPARAM check_firewall_unknown = 4;
 // Timer 2 starts the tools: a timer message comes only once everything waiting, the window's
 // painting included, is done.
 inline constexpr UINT_PTR checks_timer = 2;

@@ -114,6 +114,8 @@ Result<void> copy_dump(const NewDump& dump, const std::string& copy_to, std::str
         return discard(target + ": " + copied.error());
     if (size_of(made->get()) != size_of(dump.file.get()))
         return discard(target + ": the copy is not as large as the dump");
+    // A USB stick pulled right after the run must hold the whole copy, not its name alone.
+    if (!FlushFileBuffers(made->get())) return discard(target + ": " + last_error_text());
     if (!rename_open_file(made->get(), target, true))
         return discard(target + ": " + last_error_text());
     made->reset(); // pruning reads it to tell that it is complete

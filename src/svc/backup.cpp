@@ -60,6 +60,13 @@ Result<UniqueFile> dump_to(const std::string& temporary, const std::string& show
         delete_open_file(file.get());
         return fail("mysqldump failed: the dump is incomplete (no \"-- Dump completed\" line)");
     }
+    // On the disk before it takes a dump's name: after a power cut the name would otherwise
+    // stand for blocks that never left the cache, in place of the complete dump it replaced.
+    if (!FlushFileBuffers(file.get())) {
+        std::string reason = shown + ": " + last_error_text();
+        delete_open_file(file.get());
+        return fail(std::move(reason));
+    }
     return file;
 }
 

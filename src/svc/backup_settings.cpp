@@ -140,8 +140,9 @@ Result<void> save_backup_settings(const BackupSettings& settings) {
 
 Result<void> schedule_automatic_backup(const BackupSettings& settings) {
     if (!settings.enabled) {
-        // Nothing to report when there was no task.
-        remove_backup_task();
+        // A task that stays would go on dumping every night.
+        if (auto removed = remove_backup_task(); !removed)
+            return fail("Backup task: " + removed.error());
         return {};
     }
     if (auto registered = register_backup_task(settings.time); !registered)

@@ -108,7 +108,8 @@ Result<std::string> check_connection() {
     if (login->outcome.exit_code != 0 || !answered_one(login->outcome.output))
         return fail(refusal(*settings, address, login->outcome.error));
     // A login from this computer passes its own firewall; the registers' logins do not.
-    if (!firewall_state(settings->port).lets_in)
+    const auto firewall = firewall_state(settings->port);
+    if (!firewall || !firewall->lets_in)
         return fail(fill_in(tr("This computer can log in, but Windows Firewall keeps other "
                                "computers out of port %1.",
                                "本机可以登录，但 Windows 防火墙未对其它电脑开放端口 %1。"),

@@ -4,6 +4,7 @@
 #include "base/result.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 inline constexpr std::string_view firewall_rule_name = "KELTA Retail MySQL";
@@ -11,18 +12,21 @@ inline constexpr std::string_view rotation_task_name = "KELTA Retail MySQL Log R
 inline constexpr std::string_view backup_task_name = "KELTA Retail MySQL Backup";
 
 // Deletes the rule, then adds it for the port when enabled: one rule at most, on the last port.
+// A rule that cannot be deleted is a failure.
 Result<void> set_firewall_rule(bool enabled, std::uint16_t port);
-// Whether Windows Firewall has the rule (netsh ran and found it).
-bool firewall_rule_present();
-void remove_firewall_rule();
+// Whether Windows Firewall has the rule; nothing when netsh could not tell.
+std::optional<bool> firewall_rule_present();
+// Succeeds when the rule is gone, also when there was none.
+Result<void> remove_firewall_rule();
 
 // Daily at 03:00 as SYSTEM: this executable with --rotate-logs --quiet.
 Result<void> register_rotation_task();
 // Whether the Task Scheduler has the task (schtasks ran and found it).
 bool rotation_task_present();
-void remove_rotation_task();
+// Succeeds when the task is gone, also when there was none.
+Result<void> remove_rotation_task();
 
 // Daily at `time` (HH:MM) as SYSTEM: this executable with --backup-auto --quiet.
 Result<void> register_backup_task(std::string_view time);
 bool backup_task_present();
-void remove_backup_task();
+Result<void> remove_backup_task();

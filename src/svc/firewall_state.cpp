@@ -54,13 +54,14 @@ bool rules_let_in(const std::vector<FirewallRule>& rules, std::uint16_t port) {
     return false;
 }
 
-FirewallState firewall_state(std::uint16_t port) {
+std::optional<FirewallState> firewall_state(std::uint16_t port) {
     ChildProcess netsh{.program = system_tool_path("netsh"),
                        .arguments = {"advfirewall", "firewall", "show", "rule",
                                      "name=" + std::string(firewall_rule_name)}};
     auto shown = run_captured(netsh, {}, true, tool_time_limit);
     // netsh ends with 1 when no rule has the name.
-    if (!shown || shown->exit_code != 0) return {};
+    if (!shown || shown->exit_code > 1) return std::nullopt;
+    if (shown->exit_code == 1) return FirewallState{};
     const std::vector<FirewallRule> rules = parse_firewall_rules(shown->output);
     FirewallState state{.present = true, .lets_in = rules_let_in(rules, port)};
     if (!rules.empty()) state.port = parse_u16(rules.front().local_port);

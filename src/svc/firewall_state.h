@@ -28,6 +28,6 @@ struct FirewallState {
     std::optional<std::uint16_t> port; // the first rule's port, when it is one number
     bool lets_in = false;              // for the port asked about
 };
-// The program's rule ("KELTA Retail MySQL") as Windows Firewall has it now.
-FirewallState firewall_state(std::uint16_t port);
-
+// The program's rule ("KELTA Retail MySQL") as Windows Firewall has it now; nothing when netsh
+// could not tell (it did not start, hung, or failed otherwise than by finding no rule).
+std::optional<FirewallState> firewall_state(std::uint16_t port);

@@ -25,8 +25,9 @@ constexpr DWORD failure_reset_seconds = 86400;
 constexpr DWORD restart_delay_ms = 60000;
 
 // Creates the service, or points an existing one at this program folder's mysqld.exe and
-// my.ini; description and restart-on-failure actions are (re)set either way.
-Result<void> register_service() {
+// my.ini; description and restart-on-failure actions are (re)set either way. Gives a warning when
+// Windows refused the restart-on-failure actions: the server runs, but a crash would end it.
+Result<std::string> register_service() {
     auto manager = open_scm(SC_MANAGER_CREATE_SERVICE);
     if (!manager) return fail(manager.error());
     const std::wstring name = widen(service_name);
@@ -50,9 +51,10 @@ Result<void> register_service() {
         if (!service) return fail(win32_error_text("CreateService"));
     }
 
+    // Only the Services console shows the description: without it nothing works differently.
     std::wstring description = widen(service_description);
     SERVICE_DESCRIPTIONW described{.lpDescription = description.data()};
-    ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &described);
+    (void)ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &described);
     SC_ACTION restart{.Type = SC_ACTION_RESTART, .Delay = restart_delay_ms};
     SC_ACTION actions[] = {restart, restart, restart};
     SERVICE_FAILURE_ACTIONSW on_failure{.dwResetPeriod = failure_reset_seconds,
@@ -60,8 +62,9 @@ Result<void> register_service() {
                                         .lpCommand = nullptr,
                                         .cActions = 3,
                                         .lpsaActions = actions};
-    ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &on_failure);
-    return {};
+    if (!ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &on_failure))
+        return "Restart on failure: " + win32_error_text("ChangeServiceConfig2");
+    return std::string();
 }
 
 Result<ConnectionSettings> choose_settings(const std::optional<std::string>& settings_file,
@@ -112,7 +115,9 @@ Result<void> install_steps(const std::optional<std::string>& settings_file,
     if (auto initialized = initialize_data_dir(base_dir(), settings); !initialized)
         return initialized;
     if (new_data) mark_data_upgraded();
-    if (auto registered = register_service(); !registered) return registered;
+    auto registered = register_service();
+    if (!registered) return fail(registered.error());
+    installed.service_warning = *registered;
     if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) return opened;
     if (auto task = register_rotation_task(); !task)
         installed.warning = "Log rotation task: " + task.error();

@@ -10,12 +10,14 @@
 enum class FirewallChoice { keep, on, off };
 
 // A successful install, with the failures of the steps that do not undo it: the nightly
-// rotation task ("Log rotation task: <reason>") and the nightly backup task ("Backup task:
-// <reason>"). The registers need the server, not the tasks, so a working server is not given up
-// for them; empty when every step worked.
+// rotation task ("Log rotation task: <reason>"), the nightly backup task ("Backup task:
+// <reason>") and the service's restart after a crash ("Restart on failure: <reason>"). The
+// registers need the server, not these, so a working server is not given up for them; empty when
+// every step worked.
 struct Installed {
     std::string warning;
     std::string backup_task_warning;
+    std::string service_warning;
 };
 
 Result<Installed> install(const std::optional<std::string>& settings_file, FirewallChoice firewall);

@@ -1,7 +1,9 @@
 #include "svc/myini.h"
 
 #include "base/files.h"
+#include "base/fill_in.h"
 #include "base/text.h"
+#include "i18n/tr.h"
 #include "instance/paths.h"
 #include "svc/myini_text.h"
 
@@ -24,8 +26,27 @@ std::optional<std::string> read_my_ini_value(const std::string& name) {
     return my_ini_value(*text, name);
 }
 
+std::vector<MyIniOverride> read_my_ini_overrides() {
+    auto text = read_file(my_ini_path());
+    if (!text) return {};
+    return my_ini_overrides(*text);
+}
+
+std::string my_ini_override_text(const MyIniOverride& found, Lang lang) {
+    return fill_in(translate(lang, "my.ini: [%1] sets %2, which the server uses instead of %3",
+                             "my.ini：[%1] 设置了 %2，服务器用它代替 %3"),
+                   {found.group, found.setting, found.ours});
+}
+
 std::uint16_t configured_port() {
     auto value = read_my_ini_value("port");
+    if (!value) return default_port;
+    return parse_u16(*value).value_or(default_port);
+}
+
+std::uint16_t written_port() {
+    auto text = read_file(my_ini_path());
+    auto value = text ? my_ini_written_value(*text, "port") : std::nullopt;
     if (!value) return default_port;
     return parse_u16(*value).value_or(default_port);
 }

@@ -3,15 +3,26 @@
 // address changes, updated in place so that an administrator's own options survive.
 #include "base/result.h"
 #include "config/settings.h"
+#include "i18n/language.h"
+#include "svc/myini_text.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Writes the five options the program owns (basedir, port, bind-address, enable-named-pipe,
 // socket) into [mysqld]; a missing or unreadable file is replaced by a complete new one.
 Result<void> write_my_ini(const std::string& basedir, const ConnectionSettings& settings);
-// The value the server takes for the option from [mysqld], or nothing.
+// The value the server takes for the option (from [mysqld], or a group it reads after it), or
+// nothing.
 std::optional<std::string> read_my_ini_value(const std::string& name);
-// The port option, or 3307.
+// The options the program owns that another group of my.ini sets otherwise.
+std::vector<MyIniOverride> read_my_ini_overrides();
+// As the operator reads it: "my.ini: [server] sets port=3310, which the server uses instead of
+// 3307".
+std::string my_ini_override_text(const MyIniOverride& found, Lang lang);
+// The port the server uses, or 3307.
 std::uint16_t configured_port();
+// The port the program wrote into [mysqld], or 3307: what tells whether my.ini must be written.
+std::uint16_t written_port();

@@ -5,6 +5,7 @@
 #include "svc/option_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 namespace {
@@ -50,17 +51,71 @@ std::vector<std::string> lines_of(std::string_view text) {
     return lines;
 }
 
-// Calls `visit` with the index and option key of every option line in a [mysqld] section.
-template <class Visit>
-void for_each_server_option(const std::vector<std::string>& lines, Visit visit) {
-    bool in_server_group = false;
+bool same_ascii_letters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The groups the server reads as the program's service; it matches their names ignoring case.
+bool is_read_by_server(std::string_view group) {
+    for (std::string_view read : {std::string_view("mysqld"), std::string_view("server"),
+                                  std::string_view("mysqld-5.7"), service_name})
+        if (same_ascii_letters(group, read)) return true;
+    return false;
+}
+
+// Calls `visit` with the index, option key and group of every option line in a group that
+// `counts`, in the order of the file.
+template <class Counts, class Visit>
+void for_each_option(const std::vector<std::string>& lines, Counts counts, Visit visit) {
+    std::optional<std::string> group;
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (auto group = option_group(lines[i])) {
-            in_server_group = is_server_group(*group);
-        } else if (in_server_group) {
-            if (auto setting = option_setting(lines[i])) visit(i, option_key(setting->name));
+        if (auto opened = option_group(lines[i])) {
+            group = *opened;
+        } else if (group && counts(*group)) {
+            if (auto setting = option_setting(lines[i]))
+                visit(i, option_key(setting->name), *group);
         }
     }
+}
+
+// Every option line in a [mysqld] section: the ones the program writes.
+template <class Visit>
+void for_each_server_option(const std::vector<std::string>& lines, Visit visit) {
+    for_each_option(
+        lines, is_server_group,
+        [&](size_t index, const std::string& key, const std::string&) { visit(index, key); });
+}
+
+// The last line that sets the option in a group that `counts`.
+template <class Counts>
+std::optional<size_t> last_line_of(const std::vector<std::string>& lines, std::string_view name,
+                                   Counts counts) {
+    const std::string wanted = option_key(name);
+    std::optional<size_t> last;
+    for_each_option(lines, counts, [&](size_t index, const std::string& key, const std::string&) {
+        if (key == wanted) last = index;
+    });
+    return last;
+}
+
+// The value a line gives its option as the server takes it: a switch named with "skip-" or
+// "disable-" is off, one named alone is on.
+std::string value_taken(const OptionSetting& setting) {
+    std::string name = setting.name;
+    std::replace(name.begin(), name.end(), '_', '-');
+    if (name.starts_with("loose-")) name.erase(0, 6);
+    if (name.starts_with("skip-") || name.starts_with("disable-")) return "0";
+    return setting.value.value_or("1");
+}
+
+// The group a line stands in.
+std::string group_of(const std::vector<std::string>& lines, size_t index) {
+    for (size_t i = index + 1; i-- > 0;)
+        if (auto group = option_group(lines[i])) return *group;
+    return {};
 }
 
 } // namespace
@@ -126,11 +181,33 @@ std::string update_my_ini_text(std::string_view existing, const OwnedMyIniOption
 
 std::optional<std::string> my_ini_value(std::string_view text, std::string_view name) {
     const std::vector<std::string> lines = lines_of(text);
-    const std::string wanted = option_key(name);
-    std::optional<size_t> last;
-    for_each_server_option(lines, [&](size_t index, const std::string& key) {
-        if (key == wanted) last = index;
-    });
+    const auto last = last_line_of(lines, name, is_read_by_server);
     if (!last) return std::nullopt;
     return option_setting(lines[*last])->value.value_or("");
+}
+
+std::optional<std::string> my_ini_written_value(std::string_view text, std::string_view name) {
+    const std::vector<std::string> lines = lines_of(text);
+    const auto last = last_line_of(lines, name, is_server_group);
+    if (!last) return std::nullopt;
+    return option_setting(lines[*last])->value.value_or("");
+}
+
+std::vector<MyIniOverride> my_ini_overrides(std::string_view text) {
+    const std::vector<std::string> lines = lines_of(text);
+    std::vector<MyIniOverride> overrides;
+    for (std::string_view name :
+         {"basedir", "port", "bind-address", "enable-named-pipe", "socket"}) {
+        const auto taken = last_line_of(lines, name, is_read_by_server);
+        const auto ours = last_line_of(lines, name, is_server_group);
+        if (!taken || !ours || taken == ours) continue;
+        const OptionSetting setting = *option_setting(lines[*taken]);
+        const std::string our_value = value_taken(*option_setting(lines[*ours]));
+        if (value_taken(setting) == our_value) continue;
+        overrides.push_back(
+            {.group = group_of(lines, *taken),
+             .setting = setting.name + (setting.value ? "=" + *setting.value : std::string()),
+             .ours = our_value});
+    }
+    return overrides;
 }

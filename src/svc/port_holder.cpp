@@ -67,7 +67,7 @@ const Listener* colliding_listener(std::span<const Listener> listeners, Ipv4 bin
 }
 
 std::optional<PortHolder> port_holder(const std::optional<std::string>& bind, std::uint16_t port) {
-    const auto listeners = listener_table();
+    const auto listeners = listener_table(true);
     if (!listeners) return std::nullopt;
     const std::optional<Ipv4> address = bind ? parse_ipv4(*bind) : std::nullopt;
     const Listener* holder = colliding_listener(*listeners, address.value_or(any_address), port);

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -22,28 +23,38 @@ constexpr long connect_limit_us = 200'000;
 
 } // namespace
 
-std::optional<std::vector<Listener>> listener_table() {
+namespace {
+
+template <class Table> std::vector<Listener> listeners_of(const Table& table) {
+    std::vector<Listener> listeners;
+    for (DWORD i = 0; i < table.dwNumEntries; ++i) {
+        const auto& row = table.table[i];
+        Listener listener{};
+        std::memcpy(listener.address.data(), &row.dwLocalAddr, 4);
+        listener.port = ntohs(static_cast<u_short>(row.dwLocalPort));
+        if constexpr (std::is_same_v<Table, MIB_TCPTABLE_OWNER_PID>) listener.pid = row.dwOwningPid;
+        listeners.push_back(listener);
+    }
+    return listeners;
+}
+
+} // namespace
+
+std::optional<std::vector<Listener>> listener_table(bool owners) {
     std::vector<std::uint64_t> buffer(listener_table_start / sizeof(std::uint64_t));
     for (int call = 0; call < listener_table_calls; ++call) {
         ULONG size = static_cast<ULONG>(buffer.size() * sizeof(std::uint64_t));
-        DWORD result = GetExtendedTcpTable(buffer.data(), &size, FALSE, AF_INET,
-                                           TCP_TABLE_OWNER_PID_LISTENER, 0);
+        DWORD result = GetExtendedTcpTable(
+            buffer.data(), &size, FALSE, AF_INET,
+            owners ? TCP_TABLE_OWNER_PID_LISTENER : TCP_TABLE_BASIC_LISTENER, 0);
         if (result == ERROR_INSUFFICIENT_BUFFER) {
             buffer.resize(size / sizeof(std::uint64_t) + 1);
             continue;
         }
         if (result != NO_ERROR) return std::nullopt;
-        const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
-        std::vector<Listener> listeners;
-        for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-            const auto& row = table->table[i];
-            Listener listener{};
-            std::memcpy(listener.address.data(), &row.dwLocalAddr, 4);
-            listener.port = ntohs(static_cast<u_short>(row.dwLocalPort));
-            listener.pid = row.dwOwningPid;
-            listeners.push_back(listener);
-        }
-        return listeners;
+        if (owners)
+            return listeners_of(*reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data()));
+        return listeners_of(*reinterpret_cast<const MIB_TCPTABLE*>(buffer.data()));
     }
     return std::nullopt;
 }

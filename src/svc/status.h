@@ -35,7 +35,9 @@ struct Listener {
     std::uint16_t port;
     unsigned long pid = 0; // the owning process; Wine always reports 0
 };
-// Windows' table of IPv4 listeners, or nothing when it cannot be had.
-std::optional<std::vector<Listener>> listener_table();
+// Windows' table of IPv4 listeners, or nothing when it cannot be had. With `owners`, the owning
+// processes too, which Windows finds by searching its processes (several times the cost): the
+// probe that every status refresh and client start makes needs only addresses and ports.
+std::optional<std::vector<Listener>> listener_table(bool owners = false);
 // A listener on the port at 0.0.0.0 or at the target address.
 bool listener_accepts(std::span<const Listener> listeners, Ipv4 target, std::uint16_t port);

@@ -141,7 +141,7 @@ Gathered gather() {
     const std::uint16_t port = configured_port();
     // connection.ini is for administrators only; without their rights these stay unknown.
     const std::optional<ConnectionSettings> settings = load_settings();
-    const FirewallState firewall = firewall_state(settings ? settings->port : port);
+    const std::optional<FirewallState> firewall = firewall_state(settings ? settings->port : port);
     const std::optional<LastBackup> backup = last_backup();
     // A running server started after the failure it would explain.
     const std::optional<Diagnosis> diagnosis =
@@ -185,9 +185,20 @@ Gathered gather() {
         if (!interrupted) return std::monostate{};
         return (*interrupted).*field;
     };
+    auto my_ini_override = [&]() -> Value {
+        std::string joined;
+        for (const MyIniOverride& found : read_my_ini_overrides())
+            joined += (joined.empty() ? "" : "; ") + my_ini_override_text(found, Lang::en);
+        if (joined.empty()) return std::monostate{};
+        return joined;
+    };
+    auto firewall_rule = [&]() -> Value {
+        if (!firewall) return std::monostate{};
+        return firewall->present;
+    };
     auto firewall_port = [&]() -> Value {
-        if (!firewall.port) return std::monostate{};
-        return std::uint64_t{*firewall.port};
+        if (!firewall || !firewall->port) return std::monostate{};
+        return std::uint64_t{*firewall->port};
     };
 
     Gathered gathered;
@@ -199,10 +210,11 @@ Gathered gather() {
         {"accepting_connections", status == ServiceStatus::Running},
         {"port", std::uint64_t{port}},
         {"bind_address", known(bind)},
+        {"my_ini_override", my_ini_override()},
         {"register_address", register_address(bind.value_or(std::string(any_ipv4_address)))},
         {"database", setting(&ConnectionSettings::database)},
         {"user", setting(&ConnectionSettings::user)},
-        {"firewall_rule", firewall.present},
+        {"firewall_rule", firewall_rule()},
         {"firewall_port", firewall_port()},
         {"rotation_task", rotation_task_present()},
         {"data_folder", data_dir()},

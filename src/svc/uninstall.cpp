@@ -44,7 +44,7 @@ Result<void> end_server(const std::string& why) {
 
 } // namespace
 
-Result<void> uninstall(const ServiceTimeouts& timeouts) {
+Result<std::string> uninstall(const ServiceTimeouts& timeouts) {
     if (auto stopped = stop_service(timeouts); !stopped)
         if (auto ended = end_server(stopped.error()); !ended) return ended;
     {
@@ -57,8 +57,14 @@ Result<void> uninstall(const ServiceTimeouts& timeouts) {
             return fail(win32_error_text("DeleteService"));
     }
     // Also when there was no service: a partial install may have left the rule or the task.
-    remove_firewall_rule();
-    remove_rotation_task();
-    remove_backup_task();
-    return {};
+    // The service is gone whatever remains of them, so they are told, not failed on.
+    std::string warnings;
+    for (auto [what, removed] : {std::pair{"Firewall rule: ", remove_firewall_rule()},
+                                 {"Log rotation task: ", remove_rotation_task()},
+                                 {"Backup task: ", remove_backup_task()}})
+        if (!removed) {
+            if (!warnings.empty()) warnings += '\n';
+            warnings.append(what).append(removed.error());
+        }
+    return warnings;
 }

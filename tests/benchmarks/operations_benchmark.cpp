@@ -5,10 +5,14 @@
 #include "base/child.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/security.h"
 #include "base/text.h"
+#include "config/settings.h"
 #include "instance/data_folder.h"
 #include "instance/paths.h"
 #include "svc/backup.h"
+#include "svc/client.h"
+#include "svc/dump_file.h"
 #include "svc/myini.h"
 #include "svc/restore.h"
 #include "svc/status.h"
@@ -21,6 +25,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <numeric>
 
 using namespace e2e;
 using Clock = std::chrono::steady_clock;
@@ -47,7 +52,7 @@ void bare_status_calls(const std::string& ini) {
     QueryServiceStatus(service.get(), &status);
     std::vector<std::uint64_t> table(16384 / 8);
     ULONG size = 16384;
-    GetExtendedTcpTable(table.data(), &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
+    GetExtendedTcpTable(table.data(), &size, FALSE, AF_INET, TCP_TABLE_BASIC_LISTENER, 0);
     for (int i = 0; i < 2; ++i) {
         UniqueFile file(CreateFileW(widen(ini).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
@@ -224,6 +229,43 @@ TEST(Benchmark, BackupAndRestoreNextToTheTools) {
     report("  ratio to the tools", operation_restore / tool_restore, "");
     report("KeltaMySQL.exe --restore (a process of its own)", program_restore / rounds, "s");
     report("  ratio to the tools", program_restore / tool_restore, "");
+
+    // The backup's steps one by one (4, 6: tool, flush), and a process of its own (--quit: no
+    // work).
+    const std::string temporary = folder + "\\steps.sql.tmp", target = folder + "\\steps.sql";
+    std::optional<ConnectionSettings> stored;
+    Result<ChildProcess> dump = fail("");
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"secure the data folder", [] { EXPECT_TRUE(secure_data_root()); }},
+        {"read connection.ini", [&] { stored = load_settings(); }},
+        {"client_command", [&] { dump = client_command("mysqldump.exe", stored->root_password); }},
+        {"create the temporary file",
+         [&] {
+             EXPECT_TRUE(create_fresh_file(temporary, admin_owned_descriptor, GENERIC_WRITE));
+             dump->arguments.insert(dump->arguments.end(),
+                                    {"--single-transaction", "--routines", "--triggers", "--events",
+                                     "--result-file=" + temporary, "kelta_retail"});
+         }},
+        {"the dump tool", [&] { EXPECT_TRUE(run_captured(*dump, {}, true)); }},
+        {"check the closing line", [&] { EXPECT_TRUE(dump_is_complete(temporary)); }},
+        {"flush to disk", [&] { EXPECT_TRUE(flush_to_disk(temporary)); }},
+        {"rename into place", [&] {
+             EXPECT_TRUE(MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
+                                     MOVEFILE_REPLACE_EXISTING));
+         }}};
+    const int step_rounds = 10;
+    double took[std::size(steps)] = {}, process = 0;
+    for (int i = 0; i < step_rounds; ++i) {
+        for (std::size_t n = 0; n < std::size(steps); ++n)
+            took[n] += seconds_of(steps[n].second) / step_rounds;
+        process += server.mode({"--quit"}).elapsed.count() / 1000.0 / step_rounds;
+    }
+    std::printf("the backup step by step, average of %d rounds:\n", step_rounds);
+    for (std::size_t n = 0; n < std::size(steps); ++n)
+        report(steps[n].first, took[n] * 1000, "ms");
+    const double own = std::accumulate(std::begin(took), std::end(took), 0.0) - took[4] - took[6];
+    report("the operation's own share (all but the tool and the flush)", own * 1000, "ms");
+    report("a process of its own (--quit, nothing to do)", process * 1000, "ms");
 }
 
 } // namespace

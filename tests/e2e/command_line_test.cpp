@@ -127,22 +127,29 @@ TEST(Elevation, RelaunchPassesArgumentsAndExitCode) {
 }
 
 // File names on the command line are the operator's, relative to the folder the command ran in:
-// the elevated child works there too (an elevated start would otherwise begin in the system
-// folder). --apply deletes its settings file, read or not, which shows where it looked.
+// they name the same files for the elevated child started in the system folder (--apply deletes
+// its settings file, read or not: where it looked), and a drive it does not see is named.
 TEST(Elevation, RelaunchedChildWorksInTheCallersFolder) {
     TestFolder folder;
     const std::string here = folder.program_data() + "\\shop";
     ASSERT_TRUE(CreateDirectoryW(widen(here).c_str(), nullptr));
     write_file(here + "\\new.ini", "port=80\r\n");
-    auto finished = run({{"--apply", "--config", "new.ini", "--quiet"},
-                         {{"ProgramData", folder.program_data()}},
-                         app_exe("KeltaMySQL-unelevated.exe"),
-                         here});
+    auto finished =
+        run({{"--apply", "--config", "new.ini", "--quiet"},
+             {{"ProgramData", folder.program_data()}, {"KELTA_TEST_REFUSED_FOLDER", "1"}},
+             app_exe("KeltaMySQL-unelevated.exe"),
+             here});
     EXPECT_EQ(finished.exit_code, 1u);
     EXPECT_FALSE(exists(here + "\\new.ini")) << "the child looked for the file elsewhere";
     auto log = lines_of(read_file(folder.path("tray.log")));
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(after_timestamp(log[0]), "--apply failed: Port must be 1024 - 65535");
+    auto result = run_mode(folder, {"--backup", "Q:\\shop.sql", "--quiet"}, {},
+                           app_exe("KeltaMySQL-unelevated.exe"));
+    ASSERT_EQ(result.log_lines.size(), 2u);
+    EXPECT_TRUE(after_timestamp(result.log_lines[1])
+                    .starts_with("--backup failed: Q:\\shop.sql: the drive Q: is not there"))
+        << result.log_lines[1];
 }
 
 // The child's exit code passes on unchanged: 0 from a stop of no service (relaunched without the
@@ -153,6 +160,9 @@ TEST(Elevation, RelaunchPassesTheChildsExitCodeOnUnchanged) {
                                                          {"KELTA_TEST_REFUSED_FOLDER", "1"}};
     const std::string unelevated = app_exe("KeltaMySQL-unelevated.exe");
     EXPECT_EQ(run({{"--stop", "--quiet"}, environment, unelevated}).exit_code, 0u);
+    auto unreadable = environment; // and an exit code that cannot be read is no success
+    unreadable["KELTA_TEST_UNREADABLE_EXIT"] = "1";
+    EXPECT_EQ(run({{"--stop", "--quiet"}, unreadable, unelevated}).exit_code, 1u);
 
     Running caller({{"--setup"}, environment, unelevated});
     HWND setup = nullptr;

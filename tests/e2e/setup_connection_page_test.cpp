@@ -98,6 +98,23 @@ TEST_F(ConnectionPage, ANewPortWithAPlusSignMovesTheServer) {
     })) << w.text(firewall_line);
 }
 
+// A netsh that cannot tell is no closed port: the box keeps the stored choice, and a Save neither
+// asks to open the port nor, on a No, removes the rule.
+TEST_F(ConnectionPage, ARuleNetshCannotTellAboutIsLeftAsItIs) {
+    force_tool_exit("netsh", 5, "show");
+    SetupWindow w(server_.folder(), {"connection"});
+    ASSERT_TRUE(w.handle());
+    ASSERT_TRUE(eventually([&] {
+        return w.text(firewall_line) == "Windows Firewall: could not be checked";
+    })) << w.text(firewall_line);
+    EXPECT_TRUE(w.checked(firewall_box));
+    w.click(generate);
+    ASSERT_TRUE(eventually([&] { return w.enabled(save); }));
+    save_and_wait(w);
+    EXPECT_TRUE(server_.settings().firewall);
+    EXPECT_EQ(lines_of(e2e::read_file("C:\\kelta-bench\\state\\netsh.txt")).size(), 1u);
+}
+
 TEST_F(ConnectionPage, SavingWithThePortClosedAsksAndNoClosesTheRule) {
     SetupWindow w(server_.folder(), {"connection"});
     ASSERT_TRUE(w.handle());

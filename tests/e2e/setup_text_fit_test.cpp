@@ -14,6 +14,7 @@
 #include "setup/frame.h"
 #include "setup/geometry.h"
 #include "setup/overview_notes.h"
+#include "svc/myini.h"
 #include "setup/overview_page.h"
 #include "setup/overview_texts.h"
 #include "setup/page_names.h"
@@ -169,6 +170,11 @@ class TextFit : public InProcessSetup {
             texts.push_back(
                 backup_warning_text({.failed = true, .error = error}, current_language()));
         texts.push_back(interrupted_restore_note(safety_dump));
+        // An option of the program's that another group of my.ini sets, with long values.
+        texts.push_back(my_ini_override_text({.group = "mysqld-5.7",
+                                              .setting = "bind-address=192.168.100.200",
+                                              .ours = "192.168.100.201"},
+                                             current_language()));
         for (const std::string& text : texts) {
             show_overview_notes(window_, {{text}});
             check(control(id::overview_note_first), Fit::wrapped, text);
@@ -217,7 +223,7 @@ class TextFit : public InProcessSetup {
              {std::string(tr("Show", "显示")), std::string(tr("Hide", "隐藏"))}},
             {id::firewall_line,
              {firewall_line(true, 65535), firewall_line(false, 65535),
-              firewall_line(std::nullopt, 65535)}},
+              firewall_line(std::nullopt, 65535), std::string(firewall_unknown_line())}},
             {id::detail_line,
              {detail_line(ServiceStatus::Running, 65535, far_address, StartType::automatic),
               detail_line(ServiceStatus::Running, 65535, far_address, StartType::manual)}},

@@ -81,7 +81,8 @@ TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
         {"firewall_rule", "true"},    {"firewall_port", std::to_string(server.port())},
         {"rotation_task", "true"},    {"register_address", register_address("0.0.0.0")},
         {"diagnosis_code", "null"},   {"version", "1.1.1"},
-        {"backup_task", "true"},      {"auto_backup_time", "02:30"}};
+        {"backup_task", "true"},      {"auto_backup_time", "02:30"},
+        {"my_ini_override", "null"}};
     for (const auto& [key, value] : expected)
         EXPECT_EQ((*json)[key], value) << key;
     EXPECT_NE((*json)["data_size_bytes"], "null");
@@ -96,6 +97,24 @@ TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
         EXPECT_EQ(output.find(settings.password), std::string::npos);
         EXPECT_EQ(output.find(settings.root_password), std::string::npos);
     }
+
+    // A port another group of my.ini sets is where the server listens; --status and the Overview
+    // say why it is not the one the program wrote.
+    SavedUserValue language(program_key, "Language");
+    set_user_string(program_key, "Language", "en");
+    const std::string elsewhere = std::to_string(free_tcp_port());
+    e2e::write_file(server.folder().path("my.ini"), e2e::read_file(server.folder().path("my.ini")) +
+                                                        "[server]\r\nport=" + elsewhere + "\r\n");
+    ASSERT_EQ(server.mode({"--start"}).exit_code, 0u);
+    const std::string told = "my.ini: [server] sets port=" + elsewhere +
+                             ", which the server uses instead of " + std::to_string(server.port());
+    json = json_object(status_of(server.folder().program_data()).output);
+    ASSERT_TRUE(json);
+    EXPECT_EQ((*json)["port"], elsewhere);
+    EXPECT_EQ((*json)["my_ini_override"], told);
+    SetupWindow w(server.folder());
+    ASSERT_TRUE(w.handle());
+    EXPECT_TRUE(eventually([&] { return w.text(225) == told; })) << w.text(225);
 }
 
 TEST(ConnectionCheck, TellsAWorkingLoginFromWrongPasswordMissingDatabaseAndClosedFirewall) {

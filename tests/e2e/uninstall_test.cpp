@@ -25,17 +25,30 @@ TEST(Uninstall, WithoutAServiceStillRemovesRuleAndTask) {
         auto finished = run({{"--uninstall", "--quiet"}, {{"ProgramData", folder.program_data()}}});
         EXPECT_EQ(finished.exit_code, 0u);
     }
+    // Each delete that finds nothing is followed by a look whether there is nothing indeed.
     auto netsh = tool_calls("netsh");
-    ASSERT_EQ(netsh.size(), 2u);
+    ASSERT_EQ(netsh.size(), 4u);
     EXPECT_EQ(netsh[0], (std::vector<std::string>{"advfirewall", "firewall", "delete", "rule",
                                                   "name=KELTA Retail MySQL"}));
+    EXPECT_EQ(netsh[1][2], "show");
     auto schtasks = tool_calls("schtasks");
-    ASSERT_EQ(schtasks.size(), 4u);
+    ASSERT_EQ(schtasks.size(), 8u);
     EXPECT_EQ(schtasks[0], (std::vector<std::string>{"/Delete", "/TN",
                                                      "KELTA Retail MySQL Log Rotation", "/F"}));
-    EXPECT_EQ(schtasks[1],
+    EXPECT_EQ(schtasks[1][0], "/Query");
+    EXPECT_EQ(schtasks[2],
               (std::vector<std::string>{"/Delete", "/TN", "KELTA Retail MySQL Backup", "/F"}));
     EXPECT_FALSE(exists(folder.path("tray.log")));
+
+    // A rule netsh can neither delete nor show may still be open: the uninstall is done, and
+    // says so.
+    force_tool_exit("netsh", 5);
+    EXPECT_EQ(run({{"--uninstall", "--quiet"}, {{"ProgramData", folder.program_data()}}}).exit_code,
+              0u);
+    EXPECT_NE(e2e::read_file(folder.path("tray.log"))
+                  .find(" --uninstall: Firewall rule: netsh advfirewall: exit code Some(5)\n"),
+              std::string::npos);
+    clear_tool_state();
 }
 
 TEST(Uninstall, DataStaysAndTheNextInstallReusesTheRootPassword) {

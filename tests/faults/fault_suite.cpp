@@ -7,6 +7,7 @@
 
 #include "base/child.h"
 #include "base/files.h"
+#include "base/handles.h"
 #include "base/text.h"
 #include "config/settings.h"
 
@@ -527,6 +528,59 @@ TEST(Faults, TwoOperationsAtOnce) {
             fault.fired("tray.log: --rotate-logs took over the lock of the killed --start");
         EXPECT_EQ(server.mode({"--start"}).exit_code, 0u);
         fault.kept("the shop's rows", rows(root) == week1);
+    }
+}
+
+// Apply puts back what it changed once a later step fails, and rotation stops before a copy
+// moves when another program holds one open.
+TEST(Faults, PutBackAndHeldOpen) {
+    InstalledServer server;
+    ASSERT_TRUE(server.installed());
+    const ConnectionSettings stored = server.settings();
+    const std::string config = server.folder().path("apply.ini"),
+                      rules = "C:\\kelta-bench\\state\\netsh.txt";
+    const std::string ini = e2e::read_file(server.folder().path("connection.ini")),
+                      my_ini = e2e::read_file(server.folder().path("my.ini")),
+                      rule = e2e::read_file(rules);
+    for (std::string cause : {"the server fails to start on the new port",
+                              "a new port, the server is killed during the account change",
+                              "netsh cannot delete the rule to close the port"}) {
+        Fault fault("apply: " + cause, server.folder());
+        const bool closes = cause.starts_with("netsh");
+        ConnectionSettings changed = stored;
+        changed.port = closes ? stored.port : free_tcp_port();
+        changed.firewall = !closes;
+        if (cause.starts_with("the server fails")) bench_control("mysqld.fail-start", "once");
+        if (cause.starts_with("a new port")) bench_control("mysql.kill-server-after", "1");
+        if (closes) force_tool_exit("netsh", 1, "delete");
+        e2e::write_file(config, render_settings(changed));
+        fault.ended(server.mode({"--apply", "--config", config}).exit_code, 1);
+        DeleteFileW(L"C:\\kelta-bench\\force\\netsh.delete.exit");
+        EXPECT_TRUE(
+            e2e::read_file(fault.log).ends_with("The previous settings are back in place.\n"));
+        fault.kept("connection.ini", e2e::read_file(server.folder().path("connection.ini")) == ini);
+        fault.kept("my.ini", e2e::read_file(server.folder().path("my.ini")) == my_ini);
+        fault.kept("the firewall rule", e2e::read_file(rules) == rule);
+        fault.kept(
+            "the registers' login on the old port",
+            query_over_tcp(stored.user, stored.password, stored.port, "SELECT 1;").exit_code == 0);
+    }
+    {
+        Fault fault("rotation: a numbered copy held open, the server stopped", server.folder());
+        ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+        const std::string log = server.folder().path("error.log"), logged = e2e::read_file(log);
+        for (char n = '1'; n <= '5'; ++n)
+            e2e::write_file(log + "." + n, log + n);
+        {
+            UniqueFile held(CreateFileW(widen(log + ".3").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held);
+            fault.ended(server.mode({"--rotate-logs", "--limit", "1"}).exit_code, 1);
+        }
+        EXPECT_NE(e2e::read_file(fault.log).find(log + ".3: "), std::string::npos);
+        for (char n = '1'; n <= '5'; ++n)
+            fault.kept(std::string("error.log.") + n, e2e::read_file(log + "." + n) == log + n);
+        fault.kept("error.log", e2e::read_file(log) == logged);
     }
 }
 

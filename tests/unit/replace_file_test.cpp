@@ -5,6 +5,7 @@
 
 #include "base/files.h"
 #include "base/text.h"
+#include "svc/rotate.h"
 
 #include <gtest/gtest.h>
 
@@ -104,4 +105,18 @@ TEST_F(FileReplacement, PrivateFolderPassesItsRightsOn) {
     EXPECT_TRUE(support::open_to_everyone(granted_to(folder_ + "\\data")))
         << "parents keep the usual rights";
     EXPECT_TRUE(create_private_directories(safety).has_value()) << "an existing folder is fine";
+}
+
+// A rotated log that cannot go back to its name (its writer opened a new one) is named.
+TEST_F(FileReplacement, ARotatedLogThatCannotGoBackIsNamed) {
+    const std::string log = folder_ + "\\x.log";
+    ASSERT_TRUE(write_file(log, "old lines").has_value());
+    auto rotated = rotate_log(log, 1, [&]() -> Result<void> {
+        EXPECT_TRUE(write_file(log, "new lines").has_value());
+        return fail("flush failed");
+    });
+    ASSERT_FALSE(rotated.has_value());
+    EXPECT_TRUE(rotated.error().starts_with("flush failed\nrename " + log + ".rotating: "))
+        << rotated.error();
+    EXPECT_EQ(*read_file(log + ".rotating"), "old lines");
 }

@@ -126,6 +126,7 @@ constexpr std::string_view expected_keys[] = {
     "Port opened in Windows Firewall",
     "Put back the data",
     "Putting the data back failed too:",
+    "Putting the previous settings back failed too:",
     "Registers connect to it",
     "Replace the current database with a .sql backup. The current data is saved automatically "
     "first.",
@@ -174,7 +175,9 @@ constexpr std::string_view expected_keys[] = {
     "The nightly automatic backup could not be set up; the database is backed up only when you start a backup.",
     "The nightly log rotation could not be set up; the error log is rotated only when MySQL "
     "starts.",
+    "The previous settings are back in place.",
     "The test login failed: %1",
+    "These could not be removed; remove them by hand:",
     "This backup changes more than the shop's database (other databases, MySQL's own tables or "
     "its accounts); nothing was restored:",
     "This computer can log in, but Windows Firewall keeps other computers out of port %1.",
@@ -192,12 +195,15 @@ constexpr std::string_view expected_keys[] = {
     "Version",
     "Windows Firewall will block port",
     "Windows Firewall: checking\u2026",
+    "Windows Firewall: could not be checked",
     "Windows Firewall: open for other computers, port",
     "Windows Firewall: port",
+    "Windows will not restart MySQL by itself after a crash.",
     "Working, please wait...",
     "Wrong password: the server refused user %1.",
     "You have unsaved changes on the Connection page. Discard them?",
     "my.ini has an option this MySQL does not know: %1.",
+    "my.ini: [%1] sets %2, which the server uses instead of %3",
     "ok",
     "port",
     "running",
