@@ -14,6 +14,7 @@
 #include "svc/apply.h"
 #include "svc/auto_backup.h"
 #include "svc/backup.h"
+#include "svc/backup_failures.h"
 #include "svc/connection_check.h"
 #include "svc/control.h"
 #include "svc/install.h"
@@ -61,14 +62,15 @@ ModeResult run_install(const std::string& mode, const Arguments& arguments) {
 
 ModeResult run_backup_auto() {
     auto dump = backup_automatically();
-    if (!dump) return fail(dump.error());
+    if (!dump) return fail(translate_failure(dump.error(), current_language()));
     return backup_done_text(*dump);
 }
 
 ModeResult run_backup(const Arguments& arguments) {
     auto file = file_argument(arguments, "--backup");
     if (!file) return fail("missing file name");
-    if (auto saved = backup(*file); !saved) return fail(saved.error());
+    if (auto saved = backup(*file); !saved)
+        return fail(translate_failure(saved.error(), current_language()));
     return backup_done_text(*file);
 }
 

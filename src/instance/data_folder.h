@@ -15,9 +15,9 @@ Result<void> make_data_root();
 // - the parent folder, the data root, `data` and `backups` get the Administrators group as owner
 //   and their protected lists where they are not so yet, with everything inside them (a link or
 //   junction inside is removed, never followed); a link where the data root belongs is an error;
-// - connection.ini, connection.txt, my.ini and backup.ini, and a `data` directory, owned by
-//   anyone but an administrator are set aside (renamed with ".untrusted-" and the local time)
-//   and named in tray.log;
+// - connection.ini, connection.txt, my.ini, backup.ini and the automatic backup's list of dumps
+//   (what it may delete), and a `data` directory, owned by anyone but an administrator are set
+//   aside (renamed with ".untrusted-" and the local time) and named in tray.log;
 // - a settings file set aside while a data directory exists and no trusted connection.ini is left
 //   is an error: the root password of that server is unknown, and nothing may touch its data.
 // Nothing is created: with no data root yet there is nothing to check.

@@ -155,6 +155,7 @@ LRESULT control_colours(HWND window, HDC dc, HWND control, bool field) {
     if (const int slot = control_id - id::overview_note_first;
         slot >= 0 && slot < id::overview_note_slots)
         text = state.note_colours[static_cast<std::size_t>(slot)];
+    if (control_id == id::automatic_result) text = state.automatic_result_colour;
     SetTextColor(dc, state.colour(text));
     const COLORREF background = state.colour(control_background_entry(control_id, field));
     SetBkColor(dc, background);

@@ -6,6 +6,7 @@
 #include "setup/pages.h"
 #include "setup/state.h"
 #include "svc/firewall.h"
+#include "svc/tasks.h"
 
 #include <atomic>
 #include <exception>
@@ -16,10 +17,16 @@ namespace {
 constexpr DWORD checks_poll_ms = 20;
 std::atomic<int> checks_running{0};
 
+WPARAM backup_task_answer() {
+    const Result<TaskState> task = backup_task_state();
+    if (!task) return 0;
+    return check_backup_task_known | (task->present ? check_backup_task : 0);
+}
+
 WPARAM run_checks() {
     try {
         return (firewall_rule_present() ? check_firewall_open : 0) |
-               (rotation_task_present() ? check_rotation_task : 0);
+               (rotation_task_present() ? check_rotation_task : 0) | backup_task_answer();
     } catch (const std::exception&) {
         // No answer at all would leave the lines saying "checking…" for good.
         return 0;
@@ -32,6 +39,7 @@ void start_system_checks(HWND window) {
     SetupUiState& state = setup_state(window);
     state.firewall_open.reset();
     state.rotation_task_present.reset();
+    state.backup_task_present.reset();
     ++state.checks_generation;
     repaint_control(window, id::firewall_line);
     SetTimer(window, checks_timer, 0, nullptr);
@@ -63,6 +71,8 @@ void take_system_checks(HWND window, WPARAM answers, LPARAM generation) {
     if (static_cast<std::uint32_t>(generation) != state.checks_generation) return;
     state.firewall_open = (answers & check_firewall_open) != 0;
     state.rotation_task_present = (answers & check_rotation_task) != 0;
+    if (answers & check_backup_task_known)
+        state.backup_task_present = (answers & check_backup_task) != 0;
     // The line's colour follows the state; its text alone may not repaint it.
     repaint_control(window, id::firewall_line);
     take_firewall_state(window, *state.firewall_open);

@@ -9,6 +9,7 @@
 #include "instance/paths.h"
 #include "svc/client.h"
 #include "svc/dump_file.h"
+#include "svc/dump_progress.h"
 
 #include <windows.h>
 
@@ -33,7 +34,8 @@ Result<void> dump_to(const std::string& temporary, const std::string& shown) {
     dump->arguments.insert(dump->arguments.end(),
                            {"--single-transaction", "--routines", "--triggers", "--events",
                             "--result-file=" + temporary, settings->database});
-    auto outcome = run_captured(*dump, {}, true);
+    const ChildWatch progress = dump_stall_watch(temporary);
+    auto outcome = run_captured(*dump, {}, true, std::nullopt, &progress);
     if (!outcome) {
         delete_file(temporary);
         return fail(outcome.error());

@@ -16,21 +16,6 @@ Result<void> netsh_rule(const char* verb, std::vector<std::string> more = {}) {
     return run_hidden(system_tool_path("netsh"), arguments);
 }
 
-Result<void> schtasks(std::vector<std::string> arguments) {
-    return run_hidden(system_tool_path("schtasks"), arguments);
-}
-
-// Daily at `time` as SYSTEM with the highest privileges, replacing a task of the same name.
-Result<void> register_daily_task(std::string_view name, std::string_view arguments,
-                                 std::string_view time) {
-    std::string action = "\"";
-    action += executable_path().value_or("");
-    action += "\" ";
-    action += arguments;
-    return schtasks({"/Create", "/TN", std::string(name), "/TR", action, "/SC", "DAILY", "/ST",
-                     std::string(time), "/RU", "SYSTEM", "/RL", "HIGHEST", "/F"});
-}
-
 } // namespace
 
 Result<void> set_firewall_rule(bool enabled, std::uint16_t port) {
@@ -45,28 +30,6 @@ Result<void> set_firewall_rule(bool enabled, std::uint16_t port) {
 
 bool firewall_rule_present() { return netsh_rule("show").has_value(); }
 
-void remove_firewall_rule() { (void)netsh_rule("delete"); }
-
-Result<void> register_rotation_task() {
-    return register_daily_task(rotation_task_name, "--rotate-logs --quiet", "03:00");
-}
-
-bool rotation_task_present() {
-    return schtasks({"/Query", "/TN", std::string(rotation_task_name)}).has_value();
-}
-
-void remove_rotation_task() {
-    (void)schtasks({"/Delete", "/TN", std::string(rotation_task_name), "/F"});
-}
-
-Result<void> register_backup_task(std::string_view time) {
-    return register_daily_task(backup_task_name, "--backup-auto --quiet", time);
-}
-
-bool backup_task_present() {
-    return schtasks({"/Query", "/TN", std::string(backup_task_name)}).has_value();
-}
-
-void remove_backup_task() {
-    (void)schtasks({"/Delete", "/TN", std::string(backup_task_name), "/F"});
+void remove_firewall_rule() {
+    (void)netsh_rule("delete");
 }

@@ -3,6 +3,7 @@
 #include "svc/control.h"
 #include "svc/firewall.h"
 #include "svc/service.h"
+#include "svc/tasks.h"
 
 #include <windows.h>
 
