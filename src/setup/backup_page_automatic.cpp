@@ -3,6 +3,7 @@
 #include "base/text.h"
 #include "i18n/language.h"
 #include "i18n/tr.h"
+#include "instance/paths.h"
 #include "jobs/jobs.h"
 #include "setup/busy.h"
 #include "setup/control_ids.h"
@@ -55,14 +56,15 @@ void create_switch(HWND window) {
 }
 
 // The standard time picker: hours and minutes, changed with the arrow keys, typed digits or its
-// up-down buttons, so that no time the backup cannot use is ever entered.
+// up-down buttons, so that no time the backup cannot use is ever entered. It keeps its light
+// look in the dark theme too (see control_colours).
 void create_time_picker(HWND window) {
     HWND picker = create_control(window, {.class_name = DATETIMEPICK_CLASSW,
                                           .style = WS_TABSTOP | DTS_TIMEFORMAT,
                                           .extended_style = WS_EX_CLIENTEDGE,
                                           .place = {388, row_y - 2, 64, 26},
                                           .id = id::backup_time_picker,
-                                          .kind = ControlKind::edit});
+                                          .kind = ControlKind::static_text});
     if (picker) SendMessageW(picker, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(time_format));
 }
 
@@ -129,6 +131,15 @@ void show_result(HWND window, const std::string& text, bool warned) {
     set_text(window, id::automatic_result, text);
 }
 
+// Why backup.ini cannot be used, for the card's one line: the file by its name (the page shows
+// the data folder), so that the reason stays in view.
+std::string settings_problem(const std::string& error) {
+    std::string problem = translate_failure(error, current_language());
+    const std::string path = backup_settings_path();
+    if (problem.starts_with(path)) problem.replace(0, path.size(), "backup.ini");
+    return problem;
+}
+
 } // namespace
 
 void create_automatic_backup_controls(HWND window) {
@@ -164,8 +175,7 @@ void create_automatic_backup_controls(HWND window) {
 void load_automatic_backup(HWND window) {
     const Result<BackupSettings> loaded = load_backup_settings();
     SetupUiState& state = setup_state(window);
-    state.backup_settings_problem =
-        loaded ? std::string() : translate_failure(loaded.error(), current_language());
+    state.backup_settings_problem = loaded ? std::string() : settings_problem(loaded.error());
     state.saved_backup = loaded.value_or(default_backup_settings());
     fill_automatic_backup(window, *state.saved_backup);
 }

@@ -203,9 +203,11 @@ Result<void> schedule_automatic_backup(const BackupSettings& settings) {
 }
 
 Result<void> apply_backup_settings(const BackupSettings& settings) {
+    if (auto valid = validate_backup_settings(settings); !valid) return valid;
+    // The task first: a Save that fails there has changed nothing, and can simply be tried again.
+    if (auto scheduled = schedule_automatic_backup(settings); !scheduled) return scheduled;
     if (auto saved = save_backup_settings(settings); !saved) return saved;
-    if (auto noted = note_backup_switch(settings.enabled); !noted) return noted;
-    return schedule_automatic_backup(settings);
+    return note_backup_switch(settings.enabled);
 }
 
 Result<void> schedule_stored_backup() {

@@ -46,8 +46,8 @@ Result<void> schedule_automatic_backup(const BackupSettings& settings);
 // noted in the state file. A backup.ini that cannot be read leaves the task as it is, and says
 // why ("Backup task: <reason>").
 Result<void> schedule_stored_backup();
-// Saves the settings, notes in the state file when they switch the backup on (or off), then
-// schedules the task by them.
+// Schedules the task by the settings, then saves them and notes in the state file that they
+// switch the backup on (or off).
 Result<void> apply_backup_settings(const BackupSettings& settings);
 
 // "HH:MM" with 00 to 23 hours and 00 to 59 minutes.

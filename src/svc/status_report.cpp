@@ -245,7 +245,7 @@ Gathered gather() {
              if (t.next_run.empty()) return std::monostate{};
              return t.next_run;
          })},
-        {"backup_task_last_result", of_task([](const TaskState& t) -> Value {
+        {"backup_task_result", of_task([](const TaskState& t) -> Value {
              if (!t.last_result) return std::monostate{};
              return task_result_text(*t.last_result);
          })},
@@ -254,7 +254,7 @@ Gathered gather() {
         {"auto_backup_file", of_run(&BackupRun::file)},
         {"auto_backup_error", of_run(&BackupRun::error)},
         {"auto_backup_last_good", of_run(&BackupRun::last_good_time)},
-        {"auto_backup_switched_on", of_run(&BackupRun::switched_on)},
+        {"auto_backup_on_since", of_run(&BackupRun::switched_on)},
         {"auto_backup_warning", backup_warning_value()},
         {"diagnosis_code", of_diagnosis(false)},
         {"diagnosis_text", of_diagnosis(true)},

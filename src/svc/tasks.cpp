@@ -106,7 +106,8 @@ Result<void> register_daily_task(const DailyTask& task) {
     GetLocalTime(&now);
     auto definition = write_definition(task.name, task_definition(task, now));
     if (!definition) return fail(definition.error());
-    auto created = schtasks({"/Create", "/TN", std::string(task.name), "/XML", *definition, "/F"});
+    auto created = schtasks(
+        {"/Create", "/TN", std::string(task.name), "/XML", *definition, "/RU", "SYSTEM", "/F"});
     delete_file(*definition);
     return created;
 }

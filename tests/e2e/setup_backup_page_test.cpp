@@ -186,7 +186,7 @@ TEST_F(BackupPage, AutomaticBackupSettingsAndARestoreFromItsList) {
     SetupWindow w(server_.folder(), {"backup"});
     ASSERT_TRUE(w.handle());
     EXPECT_EQ(w.text(automatic_result),
-              ini_path + " cannot be read: the file is not valid UTF-8 text");
+              "backup.ini cannot be read: the file is not valid UTF-8 text");
     EXPECT_TRUE(w.checked(automatic_box));
     EXPECT_TRUE(w.enabled(automatic_save));
 

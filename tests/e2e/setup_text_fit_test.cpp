@@ -19,6 +19,7 @@
 #include "setup/page_names.h"
 #include "setup/pages.h"
 #include "setup/server_ip_choices.h"
+#include "svc/backup_failures.h"
 #include "svc/backup_state.h"
 #include "svc/diagnosis.h"
 
@@ -230,7 +231,10 @@ class TextFit : public InProcessSetup {
                                      at(2026, 3, 1)),
               *automatic_backup_line({.switched_on = "2025-03-01 02:30:05"}, true, at(2026, 3, 1)),
               *automatic_backup_line({.switched_on = "2026-02-28 02:30:05"}, false, at(2026, 3, 1)),
-              backup_warning_short_text({})}},
+              backup_warning_short_text({}),
+              translate_failure(failure_text(settings_unreadable_text,
+                                             {"backup.ini", "the file is not valid UTF-8 text"}),
+                                current_language())}},
             {id::status_line,
              {std::string(tr("connection.ini not found", "找不到 connection.ini")),
               fill_in(tr("Use the full network path (\\\\server\\share) instead of drive %1",

@@ -102,7 +102,7 @@ TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
         json = json_object(status_of(server.folder().program_data()).output);
         ASSERT_TRUE(json);
         EXPECT_EQ((*json)["auto_backup_warning"], warning);
-        EXPECT_EQ((*json)["backup_task_last_result"], warning == late ? "0x00041303" : "null");
+        EXPECT_EQ((*json)["backup_task_result"], warning == late ? "0x00041303" : "null");
         SetupWindow w(server.folder());
         EXPECT_TRUE(eventually([&] { return w.text(225) == warning; })) << w.text(225);
     }
