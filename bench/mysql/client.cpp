@@ -415,6 +415,14 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
     SetEvent(gate->decided);
     if (code == 0 && result_file && control_on(std::wstring(kind.name) + L".truncate"))
         drop_completion_line(*result_file);
+    // A dump whose server hangs part-way: the file stops growing at that many bytes and the
+    // client waits for ever, as the real one waits for a server that no longer answers.
+    if (code == 0 && result_file) {
+        if (auto stalled = take_count_control(std::wstring(kind.name) + L".stall-after")) {
+            write_all(*result_file, read_all(*result_file).substr(0, *stalled), false);
+            Sleep(INFINITE);
+        }
+    }
     if (kind.dump && fault && code == 0) {
         // The break: the dump so far stays in the file, and the client says what the real one
         // says when its connection goes.

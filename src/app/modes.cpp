@@ -15,6 +15,7 @@
 #include "svc/apply.h"
 #include "svc/auto_backup.h"
 #include "svc/backup.h"
+#include "svc/backup_failures.h"
 #include "svc/connection_check.h"
 #include "svc/control.h"
 #include "svc/give_back.h"
@@ -76,14 +77,15 @@ ModeResult run_uninstall(const std::string& mode) {
 
 ModeResult run_backup_auto() {
     auto dump = backup_automatically();
-    if (!dump) return fail(dump.error());
+    if (!dump) return fail(translate_failure(dump.error(), current_language()));
     return backup_done_text(*dump);
 }
 
 ModeResult run_backup(const Arguments& arguments) {
     auto file = file_argument(arguments, "--backup");
     if (!file) return fail("missing file name");
-    if (auto saved = backup(*file); !saved) return fail(saved.error());
+    if (auto saved = backup(*file); !saved)
+        return fail(translate_failure(saved.error(), current_language()));
     return backup_done_text(*file);
 }
 

@@ -100,7 +100,8 @@ HWND open_setup_window(SetupUiState& state) {
     // would otherwise carry the library all day.
     static auto* const init_controls =
         system_function<decltype(InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
-    INITCOMMONCONTROLSEX controls{.dwSize = sizeof controls, .dwICC = ICC_PROGRESS_CLASS};
+    INITCOMMONCONTROLSEX controls{.dwSize = sizeof controls,
+                                  .dwICC = ICC_PROGRESS_CLASS | ICC_DATE_CLASSES};
     if (init_controls) init_controls(&controls);
     state.scale = screen_scale();
     create_fonts(state);

@@ -6,6 +6,7 @@
 #include "svc/install.h"
 #include "svc/myini.h"
 #include "svc/status.h"
+#include "tray/backup_watch.h"
 #include "tray/icons.h"
 #include "tray/notify.h"
 #include "tray/state.h"
@@ -110,6 +111,7 @@ void run_tray_program(const ElevationHooks& elevation) {
     // root password behind).
     while (install_busy.load() != 0)
         Sleep(install_poll_ms);
+    wait_for_backup_task_checks();
 }
 
 Result<void> quit_running_tray() {

@@ -93,6 +93,24 @@ Result<unsigned long> wait_for_exit(HANDLE process, std::string_view program, Li
     return code;
 }
 
+// The child's exit code once it ends, or the watch's reason once the watch finds it stalled: then
+// it is ended as an overrun child is.
+Result<unsigned long> wait_watched(HANDLE process, const ChildWatch& watch) {
+    for (;;) {
+        const DWORD waited = WaitForSingleObject(process, static_cast<DWORD>(watch.every.count()));
+        if (waited == WAIT_FAILED) return fail(last_error_text());
+        if (waited == WAIT_OBJECT_0) break;
+        if (watch.stalled()) {
+            TerminateProcess(process, ERROR_TIMEOUT);
+            WaitForSingleObject(process, end_wait_ms);
+            return fail(watch.reason);
+        }
+    }
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process, &code)) return fail(last_error_text());
+    return code;
+}
+
 // Writes the whole text into the pipe; a child that does not read blocks only this thread,
 // which ends once the child has gone and its end of the pipe with it.
 std::string write_all(HANDLE pipe, std::string_view rest) {
@@ -177,6 +195,11 @@ Result<unsigned long> run_hidden_to_exit(const std::string& program,
     return wait_for_exit(process.get(), program, limit);
 }
 
+std::optional<bool> tool_found(const Result<unsigned long>& exit_code) {
+    if (!exit_code || *exit_code > 1) return std::nullopt;
+    return *exit_code == 0;
+}
+
 Result<void> run_hidden(const std::string& program, const std::vector<std::string>& arguments,
                         std::chrono::seconds limit) {
     auto code = run_hidden_to_exit(program, arguments, limit);
@@ -186,7 +209,7 @@ Result<void> run_hidden(const std::string& program, const std::vector<std::strin
 }
 
 Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& input,
-                                  bool capture_output, Limit limit) {
+                                  bool capture_output, Limit limit, const ChildWatch* watch) {
     SECURITY_ATTRIBUTES inherit{.nLength = sizeof inherit, .lpSecurityDescriptor = nullptr,
                                 .bInheritHandle = TRUE};
     UniqueHandle null_in, null_out, file_in;
@@ -258,7 +281,8 @@ Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& i
             in_pipe->write.reset();
         });
 
-    auto code = wait_for_exit(process.get(), child.program, limit);
+    auto code = watch ? wait_watched(process.get(), *watch)
+                      : wait_for_exit(process.get(), child.program, limit);
     if (input_writer.joinable()) input_writer.join();
     error_reader.join();
     if (output_reader.joinable()) output_reader.join();

@@ -5,6 +5,7 @@
 #include "base/result.h"
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,15 @@ struct ChildInput {
 // so one that is still running after a minute hangs.
 inline constexpr std::chrono::seconds tool_time_limit{60};
 
+// Asked every `every` while a child runs: when `stalled` says so, the child is ended and the run
+// fails with `reason`. For children whose work shows (a file that grows) but whose whole length
+// cannot be known in advance.
+struct ChildWatch {
+    std::chrono::milliseconds every{1000};
+    std::function<bool()> stalled;
+    std::string reason;
+};
+
 struct ChildOutcome {
     unsigned long exit_code = 0;
     std::string output; // empty when output was discarded
@@ -43,6 +53,10 @@ struct ChildOutcome {
 Result<unsigned long> run_hidden_to_exit(const std::string& program,
                                          const std::vector<std::string>& arguments,
                                          std::chrono::seconds limit = tool_time_limit);
+
+// netsh and schtasks end with 1 when they find nothing of the name asked for; anything else
+// (another code, a tool that did not start or hung) leaves the answer open.
+std::optional<bool> tool_found(const Result<unsigned long>& exit_code);
 // The same, judged by the exit code: 0 is success, any other gives "exit code Some(N)".
 Result<void> run_hidden(const std::string& program, const std::vector<std::string>& arguments,
                         std::chrono::seconds limit = tool_time_limit);
@@ -52,10 +66,12 @@ Result<void> run_hidden(const std::string& program, const std::vector<std::strin
 // that writes a lot to both, or reads nothing, never blocks. The result carries the exit code;
 // only start, write and wait failures are errors (the system's description), and a child
 // still running after `limit` is ended, as run_hidden does. Without a limit it may run as long
-// as it needs: a dump or a restore takes as long as the database is large.
+// as it needs: a dump or a restore takes as long as the database is large; a `watch` (in place
+// of a limit) ends one that has stopped working.
 Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& input,
                                   bool capture_output,
-                                  std::optional<std::chrono::seconds> limit = std::nullopt);
+                                  std::optional<std::chrono::seconds> limit = std::nullopt,
+                                  const ChildWatch* watch = nullptr);
 
 // "<program> did not finish within N s", the program named by its file name without ".exe".
 std::string overrun_text(std::string_view program, std::chrono::seconds limit);

@@ -276,7 +276,8 @@ Result<void> secure_data_root() {
                                std::pair{unsaved_settings_path(), Place::settings_file},
                                std::pair{legacy_settings_path(), Place::settings_file},
                                std::pair{my_ini_path(), Place::config_file},
-                               std::pair{backup_settings_path(), Place::config_file}}) {
+                               std::pair{backup_settings_path(), Place::config_file},
+                               std::pair{backup_list_path(), Place::config_file}}) {
         auto kept = keep_file(path, place, administrator);
         if (!kept) return fail(kept.error());
         if (*kept && place == Place::settings_file) settings_set_aside.push_back(**kept);

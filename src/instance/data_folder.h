@@ -29,9 +29,10 @@ Result<void> prepare_data_root();
 
 // Run by every elevated operation before it reads or writes in the data root, after
 // prepare_data_root:
-// - connection.ini, connection.ini.new, connection.txt, my.ini and backup.ini, `data` and
-//   `backups` that somebody else made, or that others may change (a file also when it has a
-//   second name or is a link), are set aside; a `data` that holds a database is never replaced: that is an error;
+// - connection.ini, connection.ini.new, connection.txt, my.ini, backup.ini and the automatic
+//   backup's list of dumps (what it may delete), `data` and `backups` that somebody else made, or
+//   that others may change (a file also when it has a second name or is a link), are set aside;
+//   a `data` that holds a database is never replaced: that is an error;
 // - what is left gets its protected list where it is not so yet; a folder whose list let others
 //   add to it has everything inside judged the same way (a link inside is removed, never
 //   followed);

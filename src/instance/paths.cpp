@@ -42,6 +42,9 @@ std::string legacy_settings_path() { return join_path(data_root(), "connection.t
 std::string activity_log_path() { return join_path(data_root(), "tray.log"); }
 std::string backup_settings_path() { return join_path(data_root(), "backup.ini"); }
 std::string backup_state_path() { return join_path(data_root(), "backup-state.ini"); }
+std::string backup_list_path() {
+    return join_path(data_root(), "backup-dumps.ini");
+}
 std::string automatic_backups_dir() { return join_path(backups_dir(), "daily"); }
 std::string operation_lock_path() { return join_path(data_root(), "operation.lock"); }
 std::string start_failure_path() { return join_path(data_root(), "start-failure.txt"); }

@@ -25,10 +25,11 @@ std::string settings_path();
 std::string unsaved_settings_path();
 std::string legacy_settings_path();
 std::string activity_log_path();
-// The automatic backup: its settings (backup.ini), the outcome of its last run, and the folder
-// its dumps go to unless backup.ini names another.
+// The automatic backup: its settings (backup.ini), the outcome of its last run, the list of the
+// dumps it made, and the folder its dumps go to unless backup.ini names another.
 std::string backup_settings_path();
 std::string backup_state_path();
+std::string backup_list_path();
 std::string automatic_backups_dir();
 // The machine-wide lock of the operations that change the instance: a file held open.
 std::string operation_lock_path();

@@ -11,6 +11,7 @@
 #include "svc/apply.h"
 #include "svc/auto_backup.h"
 #include "svc/backup.h"
+#include "svc/backup_failures.h"
 #include "svc/connection_check.h"
 #include "svc/control.h"
 #include "svc/firewall.h"
@@ -90,7 +91,7 @@ struct Performer {
     }
     JobResult operator()(const job::Backup& b) const {
         auto done = backup(b.path);
-        if (!done) return {true, done.error()};
+        if (!done) return {true, translate_failure(done.error(), current_language())};
         record_last_backup(b.path);
         return {false, std::string(tr("Backup done:", "备份完成：")) + " " + b.path};
     }
@@ -109,7 +110,7 @@ struct Performer {
     }
     JobResult operator()(const job::AutoBackup&) const {
         auto dump = backup_automatically();
-        if (!dump) return {true, dump.error()};
+        if (!dump) return {true, translate_failure(dump.error(), current_language())};
         return {false, std::string(tr("Backup done:", "备份完成：")) + " " + *dump};
     }
     JobResult operator()(const job::SaveBackupSettings& s) const {

@@ -17,6 +17,7 @@
 #include "setup/state.h"
 #include "svc/auto_backup.h"
 #include "svc/restore_journal.h"
+#include "svc/dump_list.h"
 #include "ui/file_dialog.h"
 #include "ui/shell_open.h"
 
@@ -72,20 +73,18 @@ void put_back_interrupted(HWND window) {
     start_job(window, job::Restore{interrupted->safety_dump});
 }
 
-// The automatic dumps of the stored folder, newest first, by their time and size; the newest is
-// chosen.
+// The dumps the automatic backup listed that are still as it made them, newest first, by their
+// time and size; the newest is chosen. Any other file is for Restore from backup.
 void fill_dump_list(HWND window) {
     HWND list = GetDlgItem(window, id::automatic_dump_list);
     if (!list) return;
     SetupUiState& state = setup_state(window);
-    const std::optional<ConnectionSettings> stored = load_settings();
-    const std::string database = stored ? stored->database : ConnectionSettings{}.database;
-    const std::string folder =
-        state.saved_backup ? state.saved_backup->folder : default_backup_settings().folder;
     state.listed_dumps.clear();
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
-    for (const AutomaticDump& dump : automatic_dumps(folder, dump_name_stem(database))) {
-        const std::wstring label = widen(dump_list_label(dump.stamp, dump.size));
+    const std::optional<DumpList> stored = load_dump_list();
+    if (!stored) return;
+    for (const ListedDump& dump : dumps_as_made(*stored)) {
+        const std::wstring label = widen(dump_list_label(dump.time, dump.size));
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label.c_str()));
         state.listed_dumps.push_back(dump.path);
     }
@@ -103,34 +102,34 @@ void open_safety_backups() {
 } // namespace
 
 void create_backup_controls(HWND window) {
-    create_label(window, id::backup_heading, tr("Back up", "备份"), {256, 80, 280, 24});
+    create_label(window, id::backup_heading, tr("Back up", "备份"), {256, 78, 280, 24});
     create_text(window, id::backup_hint,
                 tr("Export the whole database to a .sql file that you can keep on a USB drive or "
                    "another computer.",
                    "把整个数据库导出成一个 .sql 文件，可以存到 U 盘或其他电脑上。"),
-                {256, 104, 292, 36});
-    create_text(window, id::last_backup_line, "", {256, 142, 488, 20}, SS_PATHELLIPSIS);
-    create_button(window, id::backup_now, tr("Back up now...", "立即备份…"), {564, 80, 180, 30});
+                {256, 100, 292, 34});
+    create_text(window, id::last_backup_line, "", {256, 134, 488, 20}, SS_PATHELLIPSIS);
+    create_button(window, id::backup_now, tr("Back up now...", "立即备份…"), {564, 78, 180, 30});
     create_automatic_backup_controls(window);
-    create_label(window, id::restore_heading, tr("Restore", "恢复"), {256, 340, 280, 24});
-    create_text(window, id::restore_hint, restore_hint_text(), {256, 366, 292, 36});
+    create_label(window, id::restore_heading, tr("Restore", "恢复"), {256, 350, 280, 24});
+    create_text(window, id::restore_hint, restore_hint_text(), {256, 374, 292, 34});
     create_button(window, id::restore_from_backup, tr("Restore from backup...", "从备份恢复…"),
-                  {564, 338, 180, 30});
+                  {564, 350, 180, 30});
     create_button(window, id::open_safety_backups, tr("Open safety backups", "打开安全备份文件夹"),
-                  {564, 372, 180, 28});
+                  {564, 384, 180, 28});
     // The automatic backups, newest first, to restore one without looking for its file.
     create_control(window, {.class_name = combo_class,
                             .style = WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST,
-                            .place = {256, 408, 292, 200},
+                            .place = {256, 416, 292, 200},
                             .id = id::automatic_dump_list,
                             .kind = ControlKind::combo});
     create_button(window, id::restore_listed, tr("Restore this backup", "恢复这个备份"),
-                  {564, 406, 180, 28});
+                  {564, 414, 180, 28});
     create_label(window, id::data_location_heading, tr("Data location", "数据位置"),
-                 {256, 452, 280, 24});
-    create_text(window, id::data_location, data_root(), {256, 478, 292, 20}, SS_PATHELLIPSIS);
+                 {256, 458, 280, 24});
+    create_text(window, id::data_location, data_root(), {256, 480, 292, 20}, SS_PATHELLIPSIS);
     create_button(window, id::open_data_folder, tr("Open folder", "打开文件夹"),
-                  {564, 460, 180, 30});
+                  {564, 462, 180, 30});
 }
 
 void load_backup_page(HWND window) {

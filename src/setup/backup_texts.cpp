@@ -34,11 +34,9 @@ std::string proposed_backup_name(std::string_view database, std::string_view tim
     return name;
 }
 
-std::string dump_list_label(std::string_view stamp, std::uint64_t size) {
-    std::string label;
-    label.append(stamp.substr(0, 4)).append("-").append(stamp.substr(4, 2)).append("-");
-    label.append(stamp.substr(6, 2)).append(" ").append(stamp.substr(9, 2)).append(":");
-    label.append(stamp.substr(11, 2));
+std::string dump_list_label(std::string_view time, std::uint64_t size) {
+    constexpr std::size_t minute_length = 16; // "YYYY-MM-DD HH:MM"
+    std::string label(time.substr(0, minute_length));
     return label.append(separator).append(size_text(size));
 }
 

@@ -13,9 +13,9 @@ std::string last_backup_line(const std::optional<std::string>& stored);
 // "<database>_<timestamp>.sql"; characters that no Windows file name may hold become "_".
 std::string proposed_backup_name(std::string_view database, std::string_view timestamp);
 
-// An automatic dump in the restore list: "2026-03-01 02:30  ·  37 MB" from its YYYYMMDD_HHMMSS
-// stamp and its size.
-std::string dump_list_label(std::string_view stamp, std::uint64_t size);
+// An automatic dump in the restore list: "2026-03-01 02:30  ·  37 MB" from the local time it was
+// made ("YYYY-MM-DD HH:MM:SS") and its size.
+std::string dump_list_label(std::string_view time, std::uint64_t size);
 
 // The Overview's line about a restore that was cut off: put back <safety dump's file name> on the
 // Backup & restore page.

@@ -26,6 +26,7 @@ void start_job(HWND window, Job job) {
     if (state.busy) return;
     state.busy = true;
     state.job_saves_settings = std::holds_alternative<job::Apply>(job);
+    state.job_saves_backup = std::holds_alternative<job::SaveBackupSettings>(job);
     set_status_line(window, StatusKind::neutral,
                     tr("Working, please wait...", "正在处理，请稍候…"));
     run_marquee(window, true);

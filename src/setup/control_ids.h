@@ -61,7 +61,7 @@ inline constexpr int open_data_folder = 260;
 inline constexpr int automatic_heading = 320;
 inline constexpr int automatic_backup_now = 321;
 inline constexpr int automatic_box = 322; // its label: 422
-inline constexpr int backup_time_edit = 324;
+inline constexpr int backup_time_picker = 324;
 inline constexpr int backups_kept_label = 325;
 inline constexpr int backups_kept_edit = 326;
 inline constexpr int backup_folder_label = 327;
@@ -75,6 +75,7 @@ inline constexpr int automatic_undo = 334;
 inline constexpr int automatic_save = 335;
 inline constexpr int automatic_dump_list = 336;
 inline constexpr int restore_listed = 337;
+inline constexpr int network_share_hint = 338;
 
 // General
 inline constexpr int startup_heading = 270;

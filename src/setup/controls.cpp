@@ -150,12 +150,20 @@ HBRUSH background_brush(SetupUiState& state, COLORREF colour) {
 LRESULT control_colours(HWND window, HDC dc, HWND control, bool field) {
     SetupUiState& state = setup_state(window);
     const int control_id = GetDlgCtrlID(control);
+    // The time picker draws its digits in the system's window text colour whatever the theme: its
+    // field stays light under them, or dark digits would stand on a dark field.
+    if (control_id == id::backup_time_picker) {
+        const COLORREF light = light_palette()[field_background];
+        SetBkColor(dc, light);
+        return reinterpret_cast<LRESULT>(background_brush(state, light));
+    }
     PaletteEntry text = control_text_entry(control_id, state.firewall_open, state.status_kind);
     // Each of the Overview's status lines has the colour of what it says.
     if (const int slot = control_id - id::overview_note_first;
         slot >= 0 && slot < id::overview_note_slots)
         text = state.note_colours[static_cast<std::size_t>(slot)];
     if (control_id == id::restore_hint && state.interrupted_restore) text = error_colour;
+    if (control_id == id::automatic_result) text = state.automatic_result_colour;
     SetTextColor(dc, state.colour(text));
     const COLORREF background = state.colour(control_background_entry(control_id, field));
     SetBkColor(dc, background);

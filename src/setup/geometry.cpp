@@ -31,7 +31,7 @@ constexpr std::array<UnitBox, 3> overview_cards{
     {{236, 72, 528, 132}, {236, 216, 528, 196}, {236, 424, 528, 72}}};
 constexpr std::array<UnitBox, 1> connection_cards{{{236, 72, 528, 424}}};
 constexpr std::array<UnitBox, 4> backup_cards{
-    {{236, 72, 528, 94}, {236, 174, 528, 150}, {236, 332, 528, 108}, {236, 448, 528, 56}}};
+    {{236, 72, 528, 86}, {236, 166, 528, 170}, {236, 344, 528, 104}, {236, 456, 528, 48}}};
 constexpr std::array<UnitBox, 4> general_cards{
     {{236, 72, 528, 104}, {236, 188, 528, 60}, {236, 260, 528, 104}, {236, 376, 528, 104}}};
 

@@ -74,17 +74,23 @@ void grow_overview(HWND window, int growth) {
 
 } // namespace
 
-std::optional<OverviewNote> automatic_backup_note() {
-    const std::optional<BackupRun> run = load_backup_run();
-    if (!run || !load_backup_settings().enabled) return std::nullopt;
+std::optional<OverviewNote> automatic_backup_note(std::optional<bool> backup_task_present) {
+    // Settings that cannot be read count as on: the run that reads them fails and says why.
+    const Result<BackupSettings> settings = load_backup_settings();
+    if (settings && !settings->enabled) return std::nullopt;
+    const BackupRun run = load_backup_run().value_or(BackupRun{});
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    return OverviewNote{automatic_backup_line(*run, now),
-                        backup_warning(*run, now) ? transition_colour : secondary_text};
+    std::optional<std::string> line = automatic_backup_line(run, backup_task_present, now);
+    if (!line) return std::nullopt;
+    return OverviewNote{std::move(*line), backup_warning(run, backup_task_present, now)
+                                              ? transition_colour
+                                              : secondary_text};
 }
 
 std::vector<OverviewNote> overview_notes(ServiceStatus status,
-                                         std::optional<bool> rotation_task_present) {
+                                         std::optional<bool> rotation_task_present,
+                                         std::optional<bool> backup_task_present) {
     std::vector<OverviewNote> notes;
     // First: until the safety dump is back in, the shop works on half-restored data.
     if (auto interrupted = interrupted_restore())
@@ -103,7 +109,9 @@ std::vector<OverviewNote> overview_notes(ServiceStatus status,
         notes.push_back({std::string(tr("Nightly log rotation task missing",
                                         "缺少每晚的日志分隔计划任务")),
                          transition_colour});
-    if (auto line = automatic_backup_note()) notes.push_back(std::move(*line));
+    // Without a server there is nothing to back up.
+    if (status == ServiceStatus::NotInstalled) return notes;
+    if (auto line = automatic_backup_note(backup_task_present)) notes.push_back(std::move(*line));
     return notes;
 }
 

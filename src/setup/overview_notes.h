@@ -17,13 +17,14 @@ struct OverviewNote {
 };
 
 // The lines for the state of the server and its scheduled work, in the order they stack; the
-// rotation task's presence is unknown (nothing) until the Task Scheduler answers.
+// tasks' presence is unknown (nothing) until the Task Scheduler answers.
 std::vector<OverviewNote> overview_notes(ServiceStatus status,
-                                         std::optional<bool> rotation_task_present);
+                                         std::optional<bool> rotation_task_present,
+                                         std::optional<bool> backup_task_present);
 
 // "Last automatic backup: <time> (ok)", or the warning in the warning colour; nothing before the
-// first run or with the automatic backup switched off.
-std::optional<OverviewNote> automatic_backup_note();
+// first good run while all is well, or with the automatic backup switched off.
+std::optional<OverviewNote> automatic_backup_note(std::optional<bool> backup_task_present);
 
 // Creates the (empty) line controls below the detail line.
 void create_overview_note_controls(HWND window);

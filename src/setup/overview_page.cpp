@@ -155,7 +155,8 @@ void refresh_overview(HWND window, const ServiceView& service) {
 
     show_status_text(window, status_text(status));
     set_text(window, id::detail_line, detail_line(status, configured_port(), server, start_type));
-    show_overview_notes(window, overview_notes(status, state.rotation_task_present));
+    show_overview_notes(
+        window, overview_notes(status, state.rotation_task_present, state.backup_task_present));
 
     const ServiceButtons buttons = service_buttons(status);
     if (on_page) {

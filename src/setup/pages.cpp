@@ -136,6 +136,7 @@ void switch_page(HWND window, std::uint8_t new_page) {
 void rebuild_controls(HWND window) {
     SetupUiState& state = setup_state(window);
     const std::optional<ConnectionSettings> kept = unsaved_connection_edits(window);
+    const std::optional<BackupSettings> kept_backup = unsaved_automatic_edits(window);
     for (const ControlEntry& control : state.controls)
         DestroyWindow(control.window);
     state.controls.clear();
@@ -144,6 +145,7 @@ void rebuild_controls(HWND window) {
     load_pages(window);
     // The kept edits go back into the fields over the stored values; the page stays dirty.
     if (kept) load_connection_page(window, *kept);
+    if (kept_backup) fill_automatic_backup(window, *kept_backup);
     SetWindowTextW(window, widen(window_title()).c_str());
     InvalidateRect(window, nullptr, TRUE);
     if (HWND language_list = GetDlgItem(window, id::language_list)) SetFocus(language_list);
@@ -188,6 +190,10 @@ void finish_job(HWND window) {
     const bool saved = result && !result->is_error && state.job_saves_settings;
     const std::optional<ConnectionSettings> kept =
         saved ? std::nullopt : unsaved_connection_edits(window);
+    // The same for the automatic backup card and its own Save.
+    const bool backup_saved = result && !result->is_error && state.job_saves_backup;
+    const std::optional<BackupSettings> kept_backup =
+        backup_saved ? std::nullopt : unsaved_automatic_edits(window);
     if (!result) {
         set_status_line(window, StatusKind::neutral, "");
     } else if (!result->is_error) {
@@ -199,4 +205,5 @@ void finish_job(HWND window) {
     }
     load_pages(window);
     if (kept) load_connection_page(window, *kept);
+    if (kept_backup) fill_automatic_backup(window, *kept_backup);
 }

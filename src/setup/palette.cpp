@@ -15,9 +15,10 @@ constexpr COLORREF dark_button_outline = 0x4B4B4B;
 constexpr COLORREF light_button_outline = 0xD0D0D0;
 
 // Texts drawn in the secondary colour: hints and explanations of every page.
-constexpr int secondary_texts[] = {id::detail_line,   id::port_change_hint, id::host_hint,
-                                   id::backup_hint,   id::last_backup_line, id::restore_hint,
-                                   id::data_location, id::log_split_hint,   id::copyright_line};
+constexpr int secondary_texts[] = {id::detail_line,       id::port_change_hint, id::host_hint,
+                                   id::backup_hint,       id::last_backup_line, id::restore_hint,
+                                   id::data_location,     id::log_split_hint,   id::copyright_line,
+                                   id::network_share_hint};
 
 } // namespace
 

@@ -56,21 +56,26 @@ struct SetupUiState {
     ServiceStatus shown_status = ServiceStatus::NotInstalled;
     StatusKind status_kind = StatusKind::neutral;
     // What the last load's checks found (nothing while they run): the firewall rule, and the
-    // nightly rotation task; checks_generation tells the answer of the last load from older ones.
+    // nightly rotation and backup tasks; checks_generation tells the answer of the last load from
+    // older ones.
     std::optional<bool> firewall_open;
     bool firewall_unknown = false; // netsh answered, but could not tell: firewall_open stays empty
     std::optional<bool> rotation_task_present;
+    std::optional<bool> backup_task_present;
     std::uint32_t checks_generation = 0;
     bool job_saves_settings = false;    // the running job is the Connection page's Save
+    bool job_saves_backup = false;      // the running job is the automatic backup card's Save
     bool password_visible = false;      // passwords shown in plain text
     // Logical units the Overview's first card grew by for its status lines, and their colours.
     int overview_growth = 0;
     std::array<PaletteEntry, 5> note_colours{};
+    PaletteEntry automatic_result_colour = normal_text; // the automatic backup card's last line
     std::vector<ControlEntry> controls; // in creation order
     std::vector<std::string> server_ip_values;
     std::optional<ConnectionSettings> saved_settings;
-    std::optional<BackupSettings> saved_backup; // backup.ini as loaded
-    std::vector<std::string> listed_dumps;      // the automatic dumps in the list, in its order
+    std::optional<BackupSettings> saved_backup;   // backup.ini as loaded (the defaults when none)
+    std::string backup_settings_problem;          // why backup.ini could not be loaded
+    std::vector<std::string> listed_dumps;        // the automatic dumps in the list, in its order
     // A restore cut off earlier: the Backup page offers its safety dump instead of the folder.
     std::optional<InterruptedRestore> interrupted_restore;
     std::vector<std::pair<COLORREF, UniqueBrush>> brushes; // one per background colour

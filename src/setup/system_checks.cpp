@@ -6,6 +6,7 @@
 #include "setup/pages.h"
 #include "setup/state.h"
 #include "svc/firewall.h"
+#include "svc/tasks.h"
 
 #include <atomic>
 #include <exception>
@@ -22,9 +23,16 @@ WPARAM firewall_answer() {
     return *rule ? check_firewall_open : 0;
 }
 
+WPARAM backup_task_answer() {
+    const Result<TaskState> task = backup_task_state();
+    if (!task) return 0;
+    return check_backup_task_known | (task->present ? check_backup_task : 0);
+}
+
 WPARAM run_checks() {
     try {
-        return firewall_answer() | (rotation_task_present() ? check_rotation_task : 0);
+        return firewall_answer() | (rotation_task_present() ? check_rotation_task : 0) |
+               backup_task_answer();
     } catch (const std::exception&) {
         // No answer at all would leave the lines saying "checking…" for good.
         return check_firewall_unknown;
@@ -38,6 +46,7 @@ void start_system_checks(HWND window) {
     state.firewall_open.reset();
     state.firewall_unknown = false;
     state.rotation_task_present.reset();
+    state.backup_task_present.reset();
     ++state.checks_generation;
     repaint_control(window, id::firewall_line);
     SetTimer(window, checks_timer, 0, nullptr);
@@ -71,6 +80,8 @@ void take_system_checks(HWND window, WPARAM answers, LPARAM generation) {
     state.firewall_open.reset();
     if (!state.firewall_unknown) state.firewall_open = (answers & check_firewall_open) != 0;
     state.rotation_task_present = (answers & check_rotation_task) != 0;
+    if (answers & check_backup_task_known)
+        state.backup_task_present = (answers & check_backup_task) != 0;
     // The line's colour follows the state; its text alone may not repaint it.
     repaint_control(window, id::firewall_line);
     take_firewall_state(window, state.firewall_open);

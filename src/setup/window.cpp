@@ -74,6 +74,13 @@ void on_command(HWND window, WPARAM wparam) {
         handle_notification(window, control_id, code);
 }
 
+// Notifications that come as WM_NOTIFY (the time picker's change) take the way of the others.
+LRESULT on_notify(HWND window, LPARAM lparam) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lparam);
+    handle_notification(window, static_cast<int>(header->idFrom), static_cast<int>(header->code));
+    return 0;
+}
+
 void on_timer(HWND window, WPARAM timer) {
     if (timer == refresh_timer) refresh_pages(window);
     if (timer == checks_timer) run_system_checks(window);
@@ -137,6 +144,8 @@ LRESULT dispatch(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_COMMAND:
         on_command(window, wparam);
         return 0;
+    case WM_NOTIFY:
+        return on_notify(window, lparam);
     case WM_TIMER:
         on_timer(window, wparam);
         return 0;

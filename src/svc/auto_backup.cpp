@@ -10,10 +10,12 @@
 #include "instance/dump_folder.h"
 #include "instance/paths.h"
 #include "svc/backup.h"
+#include "svc/backup_failures.h"
 #include "svc/backup_settings.h"
 #include "svc/backup_state.h"
 #include "svc/diagnosis.h"
 #include "svc/dump_file.h"
+#include "svc/dump_list.h"
 
 #include <windows.h>
 
@@ -29,6 +31,11 @@ constexpr std::string_view dump_extension = ".sql";
 // A dump needs room for itself and for the temporary file of the copy that may follow it.
 constexpr std::uint64_t room_factor = 2;
 constexpr DWORD copy_chunk = 1 << 20;
+constexpr std::string_view temporary_suffix = ".tmp";
+constexpr std::uint64_t leftover_age_ticks = 864'000'000'000; // a day in 100-ns ticks
+// A run gives two numbers (the dump and its copy): a missing file stays listed for a year of
+// nights at the most kept, in case its drive comes back.
+constexpr std::uint64_t remembered_numbers = 2 * most_backups_kept;
 
 bool all_digits(std::string_view text) {
     return !text.empty() && std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; });
@@ -39,11 +46,82 @@ bool is_stamp(std::string_view text) {
            all_digits(text.substr(9));
 }
 
-// Deletes the dumps beyond the `keep` newest complete ones in the folder.
-void prune(const std::string& folder, std::string_view stem, std::size_t keep) {
-    for (const std::string& path :
-         dumps_to_prune(automatic_dumps(folder, stem), keep, dump_is_complete))
-        delete_file(path);
+std::string file_name_of(const std::string& path) {
+    return path.substr(path.find_last_of('\\') + 1); // npos + 1 == 0
+}
+
+// Never anything but a file of the automatic dumps' names, whatever the list says.
+bool is_own_dump(const std::string& path, std::string_view stem) {
+    AutomaticDump dump;
+    return is_automatic_dump_name(file_name_of(path), stem, dump);
+}
+
+// "YYYY-MM-DD HH:MM:SS" of a YYYYMMDD_HHMMSS stamp.
+std::string stamp_time(std::string_view stamp) {
+    std::string time;
+    time.append(stamp.substr(0, 4)).append("-").append(stamp.substr(4, 2)).append("-");
+    time.append(stamp.substr(6, 2)).append(" ").append(stamp.substr(9, 2)).append(":");
+    return time.append(stamp.substr(11, 2)).append(":").append(stamp.substr(13, 2));
+}
+
+std::string time_now() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return local_time_text(now);
+}
+
+// The complete dumps of the folders (made before there was a list) listed in the order of their
+// names, once, so that they are kept and pruned like the ones made from now on.
+DumpList adopted_dumps(const BackupSettings& settings, std::string_view stem) {
+    DumpList list;
+    auto adopt = [&](const std::string& folder, bool copy) {
+        const std::vector<AutomaticDump> found = automatic_dumps(folder, stem);
+        for (auto dump = found.rbegin(); dump != found.rend(); ++dump)
+            if (dump_is_complete(dump->path))
+                add_dump(list, {.time = stamp_time(dump->stamp),
+                                .size = dump->size,
+                                .path = dump->path,
+                                .copy = copy});
+    };
+    adopt(settings.folder, false);
+    if (!settings.copy_to.empty()) adopt(settings.copy_to, true);
+    return list;
+}
+
+// Deletes the listed dumps (or copies) beyond the `keep` newest that are still as made, then
+// forgets what is gone, and anything listed that never was a dump of the database.
+void prune(DumpList& list, bool copies, std::size_t keep, std::uint64_t newest,
+           std::string_view stem) {
+    std::erase_if(list.dumps,
+                  [&](const ListedDump& dump) { return !is_own_dump(dump.path, stem); });
+    std::vector<std::string> deleted;
+    for (const std::string& path : dumps_to_prune(list, copies, keep, newest, presence_of))
+        if (delete_file(path)) deleted.push_back(path);
+    forget_gone(list, deleted, remembered_numbers, presence_of);
+}
+
+// The temporary files of dumps and copies that a run cut off (a power cut, the task's time limit)
+// left behind: the program's own names only, and only a day old, long after any run that could
+// still be writing them.
+void remove_leftovers(const std::string& folder, std::string_view stem) {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t now_ticks = (std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+    WIN32_FIND_DATAW found{};
+    UniqueFind search(FindFirstFileW(widen(join_path(folder, "*.sql.tmp")).c_str(), &found));
+    if (!search) return;
+    do {
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        std::string name = narrow(found.cFileName);
+        AutomaticDump dump;
+        if (!name.ends_with(temporary_suffix)) continue;
+        name.resize(name.size() - temporary_suffix.size());
+        const std::uint64_t written = (std::uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32) |
+                                      found.ftLastWriteTime.dwLowDateTime;
+        if (is_automatic_dump_name(name, stem, dump) && now_ticks > written + leftover_age_ticks)
+            delete_file(join_path(folder, narrow(found.cFileName)));
+    } while (FindNextFileW(search.get(), &found));
 }
 
 std::optional<std::uint64_t> free_space(const std::string& folder) {
@@ -54,15 +132,13 @@ std::optional<std::uint64_t> free_space(const std::string& folder) {
 }
 
 // A dump stops before it fills the disk: the next one will be about as large as the last one.
-Result<void> check_room(const std::string& folder, std::string_view stem) {
-    const auto dumps = automatic_dumps(folder, stem);
-    const auto last = std::ranges::find_if(
-        dumps, [](const AutomaticDump& dump) { return dump_is_complete(dump.path); });
-    if (last == dumps.end()) return {};
+Result<void> check_room(const std::string& folder, const DumpList& list) {
+    const std::vector<ListedDump> made = dumps_as_made(list);
+    if (made.empty()) return {};
+    const std::uint64_t last = made.front().size;
     const auto available = free_space(folder);
-    if (!available || *available >= room_factor * last->size) return {};
-    return fail("not enough disk space in " + folder + ": " + size_text(*available) +
-                " free, the last dump took " + size_text(last->size));
+    if (!available || *available >= room_factor * last) return {};
+    return fail(failure_text(no_room_text, {folder, size_text(*available), size_text(last)}));
 }
 
 bool write_all(HANDLE file, const char* data, DWORD size) {
@@ -97,12 +173,12 @@ std::uint64_t size_of(HANDLE file) {
 // The new dump copied beside the copies already there: read through the dump's own handle into
 // a file made here with the administrators' list (never the rights of wherever copy_to lies),
 // its size checked, then renamed through its handle, so the copy folder never holds a part of a
-// dump under a dump's name, nor anybody else's file under the copy's.
-Result<void> copy_dump(const NewDump& dump, const std::string& copy_to, std::string_view stem,
-                       std::size_t keep) {
-    const std::size_t name_start = dump.path.find_last_of('\\') + 1;
-    const std::string target = join_path(copy_to, dump.path.substr(name_start));
-    const std::string temporary = target + ".tmp";
+// dump under a dump's name, nor anybody else's file under the copy's. The copy is listed, and the
+// copies beyond the number kept go.
+Result<void> copy_dump(const NewDump& dump, const BackupSettings& settings,
+                       std::string_view stem, DumpList& list) {
+    const std::string target = join_path(settings.copy_to, file_name_of(dump.path));
+    const std::string temporary = target + std::string(temporary_suffix);
     auto made = create_fresh_file(temporary, private_file_descriptor,
                                   GENERIC_READ | GENERIC_WRITE | DELETE);
     if (!made) return fail(target + ": " + made.error());
@@ -112,14 +188,16 @@ Result<void> copy_dump(const NewDump& dump, const std::string& copy_to, std::str
     };
     if (auto copied = copy_contents(dump.file.get(), made->get()); !copied)
         return discard(target + ": " + copied.error());
-    if (size_of(made->get()) != size_of(dump.file.get()))
-        return discard(target + ": the copy is not as large as the dump");
+    const std::uint64_t size = size_of(made->get());
+    if (size != size_of(dump.file.get())) return discard(failure_text(copy_short_text, {target}));
     // A USB stick pulled right after the run must hold the whole copy, not its name alone.
     if (!FlushFileBuffers(made->get())) return discard(target + ": " + last_error_text());
     if (!rename_open_file(made->get(), target, true))
         return discard(target + ": " + last_error_text());
     made->reset(); // pruning reads it to tell that it is complete
-    prune(copy_to, stem, keep);
+    const std::uint64_t number =
+        add_dump(list, {.time = time_now(), .size = size, .path = target, .copy = true});
+    prune(list, true, settings.keep, number, stem);
     return {};
 }
 
@@ -136,21 +214,35 @@ Result<void> run_steps(std::string& made) {
     if (auto secured = secure_data_root(); !secured) return secured;
     const auto connection = load_settings();
     if (!connection) return fail(settings_path() + " not found (install the MySQL service first)");
-    const BackupSettings settings = load_backup_settings();
+    // Settings that cannot be read are no licence to run with the defaults: they may be an
+    // administrator's choice of no backup, or of a copy elsewhere.
+    const auto settings = load_backup_settings();
+    if (!settings) return fail(settings.error());
     const std::string stem = dump_name_stem(connection->database);
-    if (auto folder = dump_folder(settings.folder); !folder) return fail(folder.error());
-    if (auto room = check_room(settings.folder, stem); !room) return room;
-    auto dump = backup_to_new_file(settings.folder, stem + "_" + local_timestamp());
+    if (auto folder = dump_folder(settings->folder); !folder) return fail(folder.error());
+    remove_leftovers(settings->folder, stem);
+    if (!settings->copy_to.empty()) remove_leftovers(settings->copy_to, stem);
+    std::optional<DumpList> stored = load_dump_list();
+    DumpList list = stored ? std::move(*stored) : adopted_dumps(*settings, stem);
+    if (auto room = check_room(settings->folder, list); !room) return room;
+    auto dump = backup_to_new_file(settings->folder, stem + "_" + local_timestamp());
     if (!dump) return fail(dump.error());
     made = dump->path;
-    // Only now that a new complete dump exists may old ones go.
-    prune(settings.folder, stem, settings.keep);
-    if (settings.copy_to.empty()) return {};
-    auto folder = dump_folder(settings.copy_to);
-    auto copied = folder ? copy_dump(*dump, settings.copy_to, stem, settings.keep)
-                         : Result<void>(fail(folder.error()));
-    if (!copied) return fail("copy to " + settings.copy_to + " failed: " + copied.error());
-    return {};
+    const std::uint64_t number =
+        add_dump(list, {.time = time_now(), .size = file_size(made).value_or(0), .path = made});
+    if (auto listed = save_dump_list(list); !listed) return listed;
+    // Only now that a new complete dump exists, and is listed, may old ones go.
+    prune(list, false, settings->keep, number, stem);
+    Result<void> copied;
+    if (!settings->copy_to.empty()) {
+        auto folder = dump_folder(settings->copy_to);
+        copied = folder ? copy_dump(*dump, *settings, stem, list)
+                        : Result<void>(fail(folder.error()));
+        if (!copied)
+            copied = fail(failure_text(copy_failed_text, {settings->copy_to, copied.error()}));
+    }
+    if (auto listed = save_dump_list(list); !listed) return listed;
+    return copied;
 }
 
 } // namespace
@@ -212,20 +304,6 @@ std::vector<AutomaticDump> automatic_dumps(const std::string& folder, std::strin
         return a.stamp != b.stamp ? a.stamp > b.stamp : a.number > b.number;
     });
     return dumps;
-}
-
-std::vector<std::string> dumps_to_prune(const std::vector<AutomaticDump>& newest_first,
-                                        std::size_t keep,
-                                        bool (*complete)(const std::string& path)) {
-    std::vector<std::string> doomed;
-    std::size_t kept = 0;
-    for (const AutomaticDump& dump : newest_first) {
-        if (kept >= keep)
-            doomed.push_back(dump.path);
-        else if (complete(dump.path))
-            ++kept;
-    }
-    return doomed;
 }
 
 Result<std::string> backup_automatically() {

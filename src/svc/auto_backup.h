@@ -1,7 +1,7 @@
 #pragma once
 // The nightly automatic backup: a complete dump of the database into the backup folder under a
-// time-stamped name, the oldest dumps beyond the number kept removed, a copy in a second folder,
-// and the outcome written down for the tray, the Setup window and --status.
+// time-stamped name, listed; the oldest listed dumps beyond the number kept removed, a copy in a
+// second folder, and the outcome written down for the tray, the Setup window and --status.
 #include "base/result.h"
 
 #include <cstdint>
@@ -24,17 +24,10 @@ std::string dump_name_stem(std::string_view database);
 // Whether `name` is one of the automatic dumps of `stem`; fills in its stamp and number.
 bool is_automatic_dump_name(std::string_view name, std::string_view stem, AutomaticDump& dump);
 
-// The automatic dumps of the database's stem in the folder, newest first. Folders, links, files
-// of any other name and files that are not the administrators' own (check_trusted_file) are not
-// listed.
+// The files of the automatic dumps' names of the database's stem in the folder, newest first by
+// name. Folders, links, files of any other name and files that are not the administrators' own
+// (check_trusted_file) are not listed.
 std::vector<AutomaticDump> automatic_dumps(const std::string& folder, std::string_view stem);
-
-// The names to delete so that `keep` complete dumps are left: everything older than the
-// keep-th newest complete one. `complete` tells a complete dump (the newest first list as
-// automatic_dumps gives it).
-std::vector<std::string> dumps_to_prune(const std::vector<AutomaticDump>& newest_first,
-                                        std::size_t keep,
-                                        bool (*complete)(const std::string& path));
 
 // The whole run of --backup-auto; the outcome (the new dump, or why not) is recorded in
 // backup-state.ini either way. Gives the new dump's path.

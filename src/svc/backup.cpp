@@ -9,6 +9,7 @@
 #include "instance/paths.h"
 #include "svc/client.h"
 #include "svc/dump_file.h"
+#include "svc/dump_progress.h"
 
 #include <windows.h>
 
@@ -47,7 +48,8 @@ Result<UniqueFile> dump_to(const std::string& temporary, const std::string& show
     dump->arguments.insert(dump->arguments.end(),
                            {"--single-transaction", "--routines", "--triggers", "--events",
                             "--result-file=" + temporary, settings->database});
-    auto outcome = run_captured(*dump, {}, true);
+    const ChildWatch progress = dump_stall_watch(temporary);
+    auto outcome = run_captured(*dump, {}, true, std::nullopt, &progress);
     if (!outcome) return discard(outcome.error());
     if (outcome->exit_code != 0)
         return discard("mysqldump failed: " + stderr_summary(outcome->error));

@@ -1,13 +1,18 @@
 #include "svc/backup_settings.h"
 
+#include "base/drives.h"
 #include "base/files.h"
+#include "base/fill_in.h"
+#include "base/handles.h"
 #include "base/text.h"
 #include "i18n/tr.h"
 #include "instance/data_folder.h"
 #include "instance/dump_folder.h"
 #include "instance/paths.h"
 #include "instance/program_folder.h"
-#include "svc/firewall.h"
+#include "svc/backup_failures.h"
+#include "svc/backup_state.h"
+#include "svc/tasks.h"
 
 #include <windows.h>
 
@@ -44,23 +49,50 @@ std::string without_trailing_separator(std::string_view path) {
     return std::string(path);
 }
 
-void assign(BackupSettings& settings, std::string_view key, std::string_view value) {
+// A folder the backup can write to at night; a mapped drive letter exists only for the user who
+// mapped it, never for the system account the task runs as.
+bool is_usable_folder(std::string_view path) {
+    return is_absolute_folder(path) && !mapped_drive(path);
+}
+
+// Takes the value into the settings; false when the backup could not work with it.
+bool assign(BackupSettings& settings, std::string_view key, std::string_view value) {
     if (key == "enabled") {
         if (value == "0" || value == "false" || value == "off")
             settings.enabled = false;
         else if (value == "1" || value == "true" || value == "on")
             settings.enabled = true;
+        else
+            return false;
     } else if (key == "time") {
-        if (is_time_of_day(value)) settings.time = value;
+        if (!is_time_of_day(value)) return false;
+        settings.time = value;
     } else if (key == "keep") {
         auto keep = parse_u16(value);
-        if (keep && *keep >= 1 && *keep <= most_backups_kept) settings.keep = *keep;
+        if (!keep || *keep < 1 || *keep > most_backups_kept) return false;
+        settings.keep = *keep;
     } else if (key == "folder") {
-        if (is_absolute_folder(value)) settings.folder = without_trailing_separator(value);
+        if (!is_usable_folder(value)) return false;
+        settings.folder = without_trailing_separator(value);
     } else if (key == "copy_to") {
-        if (value.empty() || is_absolute_folder(value))
-            settings.copy_to = without_trailing_separator(value);
+        if (!value.empty() && !is_usable_folder(value)) return false;
+        settings.copy_to = without_trailing_separator(value);
     }
+    return true;
+}
+
+bool same_folder(const std::string& a, const std::string& b) {
+    return CompareStringOrdinal(widen(a).c_str(), -1, widen(b).c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// A backup.ini that was set aside (named with ".untrusted-" and the time) left nothing to read,
+// but its settings may have been the administrators' choice of no backup at all: its absence
+// does not stand for the defaults.
+std::optional<std::string> set_aside_copy(const std::string& path) {
+    WIN32_FIND_DATAW found{};
+    UniqueFind search(FindFirstFileW(widen(path + ".untrusted-*").c_str(), &found));
+    if (!search) return std::nullopt;
+    return join_path(parent_path(path), narrow(found.cFileName));
 }
 
 } // namespace
@@ -78,10 +110,13 @@ BackupSettings default_backup_settings() {
     return BackupSettings{.folder = automatic_backups_dir()};
 }
 
-BackupSettings parse_backup_settings(std::string_view text) {
+Result<BackupSettings> parse_backup_settings(std::string_view text, std::string_view path) {
     BackupSettings settings = default_backup_settings();
     for (const KeyValue& pair : key_value_lines(text))
-        assign(settings, pair.key, pair.value);
+        if (!assign(settings, pair.key, pair.value))
+            return fail(failure_text(settings_value_text, {path, pair.key, pair.value}));
+    if (!settings.copy_to.empty() && same_folder(settings.copy_to, settings.folder))
+        return fail(failure_text(settings_value_text, {path, "copy_to", settings.copy_to}));
     return settings;
 }
 
@@ -113,20 +148,37 @@ Result<void> validate_backup_settings(const BackupSettings& settings) {
         return fail(std::string(tr("Copy to: give a full path, such as E:\\Backups, or leave it "
                                    "empty",
                                    "复制到：请填写完整路径，例如 E:\\Backups，或者留空")));
-    if (!settings.copy_to.empty() &&
-        CompareStringOrdinal(widen(settings.copy_to).c_str(), -1, widen(settings.folder).c_str(),
-                             -1, TRUE) == CSTR_EQUAL)
+    for (const std::string& folder : {settings.folder, settings.copy_to})
+        if (auto drive = mapped_drive(folder))
+            return fail(fill_in(tr("Use the full network path (\\\\server\\share) instead of "
+                                   "drive %1",
+                                   "请使用完整的网络路径（\\\\server\\share），不要使用驱动器 %1"),
+                                {*drive}));
+    if (!settings.copy_to.empty() && same_folder(settings.copy_to, settings.folder))
         return fail(std::string(tr("Copy to: choose a folder other than the backup folder",
                                    "复制到：请选择与备份文件夹不同的文件夹")));
     return {};
 }
 
-BackupSettings load_backup_settings() {
+Result<BackupSettings> load_backup_settings() {
+    const std::string path = backup_settings_path();
+    if (!path_exists(path)) {
+        if (auto aside = set_aside_copy(path))
+            return fail(failure_text(
+                settings_unreadable_text,
+                {path, "it was set aside as " + *aside + " (not written by an administrator)"}));
+        return default_backup_settings();
+    }
     // Only the administrators' own file: a copy_to from anybody else's would send every dump of
     // the shop there, copied by SYSTEM.
-    auto text = read_trusted_text(backup_settings_path(), largest_settings_file);
-    if (!text) return default_backup_settings();
-    return parse_backup_settings(*text);
+    auto text = read_trusted_text(path, largest_settings_file);
+    // The reader's error starts with the path.
+    if (!text)
+        return fail(
+            failure_text(settings_unreadable_text,
+                         {path, std::string_view(text.error())
+                                    .substr(std::min(text.error().size(), path.size() + 2))}));
+    return parse_backup_settings(*text, path);
 }
 
 Result<void> save_backup_settings(const BackupSettings& settings) {
@@ -169,8 +221,18 @@ Result<std::string> apply_backup_settings(const BackupSettings& settings) {
         if (!checked) return fail(checked.error());
         if (!checked->empty()) warnings += (warnings.empty() ? "" : "\n") + *checked;
     }
-    if (auto saved = save_backup_settings(settings); !saved) return fail(saved.error());
+    // The task first: a Save that fails there has changed nothing, and can simply be tried again.
     if (auto scheduled = schedule_automatic_backup(settings); !scheduled)
         return fail(scheduled.error());
+    if (auto saved = save_backup_settings(settings); !saved) return fail(saved.error());
+    if (auto noted = note_backup_switch(settings.enabled); !noted) return fail(noted.error());
     return warnings;
+}
+
+Result<void> schedule_stored_backup() {
+    auto settings = load_backup_settings();
+    if (!settings) return fail("Backup task: " + settings.error());
+    if (auto noted = note_backup_switch(settings->enabled); !noted)
+        return fail("Backup task: " + noted.error());
+    return schedule_automatic_backup(*settings);
 }

@@ -23,27 +23,34 @@ struct BackupSettings {
 // The defaults, with the folder in the data root.
 BackupSettings default_backup_settings();
 
-// The tolerant reader: the rules of connection.ini, and a key whose value is missing or does not
-// parse keeps its default. Never fails.
-BackupSettings parse_backup_settings(std::string_view text);
+// The reader: the rules of connection.ini; a key that is missing keeps its default, a value the
+// backup could not work with is an error naming `path`, the key and the value (a setting read
+// wrongly could switch a disabled backup back on, or drop its copy).
+Result<BackupSettings> parse_backup_settings(std::string_view text, std::string_view path);
 // The file's exact content as save_backup_settings writes it.
 std::string render_backup_settings(const BackupSettings& settings);
 
 // The first value the backup could not work with, in the operator's language.
 Result<void> validate_backup_settings(const BackupSettings& settings);
 
-// backup.ini, or the defaults when it is missing, too large, unreadable or not the
-// administrators' own.
-BackupSettings load_backup_settings();
+// backup.ini, or the defaults when there is none. A file that is there but cannot be read (not
+// UTF-8 text, too large, not the administrators' own, set aside as untrusted) or holds a value
+// that cannot be used is an error.
+Result<BackupSettings> load_backup_settings();
 // Checks, then replaces backup.ini in one step.
 Result<void> save_backup_settings(const BackupSettings& settings);
 
 // Registers the nightly backup task at the settings' time, or removes it when they switch the
 // automatic backup off. The error reads "Backup task: <reason>".
 Result<void> schedule_automatic_backup(const BackupSettings& settings);
+// At install: the task by the stored backup.ini (kept from an earlier install), and its switch
+// noted in the state file. A backup.ini that cannot be read leaves the task as it is, and says
+// why ("Backup task: <reason>").
+Result<void> schedule_stored_backup();
 // Checks the program's folder (the task runs it as SYSTEM) and the data folder, makes and checks
-// the dump folders (check_dump_folder), saves the settings, then schedules the task by them.
-// Gives the warnings of folders that keep no access rights (one a line; empty for none).
+// the dump folders (check_dump_folder), schedules the task by the settings, then saves them and
+// notes in the state file that they switch the backup on (or off). Gives the warnings of folders
+// that keep no access rights (one a line; empty for none).
 Result<std::string> apply_backup_settings(const BackupSettings& settings);
 
 // "HH:MM" with 00 to 23 hours and 00 to 59 minutes.

@@ -5,7 +5,9 @@
 #include "base/text.h"
 #include "i18n/tr.h"
 #include "instance/paths.h"
+#include "svc/backup_failures.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -13,7 +15,7 @@ namespace {
 constexpr std::string_view crlf = "\r\n";
 constexpr std::uint64_t largest_state_file = 16384;
 constexpr std::int64_t ticks_per_hour = 36'000'000'000;
-constexpr int hours_per_day = 24;
+constexpr std::size_t minute_length = 16; // "YYYY-MM-DD HH:MM": the minute is enough to read
 
 // "YYYY-MM-DD HH:MM:SS" into a point in time; both sides of a comparison are local times, so
 // the zone does not matter.
@@ -70,6 +72,8 @@ BackupRun parse_backup_run(std::string_view text) {
             run.last_good_time = pair.value;
         else if (pair.key == "last_good_file")
             run.last_good_file = pair.value;
+        else if (pair.key == "switched_on")
+            run.switched_on = pair.value;
     }
     return run;
 }
@@ -88,6 +92,7 @@ std::string render_backup_run(const BackupRun& run) {
     line("error=", run.error);
     line("last_good_time=", run.last_good_time);
     line("last_good_file=", run.last_good_file);
+    line("switched_on=", run.switched_on);
     return text;
 }
 
@@ -108,48 +113,76 @@ Result<BackupRun> record_backup_run(std::string_view file, std::uint64_t size,
                   .file = std::string(file),
                   .size = size,
                   .error = one_line(error)};
+    const std::optional<BackupRun> before = load_backup_run();
     if (run.error.empty()) {
         run.last_good_time = run.time;
         run.last_good_file = run.file;
-    } else if (auto before = load_backup_run()) {
+    } else if (before) {
         run.last_good_time = before->last_good_time;
         run.last_good_file = before->last_good_file;
     }
+    if (before) run.switched_on = before->switched_on;
     if (auto written = replace_file_contents(backup_state_path(), render_backup_run(run)); !written)
         return fail(written.error());
     return run;
 }
 
-std::optional<BackupWarning> backup_warning(const BackupRun& run, const SYSTEMTIME& now) {
-    if (!run.error.empty()) return BackupWarning{.failed = true, .error = run.error};
-    const auto good = ticks_of(run.last_good_time);
+Result<void> note_backup_switch(bool on) {
+    BackupRun run = load_backup_run().value_or(BackupRun{});
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    run.switched_on = on ? local_time_text(now) : std::string();
+    return replace_file_contents(backup_state_path(), render_backup_run(run));
+}
+
+std::optional<BackupWarning> backup_warning(const BackupRun& run, std::optional<bool> task_present,
+                                            const SYSTEMTIME& now) {
+    using Kind = BackupWarning::Kind;
+    // A task is expected only from a program that switched the backup on (install, Save).
+    const bool switched_on = !run.switched_on.empty();
+    if (switched_on && task_present == false) return BackupWarning{.kind = Kind::task_missing};
+    if (!run.error.empty()) return BackupWarning{.kind = Kind::failed, .error = run.error};
+    // Both times have one form, so the later one is the larger text.
+    const std::string& since = std::max(run.last_good_time, run.switched_on);
+    if (since.empty()) return std::nullopt;
+    const auto from = ticks_of(since);
     const auto at = ticks_of(local_time_text(now));
-    // A state without a good time, or one that cannot be read, is no proof of a backup.
-    const std::int64_t hours = good && at ? (*at - *good) / ticks_per_hour : backup_late_hours;
-    if (hours < backup_late_hours) return std::nullopt;
-    return BackupWarning{.days = std::max(1, static_cast<int>(hours / hours_per_day))};
+    // A time that cannot be read is no proof of a backup.
+    if (from && at && (*at - *from) / ticks_per_hour < backup_late_hours) return std::nullopt;
+    return BackupWarning{.kind = Kind::late, .since = since.substr(0, minute_length)};
 }
 
 std::string backup_warning_text(const BackupWarning& warning, Lang lang) {
-    if (warning.failed)
+    switch (warning.kind) {
+    case BackupWarning::Kind::failed:
         return std::string(translate(lang, "Automatic backup failed:", "自动备份失败：")) + " " +
-               warning.error;
-    if (warning.days == 1)
-        return std::string(
-            translate(lang, "No automatic backup for more than a day", "已经超过一天没有自动备份"));
-    return fill_in(translate(lang, "No automatic backup for %1 days", "已经 %1 天没有自动备份"),
-                   {std::to_string(warning.days)});
+               translate_failure(warning.error, lang);
+    case BackupWarning::Kind::late:
+        return fill_in(translate(lang, "No automatic backup since %1", "自 %1 以来没有自动备份"),
+                       {warning.since});
+    case BackupWarning::Kind::task_missing:
+        break;
+    }
+    return std::string(
+        translate(lang, "The automatic backup task is missing", "缺少自动备份的计划任务"));
 }
 
 std::string backup_warning_short_text(const BackupWarning& warning) {
-    if (warning.failed) return std::string(tr("Automatic backup failed", "自动备份失败"));
+    if (warning.kind == BackupWarning::Kind::failed)
+        return std::string(tr("Automatic backup failed", "自动备份失败"));
     return backup_warning_text(warning, current_language());
 }
 
-std::string automatic_backup_line(const BackupRun& run, const SYSTEMTIME& now) {
-    if (auto warning = backup_warning(run, now))
+std::optional<std::string> automatic_backup_line(const BackupRun& run,
+                                                 std::optional<bool> task_present,
+                                                 const SYSTEMTIME& now) {
+    if (auto warning = backup_warning(run, task_present, now))
         return backup_warning_text(*warning, current_language());
-    // The minute is enough for the operator.
+    return last_good_line(run);
+}
+
+std::optional<std::string> last_good_line(const BackupRun& run) {
+    if (run.last_good_time.empty()) return std::nullopt;
     return std::string(tr("Last automatic backup:", "上次自动备份：")) + " " +
-           run.last_good_time.substr(0, 16) + " (" + std::string(tr("ok", "成功")) + ")";
+           run.last_good_time.substr(0, minute_length) + " (" + std::string(tr("ok", "成功")) + ")";
 }

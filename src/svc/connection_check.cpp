@@ -99,7 +99,8 @@ Result<std::string> check_connection() {
         return fail(std::string(tr("MySQL is not running, so no register can log in.",
                                    "MySQL 没有运行，收银机无法登录。")));
     const auto settings = load_settings();
-    if (!settings) return fail("connection.ini not found");
+    if (!settings)
+        return fail(std::string(tr("connection.ini not found", "找不到 connection.ini")));
     // The address the registers are told, not loopback: that is the way they come in.
     const std::string address = register_address(settings->bind);
     auto login = log_in(*settings, address);

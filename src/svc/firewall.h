@@ -1,6 +1,6 @@
 #pragma once
-// The Windows Firewall rule that lets the registers reach the server, and the nightly Task
-// Scheduler tasks that rotate the logs and back the database up; both set with the Windows tools netsh and schtasks.
+// The Windows Firewall rule that lets the registers reach the server, set with the Windows tool
+// netsh.
 #include "base/result.h"
 
 #include <cstdint>
@@ -8,8 +8,6 @@
 #include <string_view>
 
 inline constexpr std::string_view firewall_rule_name = "KELTA Retail MySQL";
-inline constexpr std::string_view rotation_task_name = "KELTA Retail MySQL Log Rotation";
-inline constexpr std::string_view backup_task_name = "KELTA Retail MySQL Backup";
 
 // Deletes the rule, then adds it for the port when enabled: one rule at most, on the last port.
 // A rule that cannot be deleted is a failure.
@@ -19,14 +17,3 @@ std::optional<bool> firewall_rule_present();
 // Succeeds when the rule is gone, also when there was none.
 Result<void> remove_firewall_rule();
 
-// Daily at 03:00 as SYSTEM: this executable with --rotate-logs --quiet.
-Result<void> register_rotation_task();
-// Whether the Task Scheduler has the task (schtasks ran and found it).
-bool rotation_task_present();
-// Succeeds when the task is gone, also when there was none.
-Result<void> remove_rotation_task();
-
-// Daily at `time` (HH:MM) as SYSTEM: this executable with --backup-auto --quiet.
-Result<void> register_backup_task(std::string_view time);
-bool backup_task_present();
-Result<void> remove_backup_task();

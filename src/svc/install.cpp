@@ -16,6 +16,7 @@
 #include "svc/myini.h"
 #include "svc/server_upgrade.h"
 #include "svc/service.h"
+#include "svc/tasks.h"
 
 #include <windows.h>
 
@@ -122,8 +123,7 @@ Result<void> install_steps(const std::optional<std::string>& settings_file,
     if (auto task = register_rotation_task(); !task)
         installed.warning = "Log rotation task: " + task.error();
     // backup.ini outlives a reinstall: its schedule (or its choice of none) is kept.
-    if (auto task = schedule_automatic_backup(load_backup_settings()); !task)
-        installed.backup_task_warning = task.error();
+    if (auto task = schedule_stored_backup(); !task) installed.backup_task_warning = task.error();
     if (auto started = start_service(); !started) return started;
     // A package with another server version: its system tables first, then the account.
     if (auto upgraded = upgrade_server_data(settings.root_password); !upgraded) return upgraded;

@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "i18n/language.h"
 #include "instance/paths.h"
+#include "svc/dump_list.h"
 #include "svc/last_backup.h"
 #include "svc/myini.h"
 
@@ -18,6 +19,7 @@ namespace {
 constexpr std::uint64_t most_log_read = 1 << 20;
 constexpr std::uint64_t largest_stored = 16384;
 constexpr int holder_checks = 4;
+constexpr std::size_t minute_length = 16; // "YYYY-MM-DD HH:MM"
 constexpr auto holder_recheck = std::chrono::milliseconds(500);
 
 // Option names as MySQL compares them: "-" and "_" alike, case ignored, no leading "--".
@@ -64,9 +66,19 @@ FreeSpace free_space_of(const std::string& folder) {
     return space;
 }
 
+// The backup to restore: the newest automatic dump still as it was made, or the operator's last
+// backup when that is newer; "<time to the minute>, <file>", or empty when there is neither.
 std::string last_backup_words() {
-    auto backup = last_backup();
-    return backup ? backup->time + ", " + backup->file : std::string();
+    const std::optional<LastBackup> manual = last_backup();
+    std::optional<ListedDump> automatic;
+    if (const std::optional<DumpList> list = load_dump_list()) {
+        const std::vector<ListedDump> made = dumps_as_made(*list);
+        if (!made.empty()) automatic = made.front();
+    }
+    // Both times have one form, to the minute, so the later one is the larger text.
+    if (automatic && (!manual || automatic->time.substr(0, minute_length) > manual->time))
+        return automatic->time.substr(0, minute_length) + ", " + automatic->path;
+    return manual ? manual->time + ", " + manual->file : std::string();
 }
 
 } // namespace

@@ -10,7 +10,6 @@
 #include "instance/product.h"
 #include "svc/backup_settings.h"
 #include "svc/backup_state.h"
-#include "svc/firewall.h"
 #include "svc/firewall_state.h"
 #include "svc/last_backup.h"
 #include "svc/myini.h"
@@ -19,6 +18,7 @@
 #include "svc/start_failure.h"
 #include "svc/start_type.h"
 #include "svc/status.h"
+#include "svc/tasks.h"
 
 #include <windows.h>
 
@@ -35,6 +35,13 @@ constexpr int exit_not_accepting = 5;
 constexpr std::string_view error_mark = "[ERROR]";
 
 using Value = std::variant<std::monostate, bool, std::uint64_t, std::string>;
+
+// "0x00041303": how the Task Scheduler shows a task's result.
+std::string task_result_text(std::int32_t result) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(result));
+    return text;
+}
 
 template <class T> Value known(const std::optional<T>& value) {
     if (!value) return std::monostate{};
@@ -160,24 +167,38 @@ Gathered gather() {
         if (text) return diagnosis_text(*diagnosis, Lang::en);
         return std::string(diagnosis_code(diagnosis->cause));
     };
-    const BackupSettings automatic = load_backup_settings();
+    // Settings that cannot be read say nothing of the switch: the next run fails and says why.
+    const Result<BackupSettings> automatic = load_backup_settings();
+    const bool backup_on = !automatic || automatic->enabled;
+    const Result<TaskState> task = backup_task_state();
     const std::optional<BackupRun> run = load_backup_run();
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    // Switched off, the automatic backup is nobody's worry.
-    const std::optional<BackupWarning> late_or_failed =
-        run && automatic.enabled ? backup_warning(*run, now) : std::nullopt;
+    // Switched off, or without a server to back up, the automatic backup is nobody's worry.
+    const std::optional<BackupWarning> backup_trouble =
+        backup_on && installed
+            ? backup_warning(run.value_or(BackupRun{}),
+                             task ? std::optional(task->present) : std::nullopt, now)
+            : std::nullopt;
+    auto of_automatic = [&](auto field) -> Value {
+        if (!automatic) return std::monostate{};
+        return Value(field(*automatic));
+    };
     auto of_run = [&](std::string BackupRun::*field) -> Value {
         if (!run || ((*run).*field).empty()) return std::monostate{};
         return (*run).*field;
     };
     auto run_result = [&]() -> Value {
-        if (!run) return std::monostate{};
+        if (!run || run->time.empty()) return std::monostate{};
         return std::string(run->error.empty() ? "ok" : "failed");
     };
     auto backup_warning_value = [&]() -> Value {
-        if (!late_or_failed) return std::monostate{};
-        return backup_warning_text(*late_or_failed, Lang::en);
+        if (!backup_trouble) return std::monostate{};
+        return backup_warning_text(*backup_trouble, Lang::en);
+    };
+    auto of_task = [&](auto field) -> Value {
+        if (!task || !task->present) return std::monostate{};
+        return field(*task);
     };
     // A restore cut off half-way: the data is partly restored until the safety dump goes back in.
     const std::optional<InterruptedRestore> interrupted = interrupted_restore();
@@ -225,15 +246,24 @@ Gathered gather() {
         {"error_log_last_error", known(last_error_line(error_log_path()))},
         {"last_backup_time", of_backup(&LastBackup::time)},
         {"last_backup_file", of_backup(&LastBackup::file)},
-        {"auto_backup", automatic.enabled},
-        {"auto_backup_time", automatic.time},
-        {"auto_backup_folder", automatic.folder},
-        {"backup_task", backup_task_present()},
+        {"auto_backup", of_automatic([](const BackupSettings& b) { return b.enabled; })},
+        {"auto_backup_time", of_automatic([](const BackupSettings& b) { return b.time; })},
+        {"auto_backup_folder", of_automatic([](const BackupSettings& b) { return b.folder; })},
+        {"backup_task", task ? Value(task->present) : Value()},
+        {"backup_task_next_run", of_task([](const TaskState& t) -> Value {
+             if (t.next_run.empty()) return std::monostate{};
+             return t.next_run;
+         })},
+        {"backup_task_result", of_task([](const TaskState& t) -> Value {
+             if (!t.last_result) return std::monostate{};
+             return task_result_text(*t.last_result);
+         })},
         {"auto_backup_last_run", of_run(&BackupRun::time)},
         {"auto_backup_result", run_result()},
         {"auto_backup_file", of_run(&BackupRun::file)},
         {"auto_backup_error", of_run(&BackupRun::error)},
         {"auto_backup_last_good", of_run(&BackupRun::last_good_time)},
+        {"auto_backup_on_since", of_run(&BackupRun::switched_on)},
         {"auto_backup_warning", backup_warning_value()},
         {"diagnosis_code", of_diagnosis(false)},
         {"diagnosis_text", of_diagnosis(true)},

@@ -4,6 +4,7 @@
 #include "instance/tray_log.h"
 #include "svc/firewall.h"
 #include "svc/service.h"
+#include "svc/tasks.h"
 
 #include <windows.h>
 

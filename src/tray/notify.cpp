@@ -76,7 +76,8 @@ void refresh_tray(HWND window) {
     TrayState& state = tray_state(window);
     const ServiceStatus status = service_status();
     const std::uint16_t port = configured_port();
-    std::string backup_warning = watch_automatic_backup(window, state.backup);
+    std::string backup_warning =
+        watch_automatic_backup(window, state.backup, status != ServiceStatus::NotInstalled);
     const bool unchanged =
         status == state.state && port == state.port && backup_warning == state.backup_warning;
     state.state = status;

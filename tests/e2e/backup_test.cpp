@@ -91,25 +91,41 @@ std::vector<std::string> sql_files(const std::string& folder) {
     return names;
 }
 
-// Nine nightly runs keep the newest seven complete dumps and seven copies; a dump that fails
-// deletes nothing and is told; a disk without room for another dump stops it before it starts.
-TEST_F(BackupRestore, AutomaticBackupKeepsSevenCopiesAndTellsAFailure) {
+// Ten nightly runs keep the two newest dumps and two copies; a manual backup of the same name
+// pattern and a file of another name stay, and so does a fresh temporary file, while one a cut-off
+// run left days ago goes. A dump that fails deletes nothing and is told; a disk without room for
+// another dump as large as the last one stops it before it starts.
+TEST_F(BackupRestore, AutomaticBackupKeepsWhatItMadeAndTellsAFailure) {
     const std::string daily = join_path(backups(), "daily");
     const std::string usb = server.folder().program_data() + "\\usb";
     e2e::write_file(server.folder().path("backup.ini"),
-                    "[backup]\r\nkeep=7\r\ncopy_to=" + usb + "\r\n");
+                    "[backup]\r\nkeep=2\r\ncopy_to=" + usb + "\r\n");
     ASSERT_EQ(server.mode({"--backup-auto"}).exit_code, 0u);
-    // Files of other names in the folder are never the backup's to delete.
+    const std::string manual = "kelta_retail_20000101_000000.sql";
+    e2e::write_file(daily + "\\" + manual, "-- Dump completed\n");
     e2e::write_file(daily + "\\kelta_retail_notes.sql", "mine");
-    for (int run = 1; run < 9; ++run)
+    const std::string old_leftover = daily + "\\kelta_retail_20000101_000001.sql.tmp";
+    const std::string new_leftover = daily + "\\kelta_retail_20000101_000002.sql.tmp";
+    e2e::write_file(old_leftover, "cut off");
+    e2e::write_file(new_leftover, "being written");
+    {
+        UniqueFile file(CreateFileW(widen(old_leftover).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+        const FILETIME long_ago{.dwLowDateTime = 0, .dwHighDateTime = 0x01D00000};
+        ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &long_ago));
+    }
+    for (int run = 1; run < 10; ++run)
         ASSERT_EQ(server.mode({"--backup-auto"}).exit_code, 0u) << run;
     std::vector<std::string> kept = sql_files(daily);
-    ASSERT_EQ(kept.size(), 8u);
+    ASSERT_EQ(kept.size(), 4u);
+    EXPECT_EQ(kept.front(), manual);
     EXPECT_EQ(kept.back(), "kelta_retail_notes.sql");
-    kept.pop_back();
+    kept = {kept[1], kept[2]};
     for (const std::string& name : kept)
         EXPECT_NE(e2e::read_file(daily + "\\" + name).find("-- Dump completed"), std::string::npos);
     EXPECT_EQ(sql_files(usb), kept);
+    EXPECT_FALSE(exists(old_leftover));
+    EXPECT_TRUE(exists(new_leftover));
     // The newest dump, which the state file names, is among those kept.
     std::string state = e2e::read_file(server.folder().path("backup-state.ini"));
     const std::string ok = "\r\nresult=ok\r\nfile=" + daily + "\\";
@@ -120,7 +136,7 @@ TEST_F(BackupRestore, AutomaticBackupKeepsSevenCopiesAndTellsAFailure) {
 
     bench_control("mysqldump.fail-after", "200");
     EXPECT_EQ(server.mode({"--backup-auto"}).exit_code, 1u);
-    EXPECT_EQ(sql_files(daily).size(), 8u);
+    EXPECT_EQ(sql_files(daily).size(), 4u);
     EXPECT_EQ(sql_files(usb), kept);
     state = e2e::read_file(server.folder().path("backup-state.ini"));
     EXPECT_NE(state.find("\r\nresult=failed\r\nfile=\r\nsize=0\r\nerror=mysqldump failed: "),
@@ -132,7 +148,7 @@ TEST_F(BackupRestore, AutomaticBackupKeepsSevenCopiesAndTellsAFailure) {
     EXPECT_TRUE(server.log().back().starts_with("--backup-auto failed: mysqldump failed: "))
         << server.log().back();
 
-    // The newest dump as large as a terabyte (a sparse file): twice that is nowhere free.
+    // The newest listed dump as large as a terabyte (a sparse file): twice that is nowhere free.
     const std::string huge = daily + "\\kelta_retail_29991231_235959.sql";
     {
         UniqueFile file(CreateFileW(widen(huge).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -145,11 +161,14 @@ TEST_F(BackupRestore, AutomaticBackupKeepsSevenCopiesAndTellsAFailure) {
         ASSERT_TRUE(
             WriteFile(file.get(), end.data(), static_cast<DWORD>(end.size()), &written, nullptr));
     }
+    const std::string list = server.folder().path("backup-dumps.ini");
+    e2e::write_file(list, e2e::read_file(list) + "dump=999|2999-12-31 23:59:59|" +
+                              std::to_string(1LL << 40) + "|" + huge + "\r\n");
     EXPECT_EQ(server.mode({"--backup-auto"}).exit_code, 1u);
     EXPECT_TRUE(server.log().back().starts_with("--backup-auto failed: not enough disk space in " +
                                                 daily + ": "))
         << server.log().back();
-    EXPECT_EQ(sql_files(daily).size(), 9u);
+    EXPECT_EQ(sql_files(daily).size(), 5u);
     delete_file(huge);
 
     // A link is no folder for the copies: it may lead where others read or change them.
@@ -158,6 +177,74 @@ TEST_F(BackupRestore, AutomaticBackupKeepsSevenCopiesAndTellsAFailure) {
     EXPECT_EQ(server.mode({"--backup-auto"}).exit_code, 1u);
     EXPECT_EQ(server.log().back(), "--backup-auto failed: copy to " + link + " failed: " + link +
                                        " is a link to another place; choose the folder itself.");
+}
+
+// Dumps from before there was a list are taken onto it in the order of their names; from then on
+// the order of making decides, whatever the names and times say: three listed dumps set in the
+// future, a new run keeps the new one and the newest made before it, and deletes only the oldest
+// listed one, never the manual backup beside them.
+TEST_F(BackupRestore, AutomaticBackupGoesByTheOrderItMadeItsDumps) {
+    const std::string daily = join_path(backups(), "daily");
+    ASSERT_TRUE(create_directories(daily));
+    for (const char* name :
+         {"kelta_retail_20200101_000000.sql", "kelta_retail_20200102_000000.sql"})
+        e2e::write_file(daily + "\\" + name, "-- Dump completed\n");
+    e2e::write_file(server.folder().path("backup.ini"), "[backup]\r\nkeep=3\r\n");
+    ASSERT_EQ(server.mode({"--backup-auto"}).exit_code, 0u);
+    const std::vector<std::string> made = sql_files(daily);
+    ASSERT_EQ(made.size(), 3u);
+    const std::string list = server.folder().path("backup-dumps.ini");
+    std::string listed = e2e::read_file(list);
+    const std::vector<std::string> future = {"kelta_retail_20990303_000000.sql",
+                                             "kelta_retail_20990302_000000.sql",
+                                             "kelta_retail_20990301_000000.sql"};
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        ASSERT_TRUE(MoveFileW(widen(daily + "\\" + made[i]).c_str(),
+                              widen(daily + "\\" + future[i]).c_str()));
+        listed.replace(listed.find(made[i]), made[i].size(), future[i]);
+    }
+    e2e::write_file(list, listed);
+    const std::string manual = "kelta_retail_20000101_000000.sql";
+    e2e::write_file(daily + "\\" + manual, "-- Dump completed\n");
+    e2e::write_file(server.folder().path("backup.ini"), "[backup]\r\nkeep=2\r\n");
+    ASSERT_EQ(server.mode({"--backup-auto"}).exit_code, 0u);
+    const std::vector<std::string> kept = sql_files(daily);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0], manual);
+    EXPECT_TRUE(kept[1].starts_with("kelta_retail_20") && !kept[1].starts_with("kelta_retail_2099"))
+        << kept[1];
+    EXPECT_EQ(kept[2], future[2]);
+}
+
+// backup.ini that cannot be read (here not UTF-8, with the backup switched off) or holds a value
+// the backup cannot use fails the run with the reason and makes no dump; a dump whose file stops
+// growing is ended and told.
+TEST_F(BackupRestore, AutomaticBackupFailsOnUnreadableSettingsAndAStalledDump) {
+    const std::string daily = join_path(backups(), "daily");
+    const std::string ini = server.folder().path("backup.ini");
+    e2e::write_file(ini, "[backup]\r\nenabled=0\r\ncopy_to=C:\\Sauvegard\xE9\r\n");
+    EXPECT_EQ(server.mode({"--backup-auto"}).exit_code, 1u);
+    EXPECT_FALSE(exists(daily));
+    EXPECT_EQ(server.log().back(),
+              "--backup-auto failed: " + ini + " cannot be read: the file is not valid UTF-8 text");
+    EXPECT_NE(e2e::read_file(server.folder().path("backup-state.ini"))
+                  .find("\r\nresult=failed\r\nfile=\r\nsize=0\r\nerror=" + ini + " cannot be read"),
+              std::string::npos);
+    e2e::write_file(ini, "[backup]\r\nkeep=seven\r\n");
+    EXPECT_EQ(server.mode({"--backup-auto"}).exit_code, 1u);
+    EXPECT_EQ(server.log().back(), "--backup-auto failed: " + ini + ": keep=seven cannot be used");
+    EXPECT_FALSE(exists(daily));
+
+    delete_file(ini);
+    bench_control("mysqldump.stall-after", "300");
+    const Finished stalled = run({{"--backup-auto", "--quiet"},
+                                  {{"ProgramData", server.folder().program_data()}},
+                                  app_exe("KeltaMySQL-shortlock.exe")});
+    EXPECT_EQ(stalled.exit_code, 1u);
+    EXPECT_LT(stalled.elapsed, 60s);
+    EXPECT_EQ(server.log().back(), "--backup-auto failed: the dump stopped making progress");
+    // Neither a dump nor its temporary file stays.
+    EXPECT_TRUE(std::filesystem::is_empty(widen(daily)));
 }
 
 TEST_F(BackupRestore, FailedDumpLeavesTheOldFileAndNamesTheToolsError) {

@@ -112,12 +112,22 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     ASSERT_EQ(server.mode({"--start"}).exit_code, 0u);
     EXPECT_FALSE(exists(start_failure_path()));
     EXPECT_TRUE(eventually([&] { return w.text(first_note).empty(); }));
+    // A nightly dump newer than the operator's last backup is the one to restore: as listed,
+    // "dump=<number>|<time>|<size>|<path>".
+    ASSERT_EQ(server.mode({"--backup-auto"}).exit_code, 0u);
+    const std::string listed = e2e::read_file(server.folder().path("backup-dumps.ini"));
+    const std::size_t entry = listed.find("\r\ndump=");
+    ASSERT_NE(entry, std::string::npos) << listed;
+    const std::size_t time_at = listed.find('|', entry) + 1;
+    const std::size_t path_at = listed.find('|', listed.find('|', time_at) + 1) + 1;
+    const std::string nightly = " Restore the last backup (" + listed.substr(time_at, 16) + ", " +
+                                listed.substr(path_at, listed.find('\r', path_at) - path_at) + ").";
     ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
 
     std::string ibdata = e2e::read_file(join_path(data_dir(), "ibdata1"));
     ibdata.replace(corrupt_page_offset, 64, std::string(64, 'X'));
     e2e::write_file(join_path(data_dir(), "ibdata1"), ibdata);
-    expect_told("innodb_corruption", "The database files are damaged." + advice);
+    expect_told("innodb_corruption", "The database files are damaged." + nightly);
 }
 
 // After a failed start: every member a standard zip reader finds with its CRC, the diagnosis, and

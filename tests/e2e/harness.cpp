@@ -11,6 +11,7 @@
 #include <ws2tcpip.h>
 
 #include <cctype>
+#include <cstdio>
 
 namespace e2e {
 
@@ -446,6 +447,21 @@ void remove_service(const std::string& name) {
         Sleep(100);
     }
     ADD_FAILURE() << "service " << name << " is still there a minute after its deletion";
+}
+
+std::string local_time_before(std::chrono::hours ago) {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks{.LowPart = now.dwLowDateTime, .HighPart = now.dwHighDateTime};
+    ticks.QuadPart -= static_cast<ULONGLONG>(ago.count()) * 3600 * 10'000'000;
+    const FILETIME then{.dwLowDateTime = ticks.LowPart, .dwHighDateTime = ticks.HighPart};
+    SYSTEMTIME utc{}, local{};
+    FileTimeToSystemTime(&then, &utc);
+    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth,
+                  local.wDay, local.wHour, local.wMinute, local.wSecond);
+    return text;
 }
 
 bool is_timestamp(const std::string& text) {

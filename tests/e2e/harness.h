@@ -147,6 +147,8 @@ unsigned short free_tcp_port();
 void remove_service(const std::string& name);
 
 bool is_timestamp(const std::string& text); // YYYYMMDD_HHMMSS
+// The local time that long ago, "YYYY-MM-DD HH:MM:SS" as the program's state files hold it.
+std::string local_time_before(std::chrono::hours ago);
 
 // What the display shows in a screen rectangle, as 0x00RRGGBB pixels, row by row.
 std::vector<DWORD> screen_pixels(const RECT& area);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using namespace e2e;
 
 namespace {
@@ -95,12 +97,40 @@ TEST(Install, FreshInstallFromAnEmptyFolder) {
 
     EXPECT_EQ(firewall_rules(), (std::vector<std::string>{"KELTA Retail MySQL\tin\tallow\tTCP\t" +
                                                           std::to_string(server.port()) + "\tany"}));
+    // Both tasks from their definitions: the command, the first start's time of day, SYSTEM with
+    // the highest rights, started after a missed start, on battery too, not only when idle, ended
+    // after their time limit, one at a time, readable by every user.
     auto tasks = lines_of(e2e::read_file("C:\\kelta-bench\\state\\schtasks.txt"));
     ASSERT_EQ(tasks.size(), 2u);
-    EXPECT_EQ(tasks[0], "KELTA Retail MySQL Log Rotation\t" + quoted(app_exe()) +
-                            " --rotate-logs --quiet\tDAILY\t03:00\tSYSTEM\tHIGHEST");
-    EXPECT_EQ(tasks[1], "KELTA Retail MySQL Backup\t" + quoted(app_exe()) +
-                            " --backup-auto --quiet\tDAILY\t02:30\tSYSTEM\tHIGHEST");
+    auto task_of = [](const std::string& line) {
+        std::vector<std::string> fields;
+        std::istringstream in(line);
+        for (std::string field; std::getline(in, field, '\t');)
+            fields.push_back(field);
+        if (fields.size() > 4) fields[4] = fields[4].substr(std::min<size_t>(fields[4].size(), 10));
+        return fields;
+    };
+    auto expected = [&](const char* name, const char* arguments, const char* time,
+                        const char* limit) {
+        return std::vector<std::string>{name,
+                                        "xml",
+                                        quoted(app_exe()),
+                                        arguments,
+                                        time,
+                                        "S-1-5-18",
+                                        "HighestAvailable",
+                                        "true",
+                                        "false",
+                                        "false",
+                                        "false",
+                                        limit,
+                                        "IgnoreNew",
+                                        "D:(A;;FA;;;BA)(A;;FA;;;SY)(A;;FR;;;AU)"};
+    };
+    EXPECT_EQ(task_of(tasks[0]), expected("KELTA Retail MySQL Log Rotation",
+                                          "--rotate-logs --quiet", "T03:00:00", "PT30M"));
+    EXPECT_EQ(task_of(tasks[1]),
+              expected("KELTA Retail MySQL Backup", "--backup-auto --quiet", "T02:30:00", "PT4H"));
 
     auto login = query_over_tcp(settings.user, settings.password, server.port(), "SELECT DATABASE();",
                                 settings.database);

@@ -173,59 +173,80 @@ TEST_F(BackupPage, RestoreThroughTheOpenDialogAfterTheQuestion) {
     w.screenshot("setup-backup-restored");
 }
 
-// The automatic backup's settings are refused with the reason or saved with the task; a dump it
-// made is listed and restored without a file dialog.
+// The automatic backup's settings: a backup.ini that cannot be read is told and saved clean, the
+// time comes from the time picker, a mapped drive letter is refused, the edits outlive a Save that
+// failed, and a Save registers the task. A dump it made is listed and restored without a file
+// dialog.
 TEST_F(BackupPage, AutomaticBackupSettingsAndARestoreFromItsList) {
     sql("CREATE TABLE shelf (id INT PRIMARY KEY, name VARCHAR(40)); "
         "INSERT INTO shelf VALUES (1, 'as dumped');");
     ASSERT_EQ(server_.mode({"--backup-auto"}).exit_code, 0u);
     sql("UPDATE shelf SET name = 'changed since';");
+    const std::string ini_path = server_.folder().path("backup.ini");
+    e2e::write_file(ini_path, "[backup]\r\nenabled=0\r\ncopy_to=E:\\Sauvegard\xE9\r\n");
     SetupWindow w(server_.folder(), {"backup"});
     ASSERT_TRUE(w.handle());
+    EXPECT_EQ(w.text(automatic_result),
+              "backup.ini cannot be read: the file is not valid UTF-8 text");
     EXPECT_TRUE(w.checked(automatic_box));
-    EXPECT_EQ(w.text(backup_time), "02:30");
-    EXPECT_FALSE(w.enabled(automatic_save));
-    EXPECT_TRUE(w.text(automatic_result).starts_with("Last automatic backup: "))
-        << w.text(automatic_result);
-    EXPECT_TRUE(w.text(automatic_result).ends_with(" (ok)")) << w.text(automatic_result);
-    // The Overview says the same under its status.
-    EXPECT_EQ(w.text(overview_first_note), w.text(automatic_result));
+    EXPECT_TRUE(w.enabled(automatic_save));
 
-    w.paste(backup_time, "25:00");
-    ASSERT_TRUE(eventually([&] { return w.enabled(automatic_save); }));
+    // Hours up twice and minutes up once in the picker: 04:31.
+    HWND picker = w.control(backup_time);
+    PostMessageW(picker, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 10));
+    PostMessageW(picker, WM_LBUTTONUP, 0, MAKELPARAM(8, 10));
+    for (WPARAM key : {VK_UP, VK_UP, VK_RIGHT, VK_UP})
+        PostMessageW(picker, WM_KEYDOWN, key, 1);
+    w.paste(backups_kept, "3");
+    SavedUserValue mapping("Network\\N", "RemotePath");
+    set_user_string("Network\\N", "RemotePath", "\\\\nas\\shop");
+    w.paste(copy_to, "n:\\Backups");
     w.click(automatic_save);
     EXPECT_TRUE(eventually([&] {
-        return w.text(status_line) == "Time: use hours and minutes, such as 02:30";
+        return w.text(status_line) ==
+               "Use the full network path (\\\\server\\share) instead of drive N:";
     })) << w.text(status_line);
-    w.paste(backup_time, "04:15");
-    w.paste(backups_kept, "3");
+    w.screenshot("setup-backup-mapped-drive");
     // Browse... opens the standard folder picker with its question; cancelled, it changes nothing.
     w.click(copy_to_browse);
-    HWND picker = nullptr;
-    ASSERT_TRUE(eventually([&] { return (picker = visible_window_of(w.process_id(), L"#32770")); }));
-    EXPECT_TRUE(FindWindowExW(picker, nullptr, L"Static", L"Copy the backups to this folder"));
+    HWND folders = nullptr;
+    ASSERT_TRUE(
+        eventually([&] { return (folders = visible_window_of(w.process_id(), L"#32770")); }));
+    EXPECT_TRUE(FindWindowExW(folders, nullptr, L"Static", L"Copy the backups to this folder"));
     RECT area{};
-    GetWindowRect(picker, &area);
+    GetWindowRect(folders, &area);
     save_screenshot("setup-backup-folder-picker", area);
-    PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_TRUE(eventually([&] { return !IsWindow(picker); }));
-    EXPECT_EQ(w.text(copy_to), "");
+    PostMessageW(folders, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(eventually([&] { return !IsWindow(folders); }));
+    EXPECT_EQ(w.text(copy_to), "n:\\Backups");
+
+    // A Save that fails keeps what was entered.
+    w.paste(copy_to, "");
+    force_tool_exit("schtasks", 1, "create");
+    w.click(automatic_save);
+    auto failed = wait_for_message_box(w.process_id(), job_limit);
+    ASSERT_TRUE(failed.has_value());
+    EXPECT_EQ(failed->text, "Backup task: exit code Some(1)");
+    failed->answer(IDOK);
+    EXPECT_EQ(w.text(backups_kept), "3");
+    EXPECT_TRUE(eventually([&] { return w.enabled(automatic_save); }));
+    delete_file("C:\\kelta-bench\\force\\schtasks.create.exit");
     w.click(automatic_save);
     ASSERT_TRUE(eventually([&] { return w.text(status_line) == "Automatic backup settings saved"; },
                            job_limit))
         << w.text(status_line);
-    const std::string ini = e2e::read_file(server_.folder().path("backup.ini"));
-    EXPECT_NE(ini.find("\r\ntime=04:15\r\nkeep=3\r\n"), std::string::npos) << ini;
-    // The page asks the Task Scheduler again after a save: the registration is the last /Create.
-    const auto calls = tool_calls("schtasks");
-    const auto create = std::ranges::find_if(calls.rbegin(), calls.rend(), [](const auto& call) {
-        return !call.empty() && call[0] == "/Create";
-    });
-    ASSERT_NE(create, calls.rend());
-    const auto& created = *create;
-    ASSERT_GE(created.size(), 9u);
-    EXPECT_EQ(created[2], "KELTA Retail MySQL Backup");
-    EXPECT_EQ(created[8], "04:15");
+    EXPECT_EQ(e2e::read_file(ini_path).substr(e2e::read_file(ini_path).find("\r\nenabled=")),
+              "\r\nenabled=1\r\ntime=04:31\r\nkeep=3\r\nfolder=" +
+                  server_.folder().path("backups\\daily") + "\r\ncopy_to=\r\n");
+    // The task runs at the new time from now on.
+    const std::string tasks = e2e::read_file("C:\\kelta-bench\\state\\schtasks.txt");
+    EXPECT_NE(tasks.find("T04:31:00\t"), std::string::npos) << tasks;
+    EXPECT_TRUE(eventually([&] {
+        return w.text(automatic_result).starts_with("Last automatic backup: ") &&
+               w.text(automatic_result).ends_with(" (ok)");
+    })) << w.text(automatic_result);
+    // The Overview says the same under its status.
+    EXPECT_EQ(w.text(overview_first_note), w.text(automatic_result));
 
     const auto listed = w.list_items(automatic_list);
     ASSERT_EQ(listed.size(), 1u);

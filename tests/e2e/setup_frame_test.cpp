@@ -197,7 +197,7 @@ std::uint8_t page_of(int id) {
         id == id::firewall_box + id::checkbox_label_offset)
         return page::connection;
     if ((id >= id::backup_heading && id <= id::open_data_folder) ||
-        (id >= id::automatic_heading && id <= id::restore_listed) ||
+        (id >= id::automatic_heading && id <= id::network_share_hint) ||
         id == id::automatic_box + id::checkbox_label_offset)
         return page::backup;
     return page::general;

@@ -227,6 +227,7 @@ TEST_F(SetupPages, LanguageChangeRebuildsTheWindowAndKeepsUnsavedEdits) {
     paste(id::user_edit, "till");
     click(id::firewall_box);
     click(id::show_password_connection);
+    paste(id::backups_kept_edit, "3");
     ASSERT_TRUE(save_offered());
 
     choose(id::language_list, 2);
@@ -249,7 +250,10 @@ TEST_F(SetupPages, LanguageChangeRebuildsTheWindowAndKeepsUnsavedEdits) {
     EXPECT_TRUE(IsWindowVisible(control(id::language_list)));
     EXPECT_FALSE(IsWindowVisible(control(id::port_edit)));
 
-    // The Connection edits survive, still unsaved, the password still shown.
+    // The Connection edits survive, still unsaved, the password still shown; so do the
+    // automatic backup card's.
+    EXPECT_EQ(text(id::backups_kept_edit), "3");
+    EXPECT_TRUE(IsWindowEnabled(control(id::automatic_save)));
     EXPECT_EQ(text(id::port_edit), "3399");
     EXPECT_EQ(text(id::user_edit), "till");
     EXPECT_TRUE(checked(id::firewall_box));

@@ -3,6 +3,7 @@
 // text is measured with the control's own font against the control's own rectangle.
 #include "setup_in_process.h"
 
+#include "base/fill_in.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "config/validation.h"
@@ -20,6 +21,7 @@
 #include "setup/page_names.h"
 #include "setup/pages.h"
 #include "setup/server_ip_choices.h"
+#include "svc/backup_failures.h"
 #include "svc/backup_state.h"
 #include "svc/diagnosis.h"
 
@@ -161,14 +163,22 @@ class TextFit : public InProcessSetup {
         std::vector<std::string> texts;
         for (const Diagnosis& sample : samples)
             texts.push_back(diagnosis_text(sample, current_language()));
-        // The automatic backup's line, failed with long reasons.
-        for (const std::string error :
-             {"mysqldump failed: mysqldump: Got error: 2013: Lost connection to MySQL server "
-              "during query when dumping table `sale_line` at row: 123456",
-              "not enough disk space in C:\\ProgramData\\KELTA Retail\\MySQL\\backups\\daily: "
-              "1.2 GB free, the last dump took 3.5 GB"})
-            texts.push_back(
-                backup_warning_text({.failed = true, .error = error}, current_language()));
+        // The automatic backup's line, failed with long reasons, late, or without its task.
+        const std::string ini = "C:\\ProgramData\\KELTA Retail\\MySQL\\backup.ini";
+        for (const std::string& error : std::vector<std::string>{
+                 "mysqldump failed: mysqldump: Got error: 2013: Lost connection to MySQL server "
+                 "during query when dumping table `sale_line` at row: 123456",
+                 "not enough disk space in C:\\ProgramData\\KELTA Retail\\MySQL\\backups\\daily: "
+                 "1.2 GB free, the last dump took 3.5 GB",
+                 "copy to \\\\nas\\shop\\backups failed: \\\\nas\\shop\\backups\\kelta_retail_"
+                 "20260301_023000.sql: the copy is not as large as the dump",
+                 "the dump stopped making progress",
+                 ini + " cannot be read: the file is not valid UTF-8 text",
+                 ini + ": copy_to=\\\\nas\\shop\\backups\\kelta cannot be used"})
+            texts.push_back(backup_warning_text({.error = error}, current_language()));
+        for (const auto kind : {BackupWarning::Kind::late, BackupWarning::Kind::task_missing})
+            texts.push_back(backup_warning_text({.kind = kind, .since = "2026-03-01 02:30"},
+                                                current_language()));
         texts.push_back(interrupted_restore_note(safety_dump));
         // An option of the program's that another group of my.ini sets, with long values.
         texts.push_back(my_ini_override_text({.group = "mysqld-5.7",
@@ -229,12 +239,21 @@ class TextFit : public InProcessSetup {
               detail_line(ServiceStatus::Running, 65535, far_address, StartType::manual)}},
             {id::server_ip_list, {server_ip_choices(far_address, {}).back().label}},
             {id::automatic_result,
-             {automatic_backup_line({.last_good_time = "2026-03-01 02:30:05"}, at(2026, 3, 1)),
-              automatic_backup_line({.last_good_time = "2025-03-01 02:30:05"}, at(2026, 3, 1)),
-              automatic_backup_line({.last_good_time = "2026-02-28 02:30:05"}, at(2026, 3, 1)),
-              backup_warning_short_text({.failed = true})}},
+             {*automatic_backup_line({.last_good_time = "2026-03-01 02:30:05"}, true,
+                                     at(2026, 3, 1)),
+              *automatic_backup_line({.switched_on = "2025-03-01 02:30:05"}, true, at(2026, 3, 1)),
+              *automatic_backup_line({.switched_on = "2026-02-28 02:30:05"}, false, at(2026, 3, 1)),
+              backup_warning_short_text({}),
+              translate_failure(failure_text(settings_unreadable_text,
+                                             {"backup.ini", "the file is not valid UTF-8 text"}),
+                                current_language())}},
             {id::restore_hint, {interrupted_restore_hint(safety_dump)}},
             {id::open_safety_backups, {std::string(tr("Put back the data", "放回原数据"))}},
+            {id::status_line,
+             {std::string(tr("connection.ini not found", "找不到 connection.ini")),
+              fill_in(tr("Use the full network path (\\\\server\\share) instead of drive %1",
+                         "请使用完整的网络路径（\\\\server\\share），不要使用驱动器 %1"),
+                      {"Z:"})}},
             {id::validation_message,
              {refusal({.host = "till-pc"}), refusal({.database = "mysql"})}},
         };

@@ -385,6 +385,8 @@ void SetupWindow::mouse_away() const {
 }
 
 void SetupWindow::screenshot(const std::string& name) const {
+    // What waits to be painted (after a page switch, a theme or language change) is painted first.
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT r{};
     GetWindowRect(window_, &r);
     save_screenshot(name, r);

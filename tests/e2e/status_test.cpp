@@ -7,6 +7,7 @@
 #include "user_registry.h"
 
 #include "base/child.h"
+#include "base/system_paths.h"
 #include "base/text.h"
 #include "config/addresses.h"
 
@@ -87,6 +88,25 @@ TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
         EXPECT_EQ((*json)[key], value) << key;
     EXPECT_NE((*json)["data_size_bytes"], "null");
     EXPECT_NE((*json)["free_disk_bytes"], "null");
+
+    // Backups on since 27 hours ago and none came, then their task gone: --status and the
+    // Overview under its status warn, and --status gives the task as the scheduler reports it.
+    const std::string since = local_time_before(27h);
+    e2e::write_file(server.folder().path("backup-state.ini"), "[backup]\r\nswitched_on=" + since);
+    const std::string late = "No automatic backup since " + since.substr(0, 16);
+    const std::string missing = "The automatic backup task is missing";
+    for (const std::string& warning : {late, missing}) {
+        if (warning == missing) {
+            ASSERT_TRUE(run_hidden(system_tool_path("schtasks"),
+                                   {"/Delete", "/TN", "KELTA Retail MySQL Backup", "/F"}));
+        }
+        json = json_object(status_of(server.folder().program_data()).output);
+        ASSERT_TRUE(json);
+        EXPECT_EQ((*json)["auto_backup_warning"], warning);
+        EXPECT_EQ((*json)["backup_task_result"], warning == late ? "0x00041303" : "null");
+        SetupWindow w(server.folder());
+        EXPECT_TRUE(eventually([&] { return w.text(225) == warning; })) << w.text(225);
+    }
 
     ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
     const Status stopped = status_of(server.folder().program_data(), {"--text"});

@@ -9,8 +9,10 @@
 #include "wine_tray.h"
 
 #include "app/tray_program.h"
+#include "base/child.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/system_paths.h"
 #include "base/text.h"
 #include "i18n/language.h"
 #include "jobs/jobs.h"
@@ -327,38 +329,38 @@ TEST_F(Tray, RunningServiceThatDoesNotListenIsAmber) {
         "KELTA MySQL 5.7 - running, not accepting connections yet (port 47312)";
     EXPECT_TRUE(tooltip_becomes(status, 4s)) << tooltip();
 
-    // The nightly backup has not worked for three days: one balloon, and the tooltip says so
-    // until it works again.
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks{.LowPart = now.dwLowDateTime, .HighPart = now.dwHighDateTime};
-    ticks.QuadPart -= 3ull * 24 * 3600 * 10'000'000 + 3600ull * 10'000'000;
-    FILETIME then{.dwLowDateTime = ticks.LowPart, .dwHighDateTime = ticks.HighPart};
-    SYSTEMTIME utc{}, local{};
-    FileTimeToSystemTime(&then, &utc);
-    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth,
-                  local.wDay, local.wHour, local.wMinute, local.wSecond);
+    // Backups switched on 27 hours ago, and their task gone: one balloon, and the tooltip says so.
+    const std::string stamp = local_time_before(27h);
+    clear_tool_state();
     const std::string state = folder_.path("backup-state.ini");
-    e2e::write_file(state,
-                    "[backup]\r\ntime=" + std::string(stamp) + "\r\nlast_good_time=" + stamp);
+    e2e::write_file(state, "[backup]\r\nswitched_on=" + stamp);
     std::optional<BalloonSeen> balloon;
     const auto balloon_is = [&](const std::string& text) {
         return eventually([&] { return (balloon = balloon_of(icon_)) && balloon->text == text; },
                           5s);
     };
-    EXPECT_TRUE(balloon_is("No automatic backup for 3 days")) << (balloon ? balloon->text : "none");
+    const std::string missing = "The automatic backup task is missing";
+    EXPECT_TRUE(balloon_is(missing)) << (balloon ? balloon->text : "none");
+    EXPECT_TRUE(tooltip_becomes(status + "\n" + missing, 4s)) << tooltip();
+    hide_balloons();
+
+    // The task back (asked again as backup.ini changes), but no backup ever came since the
+    // switch-on: one balloon, and the tooltip says so until one comes.
+    ASSERT_TRUE(run_hidden(system_tool_path("schtasks"),
+                           {"/Create", "/TN", "KELTA Retail MySQL Backup", "/TR", "x"}));
+    e2e::write_file(folder_.path("backup.ini"), "[backup]\r\nenabled=1\r\n");
+    const std::string late = "No automatic backup since " + stamp.substr(0, 16);
+    EXPECT_TRUE(balloon_is(late)) << (balloon ? balloon->text : "none");
     EXPECT_TRUE(balloon->error_symbol);
-    EXPECT_TRUE(tooltip_becomes(status + "\nNo automatic backup for 3 days", 4s)) << tooltip();
+    EXPECT_TRUE(tooltip_becomes(status + "\n" + late, 4s)) << tooltip();
     screenshot_with_balloon("tray-backup-late");
     hide_balloons();
     Sleep(4500);
     EXPECT_FALSE(balloon_of(icon_).has_value()) << "the same warning came again";
 
     // A run that failed is told at once.
-    e2e::write_file(state, "[backup]\r\nerror=mysqldump failed: disk full\r\nlast_good_time=" +
-                               std::string(stamp));
+    e2e::write_file(state,
+                    "[backup]\r\nerror=mysqldump failed: disk full\r\nlast_good_time=" + stamp);
     EXPECT_TRUE(balloon_is("Automatic backup failed: mysqldump failed: disk full"))
         << (balloon ? balloon->text : "none");
     EXPECT_TRUE(tooltip_becomes(status + "\nAutomatic backup failed", 4s)) << tooltip();

@@ -1,10 +1,14 @@
 // connection.ini's format, its tolerant reader, and the fall-back to the legacy connection.txt;
-// backup.ini's, and the names the automatic backup keeps and prunes.
+// backup.ini's strict one, the automatic backup's list, tasks, warnings and their language.
 #include "config/legacy.h"
 #include "config/settings.h"
 #include "scratch.h"
 #include "svc/auto_backup.h"
+#include "svc/backup_failures.h"
 #include "svc/backup_settings.h"
+#include "svc/backup_state.h"
+#include "svc/dump_list.h"
+#include "svc/tasks.h"
 
 #include <gtest/gtest.h>
 
@@ -266,18 +270,21 @@ TEST_F(SettingsFiles, NothingWithoutEitherFile) {
 
 } // namespace
 
-// backup.ini: what it holds round-trips; a value the backup could not use keeps its default
-// when read and is refused with its reason when saved.
-TEST(BackupSettings, ReadTolerantlyAndCheckedBeforeSaving) {
+// backup.ini: what it holds round-trips; a value the backup could not use is an error naming the
+// key when read, and refused with its reason when saved.
+TEST(BackupSettings, ReadStrictlyAndCheckedBeforeSaving) {
     const BackupSettings chosen{.enabled = false,
                                 .time = "23:05",
                                 .keep = 30,
                                 .folder = "D:\\B",
                                 .copy_to = "\\\\nas\\shop"};
-    EXPECT_EQ(parse_backup_settings(render_backup_settings(chosen)), chosen);
-    const BackupSettings odd = parse_backup_settings(
-        "[backup]\nENABLED = maybe\ntime=24:00\nkeep=366\nfolder=backups\ncopy_to=\\\\?\\C:\\x\n");
-    EXPECT_EQ(odd, default_backup_settings());
+    EXPECT_EQ(parse_backup_settings(render_backup_settings(chosen), "b.ini"), chosen);
+    EXPECT_EQ(parse_backup_settings("[backup]\n", "b.ini"), default_backup_settings());
+    for (const char* odd : {"ENABLED = maybe", "time=24:00", "keep=366", "folder=backups",
+                            "copy_to=\\\\?\\C:\\x", "enabled=0\nfolder=D:\\B\ncopy_to=d:\\b"})
+        EXPECT_FALSE(parse_backup_settings(std::string("[backup]\n") + odd, "b.ini")) << odd;
+    EXPECT_EQ(error_text(parse_backup_settings("[backup]\nenabled=0\nkeep=abc\n", "b.ini")),
+              "b.ini: keep=abc cannot be used");
     EXPECT_TRUE(default_backup_settings().folder.ends_with("\\backups\\daily"));
 
     auto refusal = [&](BackupSettings changed) {
@@ -294,7 +301,8 @@ TEST(BackupSettings, ReadTolerantlyAndCheckedBeforeSaving) {
               "Copy to: choose a folder other than the backup folder");
 }
 
-// Only the automatic backup's own names are pruned, and never one of the newest complete dumps.
+// Pruning goes by the order the dumps were made and takes only listed files still as made,
+// never the newest; what is gone or was replaced is forgotten, a missing file only after a while.
 TEST(AutomaticDumps, NamesAndWhatPruningTakes) {
     AutomaticDump dump;
     EXPECT_TRUE(is_automatic_dump_name("shop_20260301_023000-2.SQL", "shop", dump));
@@ -305,9 +313,71 @@ TEST(AutomaticDumps, NamesAndWhatPruningTakes) {
           "shop_20260301_023000-1.sql", "shop_20260301_023000.sql.tmp"})
         EXPECT_FALSE(is_automatic_dump_name(other, "shop", dump)) << other;
 
-    const std::vector<AutomaticDump> newest_first = {
-        {.path = "a"}, {.path = "cut short"}, {.path = "b"}, {.path = "c"}, {.path = "d"}};
-    auto complete = [](const std::string& path) { return path != "cut short"; };
-    EXPECT_EQ(dumps_to_prune(newest_first, 2, complete), (std::vector<std::string>{"c", "d"}));
-    EXPECT_TRUE(dumps_to_prune(newest_first, 7, complete).empty());
+    DumpList list;
+    for (const char* path : {"d1", "gone", "d3", "other", "d5"})
+        add_dump(list, {.time = "2026-03-01 02:30:00", .size = 7, .path = path});
+    add_dump(list, {.time = "2026-03-01 02:31:00", .size = 7, .path = "c|6", .copy = true});
+    EXPECT_EQ(parse_dump_list(render_dump_list(list)), list);
+    auto presence = [](const ListedDump& listed) {
+        if (listed.path == "gone") return Presence::missing;
+        return listed.path == "other" ? Presence::replaced : Presence::as_made;
+    };
+    EXPECT_EQ(dumps_to_prune(list, false, 1, 5, presence), (std::vector<std::string>{"d3", "d1"}));
+    EXPECT_EQ(dumps_to_prune(list, false, 1, 1, presence), (std::vector<std::string>{"d3"}));
+    EXPECT_TRUE(dumps_to_prune(list, true, 1, 6, presence).empty());
+    forget_gone(list, {"d3"}, 10, presence);
+    EXPECT_EQ(list.dumps.size(), 4u);
+    forget_gone(list, {}, 4, presence);
+    ASSERT_EQ(list.dumps.size(), 3u);
+    EXPECT_EQ(list.dumps[0].path, "d1");
+    EXPECT_EQ(list.next, 7u);
+}
+
+// The nightly tasks start at the next time of day to come, never in the past (a start in the
+// past would count as missed and run at once).
+TEST(AutomaticDumps, TaskStartsAtTheNextTimeToCome) {
+    const SYSTEMTIME now{.wYear = 2026, .wMonth = 12, .wDay = 31, .wHour = 3};
+    auto start_of = [&](std::string_view time) {
+        const std::string xml = task_definition({.name = "T",
+                                                 .program = "C:\\a&b\\k.exe",
+                                                 .arguments = "--x",
+                                                 .time = time,
+                                                 .time_limit = std::chrono::hours(4)},
+                                                now);
+        EXPECT_NE(xml.find("<Command>\"C:\\a&amp;b\\k.exe\"</Command>"), std::string::npos);
+        EXPECT_NE(xml.find("<ExecutionTimeLimit>PT4H</ExecutionTimeLimit>"), std::string::npos);
+        const std::size_t at = xml.find("<StartBoundary>") + 15;
+        return xml.substr(at, 19);
+    };
+    EXPECT_EQ(start_of("02:30"), "2027-01-01T02:30:00");
+    EXPECT_EQ(start_of("03:00"), "2027-01-01T03:00:00");
+    EXPECT_EQ(start_of("04:00"), "2026-12-31T04:00:00");
+}
+
+// Late is late from the last good backup or from the switch-on, whichever came later; the task
+// missing after a switch-on comes first. A stored failure is told in the reader's language, the
+// tool's words kept.
+TEST(AutomaticDumps, WarningsAndTheirLanguage) {
+    const SYSTEMTIME now{.wYear = 2026, .wMonth = 3, .wDay = 2, .wHour = 12};
+    auto warned = [&](BackupRun run, std::optional<bool> task = true) {
+        auto warning = backup_warning(run, task, now);
+        return warning ? backup_warning_text(*warning, Lang::en) : std::string("none");
+    };
+    EXPECT_EQ(warned({}), "none");
+    EXPECT_EQ(warned({.switched_on = "2026-03-01 09:59:59"}),
+              "No automatic backup since 2026-03-01 09:59");
+    EXPECT_EQ(
+        warned({.last_good_time = "2026-02-01 02:30:00", .switched_on = "2026-03-01 11:00:00"}),
+        "none");
+    EXPECT_EQ(warned({.last_good_time = "2026-03-01 11:00:00"}, false), "none");
+    EXPECT_EQ(warned({.error = "x", .switched_on = "2026-03-01 11:00:00"}, false),
+              "The automatic backup task is missing");
+    EXPECT_EQ(warned({.error = "mysqldump failed: x"}, std::nullopt),
+              "Automatic backup failed: mysqldump failed: x");
+    EXPECT_EQ(translate_failure("copy to E:\\b failed: E:\\b\\s.sql: the copy is not as large as "
+                                "the dump",
+                                Lang::fr),
+              "la copie vers E:\\b a échoué : E:\\b\\s.sql : la copie est plus petite que la "
+              "sauvegarde");
+    EXPECT_EQ(translate_failure("mysqldump failed: x", Lang::es), "mysqldump failed: x");
 }

@@ -19,10 +19,14 @@ namespace {
 constexpr std::string_view expected_keys[] = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
+    "%1 cannot be read: %2",
+    "%1: %2=%3 cannot be used",
+    "%1: the copy is not as large as the dump",
     "(all network cards)",
     "(not found on this computer)",
     ", so the other registers cannot connect to this database.\n\nOpen the port in Windows "
     "Firewall now?",
+    "A network folder needs write rights for this computer's account.",
     "A register can log in to %1 port %2 (answer in %3 ms).",
     "A restore was interrupted (started %1); the database may be only partly restored. Put back "
     "the data from before it, on the Backup & restore page of the Setup window or with "
@@ -44,7 +48,6 @@ constexpr std::string_view expected_keys[] = {
     "Back up",
     "Back up database",
     "Back up database...",
-    "Back up now",
     "Back up now...",
     "Back up...",
     "Backup & restore",
@@ -106,8 +109,7 @@ constexpr std::string_view expected_keys[] = {
     "MySQL started",
     "MySQL stopped",
     "Nightly log rotation task missing",
-    "No automatic backup for %1 days",
-    "No automatic backup for more than a day",
+    "No automatic backup since %1",
     "No automatic backup yet",
     "No backup yet",
     "Number kept: from 1 to 365",
@@ -144,6 +146,7 @@ constexpr std::string_view expected_keys[] = {
     "Restore...",
     "Restoring replaces ALL current data in the database with the backup.\nThe current data is "
     "saved automatically first.\n\nContinue?",
+    "Run automatic backup now",
     "Running in the system tray. Double-click the icon to open Setup.",
     "SQL backup (*.sql)",
     "Same as Windows",
@@ -167,12 +170,14 @@ constexpr std::string_view expected_keys[] = {
     "Support file saved:",
     "Test connection",
     "The MySQL service is not installed",
+    "The automatic backup task is missing",
     "The database %1 does not exist.",
     "The database files are damaged.",
     "The database was put back as it was before the restore, from:",
     "The database's system tables are missing or damaged.",
     "The disk is full (%1 free on %2).",
-    "The nightly automatic backup could not be set up; the database is backed up only when you start a backup.",
+    "The nightly automatic backup could not be set up; the database is backed up only when you "
+    "start a backup.",
     "The nightly log rotation could not be set up; the error log is rotated only when MySQL "
     "starts.",
     "The previous settings are back in place.",
@@ -191,6 +196,7 @@ constexpr std::string_view expected_keys[] = {
     "Uninstall the MySQL service?\n\nMySQL will be stopped, and the Windows service, the firewall "
     "rule and the daily log-rotation task will be removed. The registers will no longer be able to "
     "connect.\n\nThe database files are NOT deleted. They stay in:\n",
+    "Use the full network path (\\\\server\\share) instead of drive %1",
     "User",
     "Version",
     "Windows Firewall will block port",
@@ -202,8 +208,11 @@ constexpr std::string_view expected_keys[] = {
     "Working, please wait...",
     "Wrong password: the server refused user %1.",
     "You have unsaved changes on the Connection page. Discard them?",
+    "connection.ini not found",
+    "copy to %1 failed: %2",
     "my.ini has an option this MySQL does not know: %1.",
     "my.ini: [%1] sets %2, which the server uses instead of %3",
+    "not enough disk space in %1: %2 free, the last dump took %3",
     "ok",
     "port",
     "running",
@@ -212,6 +221,7 @@ constexpr std::string_view expected_keys[] = {
     "starting...",
     "stopped",
     "stopping...",
+    "the dump stopped making progress",
 };
 
 // Rows whose French and Spanish wording is fixed (page names, tray menu, service states, job
