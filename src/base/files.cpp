@@ -32,10 +32,21 @@ bool write_all(HANDLE file, std::string_view content) {
 } // namespace
 
 Result<std::string> read_file(const std::string& path) {
+    return read_file_tail(path, UINT64_MAX);
+}
+
+Result<std::string> read_file_tail(const std::string& path, std::uint64_t most) {
     UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return fail(path_error(path));
+    LARGE_INTEGER size{};
+    if (most != UINT64_MAX && GetFileSizeEx(file.get(), &size) &&
+        static_cast<std::uint64_t>(size.QuadPart) > most) {
+        const LARGE_INTEGER start{.QuadPart = size.QuadPart - static_cast<LONGLONG>(most)};
+        if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN))
+            return fail(path_error(path));
+    }
     std::string content;
     char buffer[65536];
     for (;;) {
@@ -119,6 +130,10 @@ Result<void> replace_file_contents(const std::string& path, std::string_view con
 Result<void> replace_private_file_contents(const std::string& path, std::string_view content,
                                            const Prepare& prepare) {
     return replace_contents(path, content, prepare, private_file_descriptor);
+}
+
+Result<void> replace_own_file_contents(const std::string& path, std::string_view content) {
+    return replace_contents(path, content, {}, {});
 }
 
 namespace {

@@ -9,6 +9,8 @@
 #include <string>
 
 Result<std::string> read_file(const std::string& path);
+// The last `most` bytes of the file, or all of it when it is smaller.
+Result<std::string> read_file_tail(const std::string& path, std::uint64_t most);
 // As read_file, but the content must be valid UTF-8. A leading byte-order mark (which Notepad
 // writes) is dropped, so that it never sticks to the first key of the file.
 Result<std::string> read_text_file(const std::string& path);
@@ -29,6 +31,10 @@ Result<void> replace_file_contents(const std::string& path, std::string_view con
 Result<void> replace_private_file_contents(
     const std::string& path, std::string_view content,
     const std::function<Result<void>(const std::string&)>& prepare = {});
+
+// As replace_file_contents, for a file of the caller's own choosing: it gets this process's user
+// as owner and the rights any new file of its folder gets.
+Result<void> replace_own_file_contents(const std::string& path, std::string_view content);
 
 // A temporary file that only this call made: a leftover of that name is deleted first, and the
 // new one is created with the descriptor (SDDL), opened without sharing. The error is the reason

@@ -51,8 +51,17 @@ Result<void> register_rotation_task() {
     return register_daily_task(rotation_task_name, "--rotate-logs --quiet", "03:00");
 }
 
+std::optional<bool> scheduled_task_state(std::string_view name, bool elevated) {
+    auto ran =
+        run_hidden_to_exit(system_tool_path("schtasks"), {"/Query", "/TN", std::string(name)});
+    if (!ran) return std::nullopt;
+    if (*ran == 0) return true;
+    if (!elevated) return std::nullopt;
+    return false;
+}
+
 bool rotation_task_present() {
-    return schtasks({"/Query", "/TN", std::string(rotation_task_name)}).has_value();
+    return scheduled_task_state(rotation_task_name, true).value_or(false);
 }
 
 void remove_rotation_task() {
@@ -61,10 +70,6 @@ void remove_rotation_task() {
 
 Result<void> register_backup_task(std::string_view time) {
     return register_daily_task(backup_task_name, "--backup-auto --quiet", time);
-}
-
-bool backup_task_present() {
-    return schtasks({"/Query", "/TN", std::string(backup_task_name)}).has_value();
 }
 
 void remove_backup_task() {

@@ -4,6 +4,7 @@
 #include "base/result.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 inline constexpr std::string_view firewall_rule_name = "KELTA Retail MySQL";
@@ -16,6 +17,10 @@ Result<void> set_firewall_rule(bool enabled, std::uint16_t port);
 bool firewall_rule_present();
 void remove_firewall_rule();
 
+// Whether the Task Scheduler has the task; nothing when that cannot be known: schtasks did not
+// run, or it failed in a process that is not elevated, which may not see SYSTEM's tasks at all.
+std::optional<bool> scheduled_task_state(std::string_view name, bool elevated);
+
 // Daily at 03:00 as SYSTEM: this executable with --rotate-logs --quiet.
 Result<void> register_rotation_task();
 // Whether the Task Scheduler has the task (schtasks ran and found it).
@@ -24,5 +29,4 @@ void remove_rotation_task();
 
 // Daily at `time` (HH:MM) as SYSTEM: this executable with --backup-auto --quiet.
 Result<void> register_backup_task(std::string_view time);
-bool backup_task_present();
 void remove_backup_task();

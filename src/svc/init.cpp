@@ -5,6 +5,7 @@
 #include "base/security.h"
 #include "instance/data_folder.h"
 #include "instance/paths.h"
+#include "svc/start_failure.h"
 
 namespace {
 
@@ -72,5 +73,10 @@ Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSet
     // A server that could not start or did not finish says nothing in its log about it.
     if (!ran) return fail(ran.error());
     if (*ran == 0 && path_exists(join_path(data, "mysql"))) return {};
+    if (const auto cannot_run = cannot_run_diagnosis(*ran)) {
+        store_diagnosis(*cannot_run);
+        return fail(
+            failure_text(*cannot_run, "mysqld --initialize failed: " + exit_code_text(*ran)));
+    }
     return fail("mysqld --initialize failed; see " + error_log_path());
 }

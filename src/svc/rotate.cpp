@@ -7,6 +7,7 @@
 #include "instance/paths.h"
 #include "svc/client.h"
 #include "svc/service.h"
+#include "svc/start_failure.h"
 
 #include <windows.h>
 
@@ -78,6 +79,9 @@ Result<void> rotate_logs(std::optional<std::uint64_t> limit) {
         return {};
     }
 
+    // A running server has left whatever start failed before behind; its "ready for
+    // connections", which tells that, is about to leave error.log.
+    if (query->state == SERVICE_RUNNING) clear_diagnosis();
     // The running server keeps its log open: rename it, then make the server reopen the name.
     auto settings = load_settings();
     if (!settings) return fail("connection.ini not found");

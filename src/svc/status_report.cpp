@@ -8,6 +8,7 @@
 #include "config/settings.h"
 #include "instance/paths.h"
 #include "instance/product.h"
+#include "instance/tray_log.h"
 #include "svc/backup_settings.h"
 #include "svc/backup_state.h"
 #include "svc/firewall.h"
@@ -140,7 +141,12 @@ struct Gathered {
     int exit_code = exit_running;
 };
 
-Gathered gather() {
+Value known(std::optional<bool> value) {
+    if (!value) return std::monostate{};
+    return *value;
+}
+
+Gathered gather(bool elevated) {
     auto query = query_service();
     const bool installed = query && query->installed;
     const ServiceStatus status =
@@ -152,9 +158,12 @@ Gathered gather() {
     const std::optional<ConnectionSettings> settings = load_settings();
     const FirewallState firewall = firewall_state(settings ? settings->port : port);
     const std::optional<LastBackup> backup = last_backup();
-    // A running server started after the failure it would explain.
-    const std::optional<Diagnosis> diagnosis =
-        status == ServiceStatus::Running ? std::nullopt : stored_diagnosis();
+    const std::optional<Diagnosis> diagnosis = current_diagnosis(status == ServiceStatus::Running);
+    // What the Service Control Manager did not answer is unknown, not "not installed".
+    auto asked = [&](Value value) -> Value {
+        if (!query) return std::monostate{};
+        return value;
+    };
 
     auto setting = [&](std::string ConnectionSettings::*field) -> Value {
         if (!settings) return std::monostate{};
@@ -168,6 +177,10 @@ Gathered gather() {
         if (!diagnosis) return std::monostate{};
         if (text) return diagnosis_text(*diagnosis, Lang::en);
         return std::string(diagnosis_code(diagnosis->cause));
+    };
+    auto diagnosis_time = [&]() -> Value {
+        if (!diagnosis || diagnosis_local_time(*diagnosis).empty()) return std::monostate{};
+        return diagnosis_local_time(*diagnosis);
     };
     const BackupSettings automatic = load_backup_settings();
     const std::optional<BackupRun> run = load_backup_run();
@@ -196,10 +209,10 @@ Gathered gather() {
     Gathered gathered;
     gathered.report = {
         {"version", display_version()},
-        {"service_installed", installed},
-        {"service_state", std::string(state_word(status))},
+        {"service_installed", asked(installed)},
+        {"service_state", asked(std::string(state_word(status)))},
         {"start_type", start_type_word(start_type)},
-        {"accepting_connections", status == ServiceStatus::Running},
+        {"accepting_connections", asked(status == ServiceStatus::Running)},
         {"port", std::uint64_t{port}},
         {"bind_address", known(bind)},
         {"register_address", register_address(bind.value_or(std::string(any_ipv4_address)))},
@@ -207,7 +220,7 @@ Gathered gather() {
         {"user", setting(&ConnectionSettings::user)},
         {"firewall_rule", firewall.present},
         {"firewall_port", firewall_port()},
-        {"rotation_task", rotation_task_present()},
+        {"rotation_task", known(scheduled_task_state(rotation_task_name, elevated))},
         {"data_folder", data_dir()},
         {"data_size_bytes", known(folder_size(data_dir()))},
         {"free_disk_bytes", known(free_disk_space(data_root()))},
@@ -219,7 +232,7 @@ Gathered gather() {
         {"auto_backup", automatic.enabled},
         {"auto_backup_time", automatic.time},
         {"auto_backup_folder", automatic.folder},
-        {"backup_task", backup_task_present()},
+        {"backup_task", known(scheduled_task_state(backup_task_name, elevated))},
         {"auto_backup_last_run", of_run(&BackupRun::time)},
         {"auto_backup_result", run_result()},
         {"auto_backup_file", of_run(&BackupRun::file)},
@@ -228,6 +241,7 @@ Gathered gather() {
         {"auto_backup_warning", backup_warning_value()},
         {"diagnosis_code", of_diagnosis(false)},
         {"diagnosis_text", of_diagnosis(true)},
+        {"diagnosis_time", diagnosis_time()},
     };
     if (!query) gathered.report.push_back({"error", query.error()});
     gathered.exit_code = query ? exit_code_of(status) : exit_query_failed;
@@ -274,9 +288,19 @@ std::string report_text(const StatusReport& report) {
     return out;
 }
 
-int run_status(bool as_text) {
-    const Gathered gathered = gather();
-    const std::string text = as_text ? report_text(gathered.report) : report_json(gathered.report);
-    if (!write_standard_output(text)) return exit_query_failed;
+int run_status(const StatusRequest& request) {
+    const Gathered gathered = gather(request.elevated);
+    const std::string text =
+        request.as_text ? report_text(gathered.report) : report_json(gathered.report);
+    // A caller without standard output, or one that went away, still gets the state's code.
+    if (!request.out_file) {
+        if (!write_standard_output(text))
+            append_tray_log("--status: the report could not be written to standard output",
+                            request.elevated);
+    } else if (request.out_file->empty()) {
+        append_tray_log("--status: missing --out <file>", request.elevated);
+    } else if (auto written = replace_own_file_contents(*request.out_file, text); !written) {
+        append_tray_log("--status: " + written.error(), request.elevated);
+    }
     return gathered.exit_code;
 }

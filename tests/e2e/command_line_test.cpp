@@ -1,8 +1,9 @@
 // The process entry as installers and the Task Scheduler meet it: exit codes, tray.log lines and
-// message boxes of failed modes, and the elevated relaunch.
+// message boxes of failed modes, the elevated relaunch, and the console companion.
 #include "harness.h"
 #include "setup_window.h"
 
+#include "base/handles.h"
 #include "base/text.h"
 
 #include <gtest/gtest.h>
@@ -165,6 +166,26 @@ TEST(Elevation, RelaunchPassesTheChildsExitCodeOnUnchanged) {
     EXPECT_TRUE(TerminateProcess(process, 7));
     CloseHandle(process);
     EXPECT_EQ(caller.wait(10s), 7u);
+}
+
+// What KeltaMySQL.com starts ends with it, as on Ctrl+C or a closed console, which the windowed
+// program never hears of.
+TEST(Elevation, ConsoleCompanionTakesItsProgramAlongWhenItEnds) {
+    TestFolder folder;
+    UniqueHandle child;
+    {
+        Running companion(
+            {{"--setup"}, {{"ProgramData", folder.program_data()}}, app_exe("KeltaMySQL.com")});
+        HWND setup = nullptr;
+        ASSERT_TRUE(eventually(
+            [&] { return (setup = FindWindowW(L"KeltaMySqlSetupWnd", nullptr)) != nullptr; }));
+        DWORD id = 0;
+        GetWindowThreadProcessId(setup, &id);
+        ASSERT_NE(id, companion.process_id());
+        child.reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
+    }
+    EXPECT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
+    TerminateProcess(child.get(), 0); // a window left open would disturb the next tests
 }
 
 // Only a declined prompt has the fixed text; any other failure of the relaunch is the system's.

@@ -1,13 +1,17 @@
-// Why MySQL did not start, for every cause the bench's real MySQL 5.7 server can be made to hit:
-// told where the failure goes (exit code, tray.log) and shown on the Overview until the next
-// successful start, with a screenshot of each (setup-diagnosis-<cause>).
+// Why MySQL did not start, for every cause the bench's real MySQL 5.7 server can be made to hit
+// and for a mysqld.exe that cannot run at all: told where the failure goes (exit code, tray.log)
+// and shown on the Overview with its time until the server has run, however it was started,
+// with a screenshot of each (setup-diagnosis-<cause>).
+#include "fake_service.h"
 #include "harness.h"
 #include "server.h"
 #include "setup_window.h"
 #include "user_registry.h"
 
+#include "base/child.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/text.h"
 #include "instance/paths.h"
 #include "svc/myini.h"
 
@@ -32,15 +36,65 @@ UniqueSocket listen_on(unsigned short port) {
     return s;
 }
 
+// --status of the test's instance, as a monitor reads it.
+std::string status_json() {
+    auto ran = run_captured({.program = app_exe(), .arguments = {"--status"}}, {}, true);
+    return ran ? ran->output : ran.error();
+}
+
+// The service started and stopped again by another program, as the Services console would.
+void run_from_outside() {
+    UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueServiceHandle service(OpenServiceW(manager.get(), L"KeltaMySQL57",
+                                             SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
+    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr));
+    SERVICE_STATUS status{};
+    auto reaches = [&](DWORD state) {
+        return eventually(
+            [&] {
+                return QueryServiceStatus(service.get(), &status) && status.dwCurrentState == state;
+            },
+            60s);
+    };
+    EXPECT_TRUE(reaches(SERVICE_RUNNING));
+    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+    EXPECT_TRUE(reaches(SERVICE_STOPPED));
+}
+
+// A program of the test's own in place of one of the program folder, until the scope ends.
+struct SwappedProgram {
+    std::string path;
+    SwappedProgram(std::string replaced, const std::string& by) : path(std::move(replaced)) {
+        EXPECT_TRUE(move_file(path, path + ".aside"));
+        EXPECT_TRUE(CopyFileW(widen(by).c_str(), widen(path).c_str(), TRUE));
+    }
+    ~SwappedProgram() {
+        delete_file(path);
+        move_file(path + ".aside", path);
+    }
+};
+
 TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     SavedUserValue language(program_key, "Language"), backup(program_key, "LastBackup");
     set_user_string(program_key, "Language", "en");
     set_user_string(program_key, "LastBackup", "2026-03-01 18:45|D:\\Backups\\shop.sql");
     InstalledServer server;
     ASSERT_TRUE(server.installed());
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+
+    // Told with its time until the server has run, even when started from outside the program
+    // and stopped again before anybody looked.
+    bench_control("mysqld.fail-start");
+    EXPECT_EQ(server.mode({"--start"}).exit_code, 1u);
+    clear_bench_control();
+    EXPECT_NE(status_json().find("\"diagnosis_code\":\"other\""), std::string::npos);
+    EXPECT_EQ(status_json().find("\"diagnosis_time\":null"), std::string::npos);
+    run_from_outside();
+    EXPECT_NE(status_json().find("\"diagnosis_code\":null"), std::string::npos) << status_json();
+
     SetupWindow w(server.folder());
     ASSERT_TRUE(w.handle());
-    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    EXPECT_EQ(w.text(first_note), "");
     const std::string port = std::to_string(server.port());
     const std::string mysql_files = join_path(data_dir(), "mysql");
     const std::string advice =
@@ -56,8 +110,10 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
         const auto log = server.log();
         ASSERT_GT(log.size(), logged);
         EXPECT_EQ(log[logged], "--start failed: " + message);
-        EXPECT_TRUE(eventually([&] { return w.text(first_note) == message; }))
-            << w.text(first_note);
+        EXPECT_TRUE(eventually([&] {
+            const std::string note = w.text(first_note);
+            return note.starts_with("Start on ") && note.ends_with(" failed: " + message);
+        })) << w.text(first_note);
         Sleep(500); // the window's own painting after it grew
         w.screenshot("setup-diagnosis-" + cause);
     };
@@ -94,6 +150,20 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     bench_control("mysqld.fail-start");
     expect_told("other", "MySQL did not start: Aborting (bench control mysqld.fail-start)");
     clear_bench_control();
+
+    {
+        // A mysqld.exe that Windows cannot start at all, at a start and at an install.
+        SwappedProgram mysqld(join_path(app_dir(), "MySQL\\bin\\mysqld.exe"),
+                              test_program("kelta_needs_absent_library.exe"));
+        const std::string cannot = "MySQL cannot start on this computer: a program library "
+                                   "(DLL) it needs is missing (0xC0000135).";
+        expect_told("cannot_run", cannot);
+        const std::string fresh = server.folder().program_data() + "\\fresh";
+        EXPECT_EQ(run({{"--install", "--quiet"}, {{"ProgramData", fresh}}}).exit_code, 1u);
+        EXPECT_NE(e2e::read_file(fresh + "\\KELTA Retail\\MySQL\\tray.log")
+                      .find("--install failed: " + cannot),
+                  std::string::npos);
+    }
 
     for (const char* part : {"user.frm", "user.MYD", "user.MYI"})
         ASSERT_TRUE(

@@ -16,7 +16,7 @@
 namespace {
 
 // Every English key the program passes to tr, in byte order.
-constexpr std::array<std::string_view, 168> expected_keys = {
+constexpr std::array<std::string_view, 174> expected_keys = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
     "(all network cards)",
@@ -85,6 +85,9 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Log folder",
     "Logs",
     "Manual start",
+    "MySQL cannot listen at %1: that address is not on this computer. Choose the server IP on the "
+    "Connection page.",
+    "MySQL cannot start on this computer: %1",
     "MySQL did not start: %1",
     "MySQL does not listen at %1 port %2 (my.ini: bind-address %3, port %4).",
     "MySQL is not running, so no register can log in.",
@@ -93,6 +96,8 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "MySQL is starting...",
     "MySQL is stopped",
     "MySQL is stopping...",
+    "MySQL listens only on this computer (bind-address %1 in my.ini), so registers on other "
+    "computers cannot connect. Choose the server IP on the Connection page.",
     "MySQL may not read its files in %1.",
     "MySQL restarted",
     "MySQL service",
@@ -151,6 +156,7 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Show tray icon at logon",
     "Start",
     "Start MySQL with Windows",
+    "Start on %1 failed: %2",
     "Starts with Windows",
     "Startup",
     "Stop",
@@ -185,6 +191,8 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Working, please wait...",
     "Wrong password: the server refused user %1.",
     "You have unsaved changes on the Connection page. Discard them?",
+    "a program library (DLL) it needs is missing (%1).",
+    "its program files do not suit this Windows or are damaged (%1).",
     "my.ini has an option this MySQL does not know: %1.",
     "ok",
     "port",
