@@ -141,11 +141,6 @@ struct Gathered {
     int exit_code = exit_running;
 };
 
-Value known(std::optional<bool> value) {
-    if (!value) return std::monostate{};
-    return *value;
-}
-
 Gathered gather(bool elevated) {
     auto query = query_service();
     const bool installed = query && query->installed;
@@ -179,8 +174,9 @@ Gathered gather(bool elevated) {
         return std::string(diagnosis_code(diagnosis->cause));
     };
     auto diagnosis_time = [&]() -> Value {
-        if (!diagnosis || diagnosis_local_time(*diagnosis).empty()) return std::monostate{};
-        return diagnosis_local_time(*diagnosis);
+        const std::string when = diagnosis ? diagnosis_local_time(*diagnosis) : std::string();
+        if (when.empty()) return std::monostate{};
+        return when;
     };
     const BackupSettings automatic = load_backup_settings();
     const std::optional<BackupRun> run = load_backup_run();

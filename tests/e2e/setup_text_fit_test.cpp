@@ -136,8 +136,7 @@ class TextFit : public InProcessSetup {
         }
     }
 
-    // Every diagnosis, with long values and its time, on the Overview's first status line (three
-    // lines at most).
+    // Every diagnosis, with long values and its time, on the Overview's first status line.
     void check_overview_notes() {
         const std::string backup =
             "2026-03-01 18:45, D:\\Backups\\kelta_retail_20260301_184502.sql";

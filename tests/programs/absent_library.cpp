@@ -1,5 +1,4 @@
-// A library that tests build but never place beside the program that needs it (see
-// needs_absent_library.cpp).
+// The library that needs_absent_library.cpp needs, never placed beside it.
 extern "C" __declspec(dllexport) int absent_library_answer() {
     return 0;
 }

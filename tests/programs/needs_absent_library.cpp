@@ -1,6 +1,5 @@
-// Stands in for a mysqld.exe that Windows cannot start: it needs a DLL that is not beside it
-// (as a MySQL without its Visual C++ runtime), so the loader ends it with STATUS_DLL_NOT_FOUND
-// before it runs at all.
+// A mysqld.exe that Windows cannot start: the DLL it needs is not beside it (as for a MySQL without
+// its Visual C++ runtime), so the loader ends it with STATUS_DLL_NOT_FOUND before it runs.
 extern "C" __declspec(dllimport) int absent_library_answer();
 
 int main() {

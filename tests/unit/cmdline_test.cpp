@@ -38,15 +38,4 @@ TEST(SplitArguments, DropsTheProgramPath) {
               (std::vector<std::string>{"--apply", "--config", "a b.ini"}));
 }
 
-// What the console companion hands on: the arguments exactly as written, for any program path.
-TEST(SplitArguments, TheTailAfterTheProgramSplitsAlike) {
-    for (const std::wstring line :
-         {L"\"C:\\Program Files\\k.com\"  --status --out \"a b.json\"",
-          L"k.com\t--backup x\\ \"y \\\"z\\\"\"", L"k.com", L"\"k.com\""}) {
-        const std::wstring_view tail = command_line_tail(line);
-        EXPECT_TRUE(line.ends_with(tail));
-        EXPECT_EQ(split_arguments(L"x.exe " + std::wstring(tail)), split_arguments(line));
-    }
-}
-
 } // namespace
