@@ -316,6 +316,15 @@ int run_client(const ClientKind& kind, int argc, wchar_t** argv) {
     ensure_folders();
     auto password = environment_value(L"MYSQL_PWD");
     log_client_call(kind, password.has_value(), argc, argv);
+    // A slow start of the program (a loaded machine, a virus scanner), before anything else.
+    if (std::string delay = control_value(kind.name + std::wstring(L".start-delay"));
+        !delay.empty())
+        Sleep(static_cast<DWORD>(std::strtoul(delay.c_str(), nullptr, 10)));
+    if (argc == 2 && std::wstring_view(argv[1]) == L"--version") {
+        to_stream(stdout,
+                  name + "  Ver 14.14 Distrib 5.7.29, for Win64 (x86_64) (bench stand-in)\n");
+        return 0;
+    }
     ClientArguments args = parse(kind, argc, argv);
     if (!args.error.empty()) {
         to_stream(stderr, name + ": [ERROR] " + args.error + "\n");

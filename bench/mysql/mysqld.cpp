@@ -3,6 +3,7 @@
 //   --defaults-file=<my.ini> --initialize-insecure --init-file=<file>   initialize a data directory
 //   --defaults-file=<my.ini> <service name>          the service run (started by the SCM)
 //   --defaults-file=<my.ini> --console               a server in the foreground, log on the console
+//   --version                                        the version line
 // Further --name[=value] options are passed on as 5.7 takes them from its command line. Test
 // controls under C:\kelta-bench\control change the service run (bench/README.md).
 #include "../tools/standin.h"
@@ -404,6 +405,12 @@ int run_service(const Arguments& args) {
 int wmain(int argc, wchar_t** argv) {
     ensure_folders();
     log_call(L"mysqld", argc, argv);
+    // As 5.7: the version, and nothing read or started.
+    for (int i = 1; i < argc; ++i)
+        if (std::wstring_view(argv[i]) == L"--version") {
+            std::printf("mysqld  Ver 5.7.29 for Win64 on x86_64 (bench stand-in)\n");
+            return 0;
+        }
     Arguments args = parse_arguments(argc, argv);
     if (!args.error.empty()) {
         say_error(args.error);

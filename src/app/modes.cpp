@@ -226,8 +226,13 @@ int run_command_line(const Arguments& arguments, const ElevationHooks& elevation
     }
     // Asked by installers and monitoring: no elevation, nothing logged, nothing shown, and an
     // exit code of its own.
-    if (*mode == "--status")
-        return run_status(std::ranges::find(arguments, "--text") != arguments.end());
+    if (*mode == "--status") {
+        const bool has_out = std::ranges::find(arguments, "--out") != arguments.end();
+        return run_status({.as_text = std::ranges::find(arguments, "--text") != arguments.end(),
+                           .out_file = has_out ? option_value(arguments, "--out").value_or("")
+                                               : std::optional<std::string>(),
+                           .elevated = elevation.is_elevated()});
+    }
     if (!runs_unelevated(*mode) && !elevation.is_elevated()) {
         auto child = elevation.run_elevated(quote_arguments(with_absolute_files(arguments)), true);
         if (child) return static_cast<int>(*child);

@@ -185,6 +185,10 @@ Result<std::string> read_file_tail(const std::string& path, std::uint64_t limit)
     return content;
 }
 
+Result<void> replace_own_file_contents(const std::string& path, std::string_view content) {
+    return replace_contents(path, content, {}, {});
+}
+
 namespace {
 
 // After CreateDirectoryW failed: another process may have made the folder meanwhile, which is

@@ -43,6 +43,10 @@ Result<void> replace_saved_file_contents(const std::string& path, std::string_vi
 // the one who placed it could not read.
 Result<std::string> read_file_tail(const std::string& path, std::uint64_t limit);
 
+// As replace_file_contents, for a file of the caller's own choosing: it gets this process's user
+// as owner and the rights any new file of its folder gets.
+Result<void> replace_own_file_contents(const std::string& path, std::string_view content);
+
 // A temporary file that only this call made: a leftover of that name is deleted first, and the
 // new one is created with the descriptor (SDDL), opened without sharing. The error is the reason
 // alone, without the path in front; a leftover that cannot be removed is named in it.

@@ -180,10 +180,14 @@ Result<void> write_security(const std::string& path, std::string_view descriptor
 
 Result<UniqueFile> create_file_with(const std::string& path, std::string_view descriptor,
                                     DWORD access, DWORD share, DWORD disposition, DWORD flags) {
-    auto parsed = parse_descriptor(descriptor);
-    if (!parsed) return fail(path + ": " + parsed.error());
+    OwnedDescriptor parsed;
+    if (!descriptor.empty()) {
+        auto given = parse_descriptor(descriptor);
+        if (!given) return fail(path + ": " + given.error());
+        parsed = std::move(*given);
+    }
     SECURITY_ATTRIBUTES security{
-        .nLength = sizeof security, .lpSecurityDescriptor = parsed->get(), .bInheritHandle = FALSE};
+        .nLength = sizeof security, .lpSecurityDescriptor = parsed.get(), .bInheritHandle = FALSE};
     const std::wstring wide = widen(path);
     auto create = [&] {
         return UniqueFile(CreateFileW(wide.c_str(), access, share, &security, disposition,

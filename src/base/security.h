@@ -62,8 +62,8 @@ Result<FileSecurity> read_security(HANDLE file);
 Result<FileSecurity> read_security(const std::string& path);
 Result<void> write_security(const std::string& path, std::string_view descriptor);
 
-// CreateFileW with a security descriptor in SDDL for a file it creates. Errors read
-// "<path>: <reason>".
+// CreateFileW with a security descriptor in SDDL for a file it creates; an empty one gives the
+// file what any new file of its folder gets. Errors read "<path>: <reason>".
 Result<UniqueFile> create_file_with(const std::string& path, std::string_view descriptor,
                                     DWORD access, DWORD share, DWORD disposition, DWORD flags);
 // One folder with the descriptor. An existing folder is no error (and keeps its rights); the

@@ -165,6 +165,15 @@ constexpr TranslationRow rows[] = {
     {"Log folder", "Dossier des journaux", "Carpeta de registros"},
     {"Logs", "Journaux", "Registros"},
     {"Manual start", "Démarrage manuel", "Inicio manual"},
+    {"MySQL cannot listen at %1: that address is not on this computer. Choose the server IP on "
+     "the Connection page.",
+     "MySQL ne peut pas écouter sur %1 : cette adresse n'appartient pas à cet ordinateur. "
+     "Choisissez l'IP du serveur sur la page Connexion.",
+     "MySQL no puede escuchar en %1: esa dirección no es de este equipo. Elija la IP del "
+     "servidor en la página Conexión."},
+    {"MySQL cannot start on this computer: %1",
+     "MySQL ne peut pas démarrer sur cet ordinateur : %1",
+     "MySQL no puede iniciarse en este equipo: %1"},
     {"MySQL did not start: %1", "MySQL n'a pas démarré : %1", "MySQL no se inició: %1"},
     {"MySQL does not listen at %1 port %2 (my.ini: bind-address %3, port %4).",
      "MySQL n'écoute pas sur %1 port %2 (my.ini : bind-address %3, port %4).",
@@ -179,6 +188,13 @@ constexpr TranslationRow rows[] = {
     {"MySQL is starting...", "MySQL démarre...", "MySQL se está iniciando..."},
     {"MySQL is stopped", "MySQL est arrêté", "MySQL está detenido"},
     {"MySQL is stopping...", "MySQL s'arrête...", "MySQL se está deteniendo..."},
+    {"MySQL listens only on this computer (bind-address %1 in my.ini), so registers on other "
+     "computers cannot connect. Choose the server IP on the Connection page.",
+     "MySQL n'écoute que sur cet ordinateur (bind-address %1 dans my.ini) : les caisses des "
+     "autres ordinateurs ne peuvent pas se connecter. Choisissez l'IP du serveur sur la page "
+     "Connexion.",
+     "MySQL solo escucha en este equipo (bind-address %1 en my.ini), así que las cajas de otros "
+     "equipos no pueden conectarse. Elija la IP del servidor en la página Conexión."},
     {"MySQL may not read its files in %1.", "MySQL n'a pas le droit de lire ses fichiers dans %1.",
      "MySQL no tiene permiso para leer sus archivos en %1."},
     {"MySQL restarted", "MySQL a redémarré", "MySQL reiniciado"},
@@ -284,6 +300,7 @@ constexpr TranslationRow rows[] = {
      "Mostrar el icono al iniciar sesión"},
     {"Start", "Démarrer", "Iniciar"},
     {"Start MySQL with Windows", "Démarrer MySQL avec Windows", "Iniciar MySQL con Windows"},
+    {"Start on %1 failed: %2", "Échec du démarrage du %1 : %2", "Falló el inicio del %1: %2"},
     {"Starts with Windows", "Démarre avec Windows", "Se inicia con Windows"},
     {"Startup", "Démarrage", "Inicio"},
     {"Stop", "Arrêter", "Detener"},
@@ -396,8 +413,14 @@ constexpr TranslationRow rows[] = {
     {"You have unsaved changes on the Connection page. Discard them?",
      "La page Connexion contient des modifications non enregistrées. Les abandonner ?",
      "La página Conexión tiene cambios sin guardar. ¿Descartarlos?"},
+    {"a program library (DLL) it needs is missing (%1).",
+     "il manque une bibliothèque de programme (DLL) dont il a besoin (%1).",
+     "falta una biblioteca de programa (DLL) que necesita (%1)."},
     {"connection.ini not found", "connection.ini introuvable", "no se encuentra connection.ini"},
     {"copy to %1 failed: %2", "la copie vers %1 a échoué : %2", "falló la copia a %1: %2"},
+    {"its program files do not suit this Windows or are damaged (%1).",
+     "ses fichiers de programme ne conviennent pas à ce Windows ou sont endommagés (%1).",
+     "sus archivos de programa no sirven para este Windows o están dañados (%1)."},
     {"my.ini has an option this MySQL does not know: %1.",
      "my.ini contient une option inconnue de ce MySQL : %1.",
      "my.ini tiene una opción que este MySQL no conoce: %1."},

@@ -16,13 +16,15 @@
 #include "svc/restore_journal.h"
 #include "svc/start_failure.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int note_x = 280;
 constexpr int note_width = 464;
 constexpr int notes_top = 146; // below the detail line
 constexpr int line_height = 20;
-constexpr int most_lines = 2;
+constexpr int most_lines = 3;
 
 static_assert(std::tuple_size_v<decltype(SetupUiState::note_colours)> == id::overview_note_slots);
 
@@ -31,7 +33,7 @@ bool is_note(int control_id) {
            control_id < id::overview_note_first + id::overview_note_slots;
 }
 
-// One line, or two when the text wraps in the control's font.
+// As many lines as the text takes wrapped in the control's font, up to three.
 int height_of(HWND control, const std::string& text) {
     const std::wstring units = widen(text);
     WindowDc dc(control);
@@ -40,7 +42,8 @@ int height_of(HWND control, const std::string& text) {
     DrawTextW(dc.get(), L"Ag", 2, &one, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     DrawTextW(dc.get(), units.c_str(), static_cast<int>(units.size()), &wrapped,
               DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    return wrapped.bottom > one.bottom ? most_lines * line_height : line_height;
+    const int lines = one.bottom > 0 ? (wrapped.bottom + one.bottom - 1) / one.bottom : 1;
+    return std::clamp(lines, 1, most_lines) * line_height;
 }
 
 // Moves everything of the Overview below the status lines, and the frame's own controls at the
@@ -99,8 +102,8 @@ std::vector<OverviewNote> overview_notes(ServiceStatus status,
     // started it (Windows at boot, the Services console): the diagnosis is past.
     if (status == ServiceStatus::Running)
         clear_diagnosis();
-    else if (auto diagnosis = stored_diagnosis())
-        notes.push_back({diagnosis_text(*diagnosis, current_language()), error_colour});
+    else if (auto diagnosis = current_diagnosis(false))
+        notes.push_back({dated_diagnosis_text(*diagnosis, current_language()), error_colour});
     // The port and address shown are what the server uses; where my.ini has them from a group an
     // administrator added, the operator learns why they differ from the Connection page.
     for (const MyIniOverride& found : read_my_ini_overrides())

@@ -1,6 +1,6 @@
 #pragma once
 // The status lines stacked under the Overview's detail line: why the last start failed, and
-// whatever else the operator should know about the server. Each takes one or two lines; the
+// whatever else the operator should know about the server. Each takes one to three lines; the
 // first card grows with them, and everything below it moves down, the window too.
 #include "setup/palette.h"
 #include "svc/status.h"

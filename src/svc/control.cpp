@@ -34,9 +34,11 @@ Result<void> wait_until_running(SC_HANDLE service, std::chrono::seconds limit) {
     }
 }
 
-// The failure of a start, with its diagnosis first when error.log names the cause.
+// The failure of a start, with its diagnosis first when error.log names the cause, or when
+// mysqld.exe, silent there, cannot run on this computer at all.
 std::string told_failure(std::optional<std::uint64_t> log_mark, const std::string& technical) {
-    const auto diagnosis = log_mark ? diagnose_start(*log_mark) : std::nullopt;
+    auto diagnosis = log_mark ? diagnose_start(*log_mark) : std::nullopt;
+    if (!diagnosis && log_mark) diagnosis = program_cannot_run();
     if (!diagnosis) return technical;
     store_diagnosis(*diagnosis);
     return failure_text(*diagnosis, technical);
@@ -80,7 +82,7 @@ Result<void> start_service(const ServiceTimeouts& timeouts) {
         log_mark = error_log_mark();
         if (!StartServiceW((*service)->get(), 0, nullptr) &&
             GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
-            return fail(win32_error_text("StartService"));
+            return fail(told_failure(log_mark, win32_error_text("StartService")));
         if (auto running = wait_until_running((*service)->get(), timeouts.start); !running)
             return fail(told_failure(log_mark, running.error()));
     }

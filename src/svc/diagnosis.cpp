@@ -6,20 +6,20 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <span>
 
 namespace {
 
 // Marks of each cause as MySQL 5.7 writes them, on Linux and on Windows (which numbers its
-// socket and file errors differently: 10048 for a taken address, 5 for access denied, 112 for a
-// full disk).
-// 5.7 asks "Do you already have another mysqld server running" after any failed bind, also
-// for an address this machine does not have (99 on Linux, 10049 on Windows), which no other
-// program holds.
+// socket and file errors differently: 10048 for a taken address, 10049 for an address this
+// computer does not have, 5 for access denied, 112 for a full disk).
 constexpr std::string_view port_marks[] = {
     "Do you already have another mysqld server running on port",
     "Bind on TCP/IP port: Address already in use", "Got error: 10048"};
+// 5.7 asks "Do you already have another mysqld server running" after any failed bind, also for
+// an address that is not this computer's: that rule comes first.
 constexpr std::string_view foreign_address_marks[] = {"Cannot assign requested address",
                                                       "Got error: 10049"};
 constexpr std::string_view locked_marks[] = {
@@ -32,11 +32,13 @@ constexpr std::string_view access_marks[] = {"Errcode: 13 ",
                                              "Operating system error number 13 in",
                                              "Operating system error number 5 in",
                                              "must be writable"};
+// InnoDB ends the number with " in a file operation." or, after a failed write, with a full stop.
 constexpr std::string_view disk_marks[] = {"No space left",
                                            "Errcode: 28 ",
                                            "Disk is full",
                                            "Operating system error number 28",
                                            "Operating system error number 112 ",
+                                           "Operating system error number 112.",
                                            "out of disk space"};
 constexpr std::string_view system_table_marks[] = {"Can't open and lock privilege tables",
                                                    "Table 'mysql.user' doesn't exist"};
@@ -46,10 +48,10 @@ constexpr std::string_view corruption_marks[] = {
 struct Rule {
     StartFailure cause;
     std::span<const std::string_view> marks;
-    std::span<const std::string_view> unless = {}; // marks of a look-alike that is not the cause
 };
 constexpr Rule rules[] = {
-    {StartFailure::port_in_use, port_marks, foreign_address_marks},
+    {StartFailure::address_not_local, foreign_address_marks},
+    {StartFailure::port_in_use, port_marks},
     {StartFailure::data_folder_locked, locked_marks},
     {StartFailure::unknown_option, option_marks},
     {StartFailure::file_access, access_marks},
@@ -58,12 +60,23 @@ constexpr Rule rules[] = {
     {StartFailure::innodb_corruption, corruption_marks},
 };
 
+// 5.7's levels besides errors: a warning (an unknown loose- option, say) is never the cause.
+constexpr std::string_view minor_marks[] = {"[Warning] ", "[Note] "};
 constexpr std::string_view error_mark = "[ERROR] ";
+// Error lines that follow a failure whatever its cause, or that 5.7 writes at good starts too
+// (the plugin table of a data folder from an older version): never the words of a cause.
+constexpr std::string_view closing_error = "Aborting";
+constexpr std::string_view echo_marks[] = {"Can't open the mysql.plugin table",
+                                           "init function returned error",
+                                           "registration as a STORAGE ENGINE failed",
+                                           "Failed to initialize builtin plugins",
+                                           "Failed to initialize plugins",
+                                           "Plugin initialization aborted"};
 constexpr std::size_t longest_subject = 300;
 
-constexpr std::array<std::string_view, 8> codes = {
-    "port_in_use", "data_folder_locked", "unknown_option",    "file_access",
-    "disk_full",   "system_tables",      "innodb_corruption", "other"};
+constexpr std::array<std::string_view, 10> codes = {
+    "port_in_use",   "data_folder_locked", "unknown_option",    "file_access", "disk_full",
+    "system_tables", "innodb_corruption",  "address_not_local", "cannot_run",  "other"};
 
 bool has_mark(std::string_view line, std::span<const std::string_view> marks) {
     for (std::string_view mark : marks)
@@ -101,6 +114,20 @@ std::string advice(const Diagnosis& d, Lang lang) {
                    {d.backup});
 }
 
+// Why the system's loader refused the program, from its exit status ("0xC0000135").
+std::string cannot_run_reason(const std::string& status, Lang lang) {
+    if (status == exit_status_text(dll_not_found_status))
+        return fill_in(translate(lang, "a program library (DLL) it needs is missing (%1).",
+                                 "缺少它需要的程序库（DLL）（%1）。"),
+                       {status});
+    if (status == exit_status_text(invalid_image_status))
+        return fill_in(translate(lang,
+                                 "its program files do not suit this Windows or are damaged (%1).",
+                                 "它的程序文件不适合此 Windows 或已损坏（%1）。"),
+                       {status});
+    return status;
+}
+
 std::string single_line(std::string_view text) {
     std::string line(text);
     for (char& c : line)
@@ -111,25 +138,71 @@ std::string single_line(std::string_view text) {
 } // namespace
 
 std::optional<LogFinding> classify_error_log(std::string_view lines) {
-    const std::vector<std::string_view> split = split_lines(lines);
-    auto any_line_has = [&](std::span<const std::string_view> marks) {
-        return std::ranges::any_of(split,
-                                   [&](std::string_view line) { return has_mark(line, marks); });
-    };
-    for (const Rule& rule : rules) {
-        if (any_line_has(rule.unless)) continue;
-        for (std::string_view line : split)
+    std::vector<std::string_view> errors;
+    for (std::string_view line : split_lines(lines))
+        if (!has_mark(line, minor_marks)) errors.push_back(line);
+    for (const Rule& rule : rules)
+        for (std::string_view line : errors)
             if (has_mark(line, rule.marks))
                 return LogFinding{rule.cause, rule.cause == StartFailure::unknown_option
                                                   ? quoted_option(line)
                                                   : std::string()};
+    // Anything else: MySQL's last error of the start that says more than that it failed.
+    std::optional<std::string_view> last, last_telling;
+    for (std::string_view line : errors) {
+        const std::size_t at = line.find(error_mark);
+        if (at == std::string_view::npos) continue;
+        const std::string_view message = trim(line.substr(at + error_mark.size()));
+        last = message;
+        if (message != closing_error && !has_mark(message, echo_marks)) last_telling = message;
     }
-    // Anything else: MySQL's first error of the start, which names the cause; the last one is
-    // nearly always the closing "Aborting".
-    for (std::string_view line : split)
-        if (const std::size_t at = line.find(error_mark); at != std::string_view::npos)
-            return LogFinding{StartFailure::other, bounded(line.substr(at + error_mark.size()))};
-    return std::nullopt;
+    if (!last) return std::nullopt;
+    return LogFinding{StartFailure::other, bounded(last_telling.value_or(*last))};
+}
+
+std::optional<std::int64_t> log_line_time(std::string_view line) {
+    // YYYY-MM-DDTHH:MM:SS, a fraction, then Z or +HH:MM / -HH:MM.
+    auto number = [&](std::size_t at, std::size_t digits) -> std::optional<int> {
+        if (line.size() < at + digits) return std::nullopt;
+        int value = 0;
+        for (char c : line.substr(at, digits)) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    };
+    const auto year = number(0, 4), month = number(5, 2), day = number(8, 2), hour = number(11, 2),
+               minute = number(14, 2), second = number(17, 2);
+    if (!year || !month || !day || !hour || !minute || !second || line[4] != '-' ||
+        line[7] != '-' || line[10] != 'T' || line[13] != ':' || line[16] != ':')
+        return std::nullopt;
+    const std::chrono::year_month_day date{std::chrono::year(*year),
+                                           std::chrono::month(static_cast<unsigned>(*month)),
+                                           std::chrono::day(static_cast<unsigned>(*day))};
+    if (!date.ok()) return std::nullopt;
+    std::size_t at = 19;
+    while (at < line.size() && (line[at] == '.' || (line[at] >= '0' && line[at] <= '9')))
+        ++at;
+    int offset_minutes = 0;
+    if (at < line.size() && (line[at] == '+' || line[at] == '-')) {
+        const auto offset_hours = number(at + 1, 2), offset_rest = number(at + 4, 2);
+        if (!offset_hours || !offset_rest) return std::nullopt;
+        offset_minutes = (line[at] == '-' ? -1 : 1) * (*offset_hours * 60 + *offset_rest);
+    } else if (at >= line.size() || line[at] != 'Z') {
+        return std::nullopt;
+    }
+    const std::int64_t days = std::chrono::sys_days(date).time_since_epoch().count();
+    return days * 86400 + *hour * 3600 + *minute * 60 + *second - offset_minutes * 60;
+}
+
+std::string exit_status_text(unsigned long exit_status) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", exit_status);
+    return text;
+}
+
+bool cannot_run_status(unsigned long exit_status) {
+    return exit_status == dll_not_found_status || exit_status == invalid_image_status;
 }
 
 std::string_view diagnosis_code(StartFailure cause) {
@@ -170,6 +243,17 @@ std::string diagnosis_text(const Diagnosis& d, Lang lang) {
         return std::string(
                    translate(lang, "The database files are damaged.", "数据库文件已损坏。")) +
                " " + advice(d, lang);
+    case StartFailure::address_not_local:
+        return fill_in(translate(lang,
+                                 "MySQL cannot listen at %1: that address is not on this "
+                                 "computer. Choose the server IP on the Connection page.",
+                                 "MySQL 无法在 %1 上监听：本机没有这个地址。请在“连接方式”页面选择"
+                                 "服务器 IP。"),
+                       {d.subject});
+    case StartFailure::cannot_run:
+        return fill_in(translate(lang, "MySQL cannot start on this computer: %1",
+                                 "MySQL 无法在本机上启动：%1"),
+                       {cannot_run_reason(d.subject, lang)});
     case StartFailure::other:
         break;
     }
@@ -190,9 +274,10 @@ std::string size_text(std::uint64_t bytes) {
 std::string render_diagnosis(const Diagnosis& d) {
     std::string text = "cause=" + std::string(diagnosis_code(d.cause)) + "\r\n";
     const std::pair<std::string_view, std::string> fields[] = {
-        {"subject", d.subject}, {"port", std::to_string(d.port)}, {"pid", std::to_string(d.pid)},
-        {"backup", d.backup},   {"free", d.free_space},           {"drive", d.drive},
-        {"folder", d.folder}};
+        {"subject", d.subject},         {"port", std::to_string(d.port)},
+        {"pid", std::to_string(d.pid)}, {"backup", d.backup},
+        {"free", d.free_space},         {"drive", d.drive},
+        {"folder", d.folder},           {"time", d.time}};
     for (const auto& [key, value] : fields)
         text.append(key).append("=").append(single_line(value)).append("\r\n");
     return text;
@@ -226,6 +311,8 @@ std::optional<Diagnosis> parse_diagnosis(std::string_view text) {
             d.drive = value;
         } else if (key == "folder") {
             d.folder = value;
+        } else if (key == "time" && log_line_time(value)) {
+            d.time = value;
         }
     }
     // Only a file that names a known cause counts; the other fields may come in any order.

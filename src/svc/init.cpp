@@ -9,6 +9,7 @@
 #include "instance/paths.h"
 #include "instance/tray_log.h"
 #include "svc/backup_state.h"
+#include "svc/start_failure.h"
 
 #include <windows.h>
 
@@ -108,6 +109,11 @@ Result<void> initialize_data_dir(const std::string& basedir, const ConnectionSet
     delete_file(init_file);
     // A server that could not start or did not finish says nothing in its log about it.
     if (!ran) return fail(ran.error());
-    if (!finished) return fail("mysqld --initialize failed; see " + error_log_path());
-    return marked;
+    if (finished) return marked;
+    if (const auto cannot_run = cannot_run_diagnosis(*ran)) {
+        store_diagnosis(*cannot_run);
+        return fail(
+            failure_text(*cannot_run, "mysqld --initialize failed: " + exit_code_text(*ran)));
+    }
+    return fail("mysqld --initialize failed; see " + error_log_path());
 }

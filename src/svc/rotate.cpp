@@ -8,6 +8,7 @@
 #include "instance/paths.h"
 #include "svc/client.h"
 #include "svc/service.h"
+#include "svc/start_failure.h"
 
 #include <windows.h>
 
@@ -105,6 +106,9 @@ Result<void> rotate_logs(std::optional<std::uint64_t> limit) {
     if (!query || !query->installed || query->state == SERVICE_STOPPED)
         return rotate_log(error_log, error_limit, {});
 
+    // A running server has left whatever start failed before behind; its "ready for
+    // connections", which tells that, is about to leave error.log.
+    if (query->state == SERVICE_RUNNING) clear_diagnosis();
     // The running server keeps its log open: rename it, then make the server reopen the name.
     auto settings = load_settings();
     if (!settings) return fail("connection.ini not found");

@@ -1,9 +1,13 @@
 #include "svc/start_failure.h"
 
+#include "base/child.h"
 #include "base/files.h"
+#include "base/fill_in.h"
 #include "base/text.h"
 #include "i18n/language.h"
+#include "i18n/tr.h"
 #include "instance/paths.h"
+#include "svc/backup_state.h"
 #include "svc/dump_list.h"
 #include "svc/last_backup.h"
 #include "svc/myini.h"
@@ -12,12 +16,16 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
 
 constexpr std::uint64_t most_log_read = 1 << 20;
 constexpr std::uint64_t largest_stored = 16384;
+constexpr std::string_view ready_mark = "ready for connections";
+constexpr std::int64_t seconds_from_1601_to_1970 = 11644473600;
+constexpr std::int64_t file_time_units_per_second = 10000000;
 constexpr int holder_checks = 4;
 constexpr std::size_t minute_length = 16; // "YYYY-MM-DD HH:MM"
 constexpr auto holder_recheck = std::chrono::milliseconds(500);
@@ -81,6 +89,26 @@ std::string last_backup_words() {
     return manual ? manual->time + ", " + manual->file : std::string();
 }
 
+// Now, in the form MySQL 5.7 stamps its log lines with (UTC), to the second.
+std::string utc_now_text() {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+// Whether the server wrote "ready for connections" to error.log after the moment.
+bool ready_since(std::int64_t moment) {
+    auto log = read_file_tail(error_log_path(), most_log_read);
+    if (!log) return false;
+    for (std::string_view line : split_lines(*log))
+        if (line.find(ready_mark) != std::string_view::npos)
+            if (auto stamped = log_line_time(line); stamped && *stamped > moment) return true;
+    return false;
+}
+
 } // namespace
 
 Diagnosis port_diagnosis(std::uint16_t port, const std::optional<PortHolder>& holder) {
@@ -128,11 +156,27 @@ std::optional<Diagnosis> diagnose_start(std::uint64_t mark) {
     case StartFailure::file_access:
         d.folder = data_dir();
         break;
+    case StartFailure::address_not_local:
+        d.subject = read_my_ini_value("bind-address").value_or("");
+        break;
     case StartFailure::data_folder_locked:
+    case StartFailure::cannot_run:
     case StartFailure::other:
         break;
     }
     return d;
+}
+
+std::optional<Diagnosis> cannot_run_diagnosis(unsigned long exit_status) {
+    if (!cannot_run_status(exit_status)) return std::nullopt;
+    return Diagnosis{.cause = StartFailure::cannot_run, .subject = exit_status_text(exit_status)};
+}
+
+std::optional<Diagnosis> program_cannot_run() {
+    // --version reads nothing and changes nothing; the loader refuses the program before that.
+    auto ran = run_hidden_to_exit(mysql_program_path("mysqld.exe"), {"--no-defaults", "--version"});
+    if (!ran) return std::nullopt;
+    return cannot_run_diagnosis(*ran);
 }
 
 Result<void> port_is_free() {
@@ -153,7 +197,8 @@ std::string failure_text(const Diagnosis& diagnosis, const std::string& technica
     return diagnosis_text(diagnosis, current_language()) + "\n" + technical;
 }
 
-void store_diagnosis(const Diagnosis& diagnosis) {
+void store_diagnosis(Diagnosis diagnosis) {
+    if (diagnosis.time.empty()) diagnosis.time = utc_now_text();
     // Best effort: the failure itself is told anyway.
     (void)replace_file_contents(start_failure_path(), render_diagnosis(diagnosis));
 }
@@ -168,4 +213,35 @@ std::optional<Diagnosis> stored_diagnosis() {
     auto text = read_file(path);
     if (!text) return std::nullopt;
     return parse_diagnosis(*text);
+}
+
+std::optional<Diagnosis> current_diagnosis(bool server_running) {
+    if (server_running) return std::nullopt;
+    auto diagnosis = stored_diagnosis();
+    if (!diagnosis) return std::nullopt;
+    if (auto failed = log_line_time(diagnosis->time); failed && ready_since(*failed))
+        return std::nullopt;
+    return diagnosis;
+}
+
+std::string diagnosis_local_time(const Diagnosis& diagnosis) {
+    const auto seconds = log_line_time(diagnosis.time);
+    if (!seconds) return {};
+    const std::int64_t units = (*seconds + seconds_from_1601_to_1970) * file_time_units_per_second;
+    const FILETIME utc{.dwLowDateTime = static_cast<DWORD>(units),
+                       .dwHighDateTime = static_cast<DWORD>(units >> 32)};
+    SYSTEMTIME universal{}, local{};
+    if (!FileTimeToSystemTime(&utc, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+        return {};
+    return local_time_text(local);
+}
+
+std::string dated_diagnosis_text(const Diagnosis& diagnosis, Lang lang) {
+    const std::string text = diagnosis_text(diagnosis, lang);
+    const std::string when = diagnosis_local_time(diagnosis);
+    if (when.empty()) return text;
+    // To the minute: the seconds tell the operator nothing more.
+    return fill_in(translate(lang, "Start on %1 failed: %2", "%1 启动失败：%2"),
+                   {when.substr(0, when.rfind(':')), text});
 }

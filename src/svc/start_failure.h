@@ -28,6 +28,24 @@ Diagnosis port_diagnosis(std::uint16_t port, const std::optional<PortHolder>& ho
 // technical text on a line of its own.
 std::string failure_text(const Diagnosis& diagnosis, const std::string& technical);
 
-void store_diagnosis(const Diagnosis& diagnosis);
+// After a start that failed without a word in error.log: whether mysqld.exe can run on this
+// computer at all (a missing DLL, a program for another Windows), asked of the program itself.
+std::optional<Diagnosis> program_cannot_run();
+// The diagnosis of a MySQL program that ended with the exit status, when that says it could not
+// run at all.
+std::optional<Diagnosis> cannot_run_diagnosis(unsigned long exit_status);
+
+// Kept with the time of the failure, unless it has one already.
+void store_diagnosis(Diagnosis diagnosis);
 void clear_diagnosis();
 std::optional<Diagnosis> stored_diagnosis();
+
+// The stored diagnosis while it still tells why the server is down: not while the server runs,
+// nor once error.log shows it ready for connections after the failure, however it was started
+// (by Windows at boot, from the Services console) and whether or not it has stopped since.
+std::optional<Diagnosis> current_diagnosis(bool server_running);
+
+// The local time of the failed start, "2026-03-01 18:45:02"; empty when the diagnosis has none.
+std::string diagnosis_local_time(const Diagnosis& diagnosis);
+// The diagnosis in the language with the time of the failed start in front, for the Overview.
+std::string dated_diagnosis_text(const Diagnosis& diagnosis, Lang lang);

@@ -1,6 +1,7 @@
 #include "svc/status_report.h"
 
 #include "base/console.h"
+#include "base/elevation.h"
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/text.h"
@@ -8,6 +9,7 @@
 #include "config/settings.h"
 #include "instance/paths.h"
 #include "instance/product.h"
+#include "instance/tray_log.h"
 #include "svc/backup_settings.h"
 #include "svc/backup_state.h"
 #include "svc/firewall_state.h"
@@ -138,7 +140,7 @@ struct Gathered {
     int exit_code = exit_running;
 };
 
-Gathered gather() {
+Gathered gather(bool elevated) {
     auto query = query_service();
     const bool installed = query && query->installed;
     const ServiceStatus status =
@@ -150,9 +152,12 @@ Gathered gather() {
     const std::optional<ConnectionSettings> settings = load_settings();
     const std::optional<FirewallState> firewall = firewall_state(settings ? settings->port : port);
     const std::optional<LastBackup> backup = last_backup();
-    // A running server started after the failure it would explain.
-    const std::optional<Diagnosis> diagnosis =
-        status == ServiceStatus::Running ? std::nullopt : stored_diagnosis();
+    const std::optional<Diagnosis> diagnosis = current_diagnosis(status == ServiceStatus::Running);
+    // What the Service Control Manager did not answer is unknown, not "not installed".
+    auto asked = [&](Value value) -> Value {
+        if (!query) return std::monostate{};
+        return value;
+    };
 
     auto setting = [&](std::string ConnectionSettings::*field) -> Value {
         if (!settings) return std::monostate{};
@@ -167,10 +172,20 @@ Gathered gather() {
         if (text) return diagnosis_text(*diagnosis, Lang::en);
         return std::string(diagnosis_code(diagnosis->cause));
     };
+    auto diagnosis_time = [&]() -> Value {
+        const std::string when = diagnosis ? diagnosis_local_time(*diagnosis) : std::string();
+        if (when.empty()) return std::monostate{};
+        return when;
+    };
     // Settings that cannot be read say nothing of the switch: the next run fails and says why.
     const Result<BackupSettings> automatic = load_backup_settings();
     const bool backup_on = !automatic || automatic->enabled;
-    const Result<TaskState> task = backup_task_state();
+    // Only an elevated process may see SYSTEM's tasks: for any other, "no such task" tells
+    // nothing.
+    const Result<TaskState> asked_task = backup_task_state();
+    const std::optional<TaskState> task = asked_task && (asked_task->present || elevated)
+                                              ? std::optional(*asked_task)
+                                              : std::nullopt;
     const std::optional<BackupRun> run = load_backup_run();
     SYSTEMTIME now{};
     GetLocalTime(&now);
@@ -225,10 +240,10 @@ Gathered gather() {
     Gathered gathered;
     gathered.report = {
         {"version", display_version()},
-        {"service_installed", installed},
-        {"service_state", std::string(state_word(status))},
+        {"service_installed", asked(installed)},
+        {"service_state", asked(std::string(state_word(status)))},
         {"start_type", start_type_word(start_type)},
-        {"accepting_connections", status == ServiceStatus::Running},
+        {"accepting_connections", asked(status == ServiceStatus::Running)},
         {"port", std::uint64_t{port}},
         {"bind_address", known(bind)},
         {"my_ini_override", my_ini_override()},
@@ -237,7 +252,7 @@ Gathered gather() {
         {"user", setting(&ConnectionSettings::user)},
         {"firewall_rule", firewall_rule()},
         {"firewall_port", firewall_port()},
-        {"rotation_task", rotation_task_present()},
+        {"rotation_task", known(scheduled_task_state(rotation_task_name, elevated))},
         {"data_folder", data_dir()},
         {"data_size_bytes", known(folder_size(data_dir()))},
         {"free_disk_bytes", known(free_disk_space(data_root()))},
@@ -267,6 +282,7 @@ Gathered gather() {
         {"auto_backup_warning", backup_warning_value()},
         {"diagnosis_code", of_diagnosis(false)},
         {"diagnosis_text", of_diagnosis(true)},
+        {"diagnosis_time", diagnosis_time()},
         {"restore_interrupted", of_interrupted(&InterruptedRestore::started)},
         {"restore_safety_dump", of_interrupted(&InterruptedRestore::safety_dump)},
     };
@@ -315,11 +331,21 @@ std::string report_text(const StatusReport& report) {
     return out;
 }
 
-StatusReport status_report() { return gather().report; }
+StatusReport status_report() { return gather(is_elevated()).report; }
 
-int run_status(bool as_text) {
-    const Gathered gathered = gather();
-    const std::string text = as_text ? report_text(gathered.report) : report_json(gathered.report);
-    if (!write_standard_output(text)) return exit_query_failed;
+int run_status(const StatusRequest& request) {
+    const Gathered gathered = gather(request.elevated);
+    const std::string text =
+        request.as_text ? report_text(gathered.report) : report_json(gathered.report);
+    // A caller without standard output, or one that went away, still gets the state's code.
+    if (!request.out_file) {
+        if (!write_standard_output(text))
+            append_tray_log("--status: the report could not be written to standard output",
+                            request.elevated);
+    } else if (request.out_file->empty()) {
+        append_tray_log("--status: missing --out <file>", request.elevated);
+    } else if (auto written = replace_own_file_contents(*request.out_file, text); !written) {
+        append_tray_log("--status: " + written.error(), request.elevated);
+    }
     return gathered.exit_code;
 }

@@ -3,6 +3,7 @@
 // anything and without administrator rights, written as one JSON object or as aligned
 // "key: value" lines for a person.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -22,7 +23,17 @@ std::string report_text(const StatusReport& report);
 // The report as --status gathers it.
 StatusReport status_report();
 
-// --status [--text]: writes the report and gives the exit code: 0 running and accepting
-// connections, 3 not installed, 4 stopped, 5 starting or running but not accepting, 1 when the
-// state could not be asked or the report could not be written.
-int run_status(bool as_text);
+struct StatusRequest {
+    bool as_text = false;
+    // --out: the file to write instead of standard output; empty when the option has no value.
+    std::optional<std::string> out_file;
+    // Only an elevated process may see the SYSTEM tasks: for any other a failed query of them
+    // tells nothing.
+    bool elevated = false;
+};
+
+// --status [--text] [--out <file>]: writes the report and gives the exit code: 0 running and
+// accepting connections, 3 not installed, 4 stopped, 5 starting or running but not accepting,
+// 1 when the state could not be asked. The code is the state's whatever becomes of the report:
+// a report that cannot be written is told in tray.log.
+int run_status(const StatusRequest& request);

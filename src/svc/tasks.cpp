@@ -220,6 +220,12 @@ Result<void> register_rotation_task() {
                                 .time_limit = rotation_time_limit});
 }
 
+std::optional<bool> scheduled_task_state(std::string_view name, bool elevated) {
+    const std::optional<bool> present = task_present(name);
+    if (present == false && !elevated) return std::nullopt;
+    return present;
+}
+
 bool rotation_task_present() {
     return task_present(rotation_task_name) == true;
 }

@@ -31,6 +31,11 @@ struct DailyTask {
 // (local): a first start in the past would count as missed and run at once.
 std::string task_definition(const DailyTask& task, const SYSTEMTIME& now);
 
+// Whether the Task Scheduler has the task; nothing when that cannot be known: schtasks did not
+// answer, or it found nothing in a process that is not elevated, which may not see SYSTEM's tasks
+// at all.
+std::optional<bool> scheduled_task_state(std::string_view name, bool elevated);
+
 // Daily at 03:00: this executable with --rotate-logs --quiet, for at most 30 minutes.
 Result<void> register_rotation_task();
 // Whether the Task Scheduler has the task (schtasks ran and found it).

@@ -177,6 +177,20 @@ TEST(Elevation, RelaunchPassesTheChildsExitCodeOnUnchanged) {
     EXPECT_EQ(caller.wait(10s), 7u);
 }
 
+// What KeltaMySQL.com starts ends with it, as on Ctrl+C or a closed console, which the windowed
+// program never hears of.
+TEST(Elevation, ConsoleCompanionTakesItsProgramAlongWhenItEnds) {
+    TestFolder folder;
+    auto setup_open = [] { return FindWindowW(L"KeltaMySqlSetupWnd", nullptr) != nullptr; };
+    {
+        Running companion(
+            {{"--setup"}, {{"ProgramData", folder.program_data()}}, app_exe("KeltaMySQL.com")});
+        ASSERT_TRUE(eventually(setup_open));
+    }
+    EXPECT_TRUE(eventually([&] { return !setup_open(); }));
+    if (HWND left = FindWindowW(L"KeltaMySqlSetupWnd", nullptr)) PostMessageW(left, WM_CLOSE, 0, 0);
+}
+
 // Only a declined prompt has the fixed text; any other failure of the relaunch is the system's.
 TEST(Elevation, AFailedRelaunchTellsTheSystemsReason) {
     TestFolder folder;

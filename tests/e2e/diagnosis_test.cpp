@@ -1,14 +1,18 @@
 // Why MySQL did not start, for every cause the bench's real MySQL 5.7 server can be made to hit:
-// told where the failure goes (exit code, tray.log) and shown on the Overview until the next
-// successful start, with a screenshot of each (setup-diagnosis-<cause>); and the support file that
-// carries it, with everything else a helpdesk asks for, to the helpdesk.
+// told where the failure goes (exit code, tray.log) and shown on the Overview until the server has
+// run, however started, with a screenshot of each (setup-diagnosis-<cause>); and the support file
+// that carries it, with everything else a helpdesk asks for, to the helpdesk.
+#include "fake_service.h"
 #include "harness.h"
 #include "server.h"
 #include "setup_window.h"
 #include "user_registry.h"
 
+#include "base/child.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/system_paths.h"
+#include "base/text.h"
 #include "instance/paths.h"
 #include "svc/backup_settings.h"
 #include "svc/backup_state.h"
@@ -37,15 +41,45 @@ UniqueSocket listen_on(unsigned short port) {
     return s;
 }
 
+// --status of the test's instance, as a monitor reads it.
+std::string status_json() {
+    auto ran = run_captured({.program = app_exe(), .arguments = {"--status"}}, {}, true);
+    return ran ? ran->output : ran.error();
+}
+
+// A program of the test's own in place of one of the program folder, until the scope ends.
+struct SwappedProgram {
+    std::string path;
+    SwappedProgram(std::string replaced, const std::string& by) : path(std::move(replaced)) {
+        EXPECT_TRUE(move_file(path, path + ".aside") &&
+                    CopyFileW(widen(by).c_str(), widen(path).c_str(), TRUE));
+    }
+    ~SwappedProgram() { delete_file(path), move_file(path + ".aside", path); }
+};
+
 TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     SavedUserValue language(program_key, "Language"), backup(program_key, "LastBackup");
     set_user_string(program_key, "Language", "en");
     set_user_string(program_key, "LastBackup", "2026-03-01 18:45|D:\\Backups\\shop.sql");
     InstalledServer server;
     ASSERT_TRUE(server.installed());
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+
+    // A failure is told with its time until the server has run, even when started and stopped
+    // again from outside the program (the Services console) before anybody looked.
+    bench_control("mysqld.fail-start");
+    EXPECT_EQ(server.mode({"--start"}).exit_code, 1u);
+    clear_bench_control();
+    EXPECT_EQ(status_json().find("\"diagnosis_time\":null"), std::string::npos);
+    run({{"start", "KeltaMySQL57"}, {}, system_tool_path("sc")});
+    EXPECT_TRUE(eventually([] { return status_json().contains("\"running\""); }, 60s));
+    run({{"stop", "KeltaMySQL57"}, {}, system_tool_path("sc")});
+    EXPECT_TRUE(eventually([] { return status_json().contains("\"stopped\""); }, 60s));
+    EXPECT_NE(status_json().find("\"diagnosis_code\":null"), std::string::npos) << status_json();
+
     SetupWindow w(server.folder());
     ASSERT_TRUE(w.handle());
-    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    EXPECT_EQ(w.text(first_note), "");
     const std::string port = std::to_string(server.port());
     const std::string mysql_files = join_path(data_dir(), "mysql");
     const std::string advice =
@@ -61,7 +95,7 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
         const auto log = server.log();
         ASSERT_GT(log.size(), logged);
         EXPECT_EQ(log[logged], "--start failed: " + message);
-        EXPECT_TRUE(eventually([&] { return w.text(first_note) == message; }))
+        EXPECT_TRUE(eventually([&] { return w.text(first_note).ends_with(" failed: " + message); }))
             << w.text(first_note);
         Sleep(500); // the window's own painting after it grew
         w.screenshot("setup-diagnosis-" + cause);
@@ -99,6 +133,19 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     bench_control("mysqld.fail-start");
     expect_told("other", "MySQL did not start: Aborting (bench control mysqld.fail-start)");
     clear_bench_control();
+
+    {
+        // A mysqld.exe that Windows cannot start at all, at a start and at an install.
+        SwappedProgram mysqld(join_path(app_dir(), "MySQL\\bin\\mysqld.exe"),
+                              test_program("kelta_needs_absent_library.exe"));
+        const std::string cannot = "MySQL cannot start on this computer: a program library "
+                                   "(DLL) it needs is missing (0xC0000135).";
+        expect_told("cannot_run", cannot);
+        const std::string fresh = server.folder().program_data() + "\\fresh";
+        EXPECT_EQ(run({{"--install", "--quiet"}, {{"ProgramData", fresh}}}).exit_code, 1u);
+        EXPECT_TRUE(e2e::read_file(fresh + "\\KELTA Retail\\MySQL\\tray.log")
+                        .contains("--install failed: " + cannot));
+    }
 
     for (const char* part : {"user.frm", "user.MYD", "user.MYI"})
         ASSERT_TRUE(

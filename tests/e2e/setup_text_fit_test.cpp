@@ -24,6 +24,7 @@
 #include "svc/backup_failures.h"
 #include "svc/backup_state.h"
 #include "svc/diagnosis.h"
+#include "svc/start_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -143,7 +144,7 @@ class TextFit : public InProcessSetup {
         }
     }
 
-    // Every diagnosis, with long values, on the Overview's first status line (two lines at most).
+    // Every diagnosis, with long values and its time, on the Overview's first status line.
     void check_overview_notes() {
         const std::string backup =
             "2026-03-01 18:45, D:\\Backups\\kelta_retail_20260301_184502.sql";
@@ -157,12 +158,16 @@ class TextFit : public InProcessSetup {
             {.cause = StartFailure::disk_full, .free_space = "512 KB", .drive = "C:"},
             {.cause = StartFailure::system_tables, .backup = backup},
             {.cause = StartFailure::innodb_corruption, .backup = backup},
+            {.cause = StartFailure::address_not_local, .subject = "192.168.100.200"},
+            {.cause = StartFailure::cannot_run, .subject = "0xC000007B"},
             {.cause = StartFailure::other,
              .subject =
                  "Can't start server: Bind on TCP/IP port: Cannot assign requested address"}};
         std::vector<std::string> texts;
-        for (const Diagnosis& sample : samples)
-            texts.push_back(diagnosis_text(sample, current_language()));
+        for (Diagnosis sample : samples) {
+            sample.time = "2026-12-31T23:59:59Z";
+            texts.push_back(dated_diagnosis_text(sample, current_language()));
+        }
         // The automatic backup's line, failed with long reasons, late, or without its task.
         const std::string ini = "C:\\ProgramData\\KELTA Retail\\MySQL\\backup.ini";
         for (const std::string& error : std::vector<std::string>{

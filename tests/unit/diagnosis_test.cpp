@@ -31,8 +31,11 @@ const Case cases[] = {
      "assign requested address\n2026-12-09T00:20:18.757491Z 0 [ERROR] Do you already have "
      "another mysqld server running on port: 40993 ?\n"
      "2026-12-09T00:20:18.757531Z 0 [ERROR] Aborting\n",
-     StartFailure::other,
-     "Can't start server: Bind on TCP/IP port: Cannot assign requested address"},
+     StartFailure::address_not_local},
+    {"2020-03-10T09:21:14.573122Z 0 [ERROR] Can't start server: Bind on TCP/IP port. Got error: "
+     "10049: The requested address is not valid in its context.\r\n2020-03-10T09:21:14.573125Z 0 "
+     "[ERROR] Do you already have another mysqld server running on port: 3307 ?\r\n",
+     StartFailure::address_not_local},
     {"2026-12-09T00:08:36.274899Z 0 [ERROR] InnoDB: Unable to lock ./ibdata1 error: 11\n",
      StartFailure::data_folder_locked},
     {"2020-02-11T09:12:40.112000Z 0 [ERROR] InnoDB: Operating system error number 32 in a file "
@@ -66,6 +69,10 @@ const Case cases[] = {
     {"2020-01-12T08:15:02.491000Z 0 [ERROR] InnoDB: Operating system error number 112 in a file "
      "operation.\n",
      StartFailure::disk_full},
+    {"2020-01-12T08:15:02.491000Z 0 [ERROR] InnoDB: Write to file .\\ibtmp1failed at offset 0, "
+     "1048576 bytes should have been written, only 0 were written. Operating system error number "
+     "112. Check that your OS and file system support files of this size.\r\n",
+     StartFailure::disk_full},
     {"2026-12-09T00:07:26.357336Z 0 [ERROR] Fatal error: Can't open and lock privilege tables: "
      "Table 'mysql.user' doesn't exist\n2026-12-09T00:07:26.357366Z 0 [ERROR] Fatal error: "
      "Failed to initialize ACL/grant/time zones structures or failed to remove temporary table "
@@ -85,6 +92,16 @@ const Case cases[] = {
     {"2026-12-09T00:05:57.793655Z 0 [Warning] TIMESTAMP with implicit DEFAULT value is "
      "deprecated.\n",
      std::nullopt},
+    // A warning decides nothing, the plugin table's line is harmless, and the last error that
+    // says more than the failure itself names the cause.
+    {"2020-03-10T09:30:01.000000Z 0 [Warning] unknown variable "
+     "'loose-group_replication_start_on_boot=OFF'\r\n"
+     "2020-03-10T09:30:01.100000Z 0 [ERROR] Can't open the mysql.plugin table. Please run "
+     "mysql_upgrade to create it.\r\n"
+     "2020-03-10T09:30:01.200000Z 0 [ERROR] InnoDB: Cannot allocate memory for the buffer pool\r\n"
+     "2020-03-10T09:30:01.200000Z 0 [ERROR] Failed to initialize builtin plugins.\r\n"
+     "2020-03-10T09:30:01.200000Z 0 [ERROR] Aborting\r\n",
+     StartFailure::other, "InnoDB: Cannot allocate memory for the buffer pool"},
 };
 
 TEST(StartDiagnosis, ClassifiesRealErrorLogLines) {
@@ -96,6 +113,7 @@ TEST(StartDiagnosis, ClassifiesRealErrorLogLines) {
         EXPECT_EQ(finding->cause, *c.cause);
         EXPECT_EQ(finding->subject, c.subject);
     }
+    EXPECT_EQ(log_line_time("2026-12-09T08:07:07+08:00"), log_line_time("2026-12-09T00:07:07Z"));
 }
 
 } // namespace
