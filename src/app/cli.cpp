@@ -10,7 +10,7 @@ bool starts_with_dashes(const std::string& element) { return element.starts_with
 
 bool is_modifier(const std::string& element) {
     return element == "--quiet" || element == "--config" || element == "--firewall" ||
-           element == "--limit";
+           element == "--limit" || element == "--if-idle";
 }
 
 } // namespace

@@ -8,11 +8,16 @@ namespace {
 // Line breaks are single LF characters. A few keys are the tail or the head of a sentence that
 // the caller assembles around a number, so their translations keep the leading blank or the
 // punctuation that joins the pieces.
-constexpr std::array<TranslationRow, 168> rows{{
+constexpr std::array<TranslationRow, 182> rows{{
     {" is CLOSED - other registers cannot connect",
      " FERMÉ - les autres caisses ne peuvent pas se connecter",
      " CERRADO - las demás cajas no pueden conectarse"},
     {"% = any computer", "% = tout ordinateur", "% = cualquier equipo"},
+    {"%1 registers are connected (%2). ", "%1 caisses sont connectées (%2). ",
+     "%1 cajas están conectadas (%2). "},
+    {"%1 registers are connected: %2", "%1 caisses sont connectées : %2",
+     "%1 cajas están conectadas: %2"},
+    {"%1 registers connected", "%1 caisses connectées", "%1 cajas conectadas"},
     {"(all network cards)", "(toutes les interfaces)", "(todas las interfaces)"},
     {"(not found on this computer)", "(introuvable sur cet ordinateur)",
      "(no existe en este equipo)"},
@@ -25,6 +30,10 @@ constexpr std::array<TranslationRow, 168> rows{{
      ": las demás cajas no podrán conectarse a esta base de datos.\n"
      "\n"
      "¿Abrir el puerto en el Firewall de Windows ahora?"},
+    {"1 register connected", "1 caisse connectée", "1 caja conectada"},
+    {"1 register is connected (%1). ", "1 caisse est connectée (%1). ",
+     "1 caja está conectada (%1). "},
+    {"1 register is connected: %1", "1 caisse est connectée : %1", "1 caja está conectada: %1"},
     {"A register can log in to %1 port %2 (answer in %3 ms).",
      "Une caisse peut se connecter à %1 port %2 (réponse en %3 ms).",
      "Una caja puede iniciar sesión en %1 puerto %2 (respuesta en %3 ms)."},
@@ -79,6 +88,8 @@ constexpr std::array<TranslationRow, 168> rows{{
      "Cambiar el puerto o la IP del servidor reinicia MySQL; después las cajas deben conectarse "
      "con los nuevos ajustes."},
     {"Close", "Fermer", "Cerrar"},
+    {"Connected now: %1 \u2014 %2", "Connectées maintenant : %1 \u2014 %2",
+     "Conectadas ahora: %1 \u2014 %2"},
     {"Connection", "Connexion", "Conexión"},
     {"Connection for the registers", "Connexion des caisses", "Conexión de las cajas"},
     {"Connection string", "Chaîne de connexion", "Cadena de conexión"},
@@ -180,6 +191,7 @@ constexpr std::array<TranslationRow, 168> rows{{
      "Pas encore de sauvegarde automatique",
      "Todavía no hay copia automática"},
     {"No backup yet", "Aucune sauvegarde pour l'instant", "Aún no hay copias de seguridad"},
+    {"No register connected", "Aucune caisse connectée", "Ninguna caja conectada"},
     {"Number kept: from 1 to 365",
      "Copies conservées : de 1 à 365",
      "Copias conservadas: de 1 a 365"},
@@ -213,6 +225,9 @@ constexpr std::array<TranslationRow, 168> rows{{
      "copiées.",
      "Reemplazar la base de datos actual por una copia .sql. Antes se guardan los datos actuales."},
     {"Restart", "Redémarrer", "Reiniciar"},
+    {"Restarting MySQL disconnects them. Restart anyway?",
+     "Le redémarrage de MySQL coupe la connexion. Redémarrer quand même ?",
+     "Reiniciar MySQL corta la conexión. ¿Reiniciar de todos modos?"},
     {"Restore", "Restauration", "Restauración"},
     {"Restore a backup.", "Restaurez une sauvegarde.", "Restaure una copia de seguridad."},
     {"Restore database", "Restaurer la base de données", "Restaurar la base de datos"},
@@ -244,12 +259,18 @@ constexpr std::array<TranslationRow, 168> rows{{
      "Antes se guarda automáticamente una copia de los datos actuales.\n"
      "\n"
      "¿Continuar?"},
+    {"Restoring replaces the data they are working with. Restore anyway?",
+     "La restauration remplace les données en cours d'utilisation. Restaurer quand même ?",
+     "La restauración reemplaza los datos en uso. ¿Restaurar de todos modos?"},
     {"Running in the system tray. Double-click the icon to open Setup.",
      "En cours d'exécution dans la barre d'état. Double-cliquez sur l'icône pour la configuration.",
      "En ejecución en la bandeja del sistema. Doble clic en el icono para la configuración."},
     {"SQL backup (*.sql)", "Sauvegarde SQL (*.sql)", "Copia de seguridad SQL (*.sql)"},
     {"Same as Windows", "Comme Windows", "Igual que Windows"},
     {"Save", "Enregistrer", "Guardar"},
+    {"Saving restarts MySQL and disconnects them. Save anyway?",
+     "L'enregistrement redémarre MySQL et coupe la connexion. Enregistrer quand même ?",
+     "Guardar reinicia MySQL y corta la conexión. ¿Guardar de todos modos?"},
     {"Server", "Serveur", "Servidor"},
     {"Server IP", "IP du serveur", "IP del servidor"},
     {"Settings saved. Connect the registers with:",
@@ -269,6 +290,9 @@ constexpr std::array<TranslationRow, 168> rows{{
     {"Starts with Windows", "Démarre avec Windows", "Se inicia con Windows"},
     {"Startup", "Démarrage", "Inicio"},
     {"Stop", "Arrêter", "Detener"},
+    {"Stopping MySQL disconnects them. Stop anyway?",
+     "L'arrêt de MySQL coupe la connexion. Arrêter quand même ?",
+     "Detener MySQL corta la conexión. ¿Detener de todos modos?"},
     {"Test connection", "Tester la connexion", "Probar la conexión"},
     {"The MySQL service is not installed", "Le service MySQL n'est pas installé",
      "El servicio MySQL no está instalado"},
@@ -337,6 +361,9 @@ constexpr std::array<TranslationRow, 168> rows{{
      "diaria de rotación de registros. Las cajas ya no podrán conectarse.\n"
      "\n"
      "Los archivos de la base de datos NO se eliminan. Se conservan en:\n"},
+    {"Uninstalling the service disconnects them. Uninstall anyway?",
+     "La désinstallation du service coupe la connexion. Désinstaller quand même ?",
+     "Desinstalar el servicio corta la conexión. ¿Desinstalar de todos modos?"},
     {"User", "Utilisateur", "Usuario"},
     {"Version", "Version", "Versión"},
     {"Windows Firewall will block port", "Le Pare-feu Windows bloquera le port",
@@ -370,6 +397,7 @@ constexpr std::array<TranslationRow, 168> rows{{
     {"starting...", "démarrage...", "iniciando..."},
     {"stopped", "arrêté", "detenido"},
     {"stopping...", "arrêt...", "deteniendo..."},
+    {"this computer", "cet ordinateur", "este equipo"},
 }};
 
 constexpr bool sorted_and_unique() {

@@ -21,6 +21,12 @@ Result<void> reconfigure_and_restart(const ConnectionSettings& settings) {
 
 } // namespace
 
+bool apply_restarts(const std::optional<ConnectionSettings>& previous,
+                    const ConnectionSettings& wanted, std::uint16_t configured_port) {
+    return !previous || wanted.port != previous->port || wanted.bind != previous->bind ||
+           wanted.port != configured_port;
+}
+
 Result<void> apply(const ConnectionSettings& wanted, ServiceQueryFunction query) {
     if (auto valid = validate_settings(wanted); !valid) return valid;
     if (auto bind = check_bind_address(wanted.bind); !bind) return bind;
@@ -47,19 +53,12 @@ Result<void> apply(const ConnectionSettings& wanted, ServiceQueryFunction query)
         if (auto holder = port_holder(settings.bind, settings.port))
             return fail(diagnosis_text(port_diagnosis(settings.port, holder), current_language()));
 
-    const bool listening_changed =
-        !previous || settings.port != previous->port || settings.bind != previous->bind;
-    if (listening_changed) {
-        if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) return opened;
+    const bool restarts = apply_restarts(previous, settings, configured_port());
+    if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) return opened;
+    if (restarts) {
         if (auto restarted = reconfigure_and_restart(settings); !restarted) return restarted;
-    } else {
-        const std::uint16_t configured = configured_port();
-        if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) return opened;
-        if (configured != settings.port) {
-            if (auto restarted = reconfigure_and_restart(settings); !restarted) return restarted;
-        } else if (auto started = start_service(); !started) {
-            return started;
-        }
+    } else if (auto started = start_service(); !started) {
+        return started;
     }
 
     if (auto sql = run_sql_as_root(settings.root_password, account_sql(settings, previous)); !sql)

@@ -66,6 +66,9 @@ TEST_F(Gallery, EveryPageInEveryLanguageLightAndDark) {
     ASSERT_TRUE(server.installed());
     SetupWindow w(server.folder());
     ASSERT_TRUE(w.handle());
+    // Two registers on the server, so that the Overview names them in every language.
+    RegisterSessions registers(server.settings().user, server.settings().password, server.port(),
+                               2);
 
     for (const Theme& theme : themes) {
         set_user_dword(personalize, "AppsUseLightTheme", theme.apps_use_light_theme);
@@ -85,6 +88,8 @@ TEST_F(Gallery, EveryPageInEveryLanguageLightAndDark) {
                 })) << page.name;
                 if (page.name == "overview") {
                     EXPECT_TRUE(eventually([&] { return w.pixel(dot.x, dot.y) == theme.dot; }));
+                    EXPECT_TRUE(eventually([&] { return w.text(248).ends_with("\u00D72"); }))
+                        << w.text(248);
                 }
                 Sleep(300); // the controls' own painting
                 w.screenshot("setup-" + page.name + "-" + language.code + "-" + theme.name);

@@ -16,13 +16,19 @@
 namespace {
 
 // Every English key the program passes to tr, in byte order.
-constexpr std::array<std::string_view, 168> expected_keys = {
+constexpr std::array<std::string_view, 182> expected_keys = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
+    "%1 registers are connected (%2). ",
+    "%1 registers are connected: %2",
+    "%1 registers connected",
     "(all network cards)",
     "(not found on this computer)",
     ", so the other registers cannot connect to this database.\n\nOpen the port in Windows "
     "Firewall now?",
+    "1 register connected",
+    "1 register is connected (%1). ",
+    "1 register is connected: %1",
     "A register can log in to %1 port %2 (answer in %3 ms).",
     "About",
     "All files (*.*)",
@@ -49,6 +55,7 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Changing the port or server IP restarts MySQL; the registers then have to connect with the "
     "new settings.",
     "Close",
+    "Connected now: %1 \u2014 %2",
     "Connection",
     "Connection for the registers",
     "Connection string",
@@ -105,6 +112,7 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "No automatic backup for more than a day",
     "No automatic backup yet",
     "No backup yet",
+    "No register connected",
     "Number kept: from 1 to 365",
     "Open data folder",
     "Open error log",
@@ -124,6 +132,7 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Replace the current database with a .sql backup. The current data is saved automatically "
     "first.",
     "Restart",
+    "Restarting MySQL disconnects them. Restart anyway?",
     "Restore",
     "Restore a backup.",
     "Restore database",
@@ -137,10 +146,12 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Restore...",
     "Restoring replaces ALL current data in the database with the backup.\nThe current data is "
     "saved automatically first.\n\nContinue?",
+    "Restoring replaces the data they are working with. Restore anyway?",
     "Running in the system tray. Double-click the icon to open Setup.",
     "SQL backup (*.sql)",
     "Same as Windows",
     "Save",
+    "Saving restarts MySQL and disconnects them. Save anyway?",
     "Server",
     "Server IP",
     "Settings saved. Connect the registers with:",
@@ -154,6 +165,7 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Starts with Windows",
     "Startup",
     "Stop",
+    "Stopping MySQL disconnects them. Stop anyway?",
     "Test connection",
     "The MySQL service is not installed",
     "The database %1 does not exist.",
@@ -176,6 +188,7 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Uninstall the MySQL service?\n\nMySQL will be stopped, and the Windows service, the firewall "
     "rule and the daily log-rotation task will be removed. The registers will no longer be able to "
     "connect.\n\nThe database files are NOT deleted. They stay in:\n",
+    "Uninstalling the service disconnects them. Uninstall anyway?",
     "User",
     "Version",
     "Windows Firewall will block port",
@@ -194,6 +207,7 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "starting...",
     "stopped",
     "stopping...",
+    "this computer",
 };
 
 // Rows whose French and Spanish wording is fixed (page names, tray menu, service states, job
