@@ -91,7 +91,11 @@ TEST_F(Gallery, EveryPageInEveryLanguageLightAndDark) {
                     EXPECT_TRUE(eventually([&] { return w.text(248).ends_with("\u00D72"); }))
                         << w.text(248);
                 }
-                Sleep(300); // the controls' own painting
+                // The controls' own painting: asked for and waited on, since the visible
+                // controls and the card's colour can come well before it on a busy machine.
+                RedrawWindow(w.handle(), nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+                Sleep(300);
                 w.screenshot("setup-" + page.name + "-" + language.code + "-" + theme.name);
             }
         }
