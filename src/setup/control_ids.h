@@ -25,8 +25,8 @@ inline constexpr int port_field = 241;
 inline constexpr int database_field = 242;
 inline constexpr int user_field = 243;
 inline constexpr int password_field = 244;
+inline constexpr int connected_line = 245; // the computers connected now
 inline constexpr int firewall_line = 246;
-inline constexpr int connected_line = 248; // the computers connected now
 inline constexpr int open_port_button = 247;
 
 // Connection

@@ -159,13 +159,13 @@ TEST_F(SetupService, ConnectedRegistersAreShownAndAskedAboutBeforeTheyAreCutOff)
     ASSERT_TRUE(settings.has_value()) << settings.error();
     SetupWindow w(folder_);
     ASSERT_TRUE(w.handle());
-    EXPECT_TRUE(eventually([&] { return w.text(248) == "No register connected"; })) << w.text(248);
+    EXPECT_TRUE(eventually([&] { return w.text(245) == "No register connected"; })) << w.text(245);
     const std::map<std::string, std::string> environment{{"ProgramData", folder_.program_data()}};
     {
         RegisterSessions registers(settings->user, settings->password, port_, 2);
         EXPECT_TRUE(eventually([&] {
-            return w.text(248) == "Connected now: 1 \u2014 this computer \u00D72";
-        })) << w.text(248);
+            return w.text(245) == "Connected now: 1 \u2014 this computer \u00D72";
+        })) << w.text(245);
 
         w.click(233);
         auto question = wait_for_message_box(w.process_id());
@@ -212,7 +212,7 @@ TEST_F(SetupService, ConnectedRegistersAreShownAndAskedAboutBeforeTheyAreCutOff)
         run_mode("--stop");
         EXPECT_EQ(service_state(), static_cast<unsigned long>(SERVICE_STOPPED));
     }
-    EXPECT_TRUE(eventually([&] { return w.text(248) == "No register connected"; })) << w.text(248);
+    EXPECT_TRUE(eventually([&] { return w.text(245) == "No register connected"; })) << w.text(245);
 }
 
 TEST_F(SetupService, StartingAndRunningButNotAcceptingAreAmber) {
