@@ -10,7 +10,7 @@ bool starts_with_dashes(const std::string& element) { return element.starts_with
 
 bool is_modifier(const std::string& element) {
     return element == "--quiet" || element == "--config" || element == "--firewall" ||
-           element == "--limit" || element == "--previous-service";
+           element == "--limit" || element == "--previous-service" || element == "--if-idle";
 }
 
 std::optional<std::size_t> value_position(const Arguments& arguments, const std::string& name) {

@@ -13,7 +13,7 @@ using Arguments = std::vector<std::string>;
 bool is_quiet(const Arguments& arguments);
 
 // The first element of at least two characters that begins with "--" and is not one of the
-// modifiers --quiet, --config, --firewall, --limit.
+// modifiers --quiet, --config, --firewall, --limit, --if-idle.
 std::optional<std::string> find_mode(const Arguments& arguments);
 
 // The element after the first occurrence of `name`, unless it is missing or begins with "--".

@@ -10,12 +10,15 @@
 #include "config/settings.h"
 #include "i18n/language.h"
 #include "jobs/activity_log.h"
+#include "jobs/client_texts.h"
 #include "jobs/mode_texts.h"
 #include "jobs/operation_lock.h"
 #include "svc/apply.h"
 #include "svc/auto_backup.h"
 #include "svc/backup.h"
 #include "svc/backup_failures.h"
+#include "svc/client_names.h"
+#include "svc/clients.h"
 #include "svc/connection_check.h"
 #include "svc/control.h"
 #include "svc/give_back.h"
@@ -31,11 +34,28 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
+#include <expected>
+#include <optional>
 
 namespace {
 
-// A mode's outcome: success, perhaps with a text for an information box, or a failure text.
-using ModeResult = Result<std::string>;
+constexpr int exit_failure = 1;
+// --if-idle found clients connected and changed nothing.
+constexpr int exit_clients_connected = 6;
+// How long a refusal waits for the names of the registers before it names their addresses.
+constexpr std::chrono::milliseconds name_wait{1500};
+
+struct ModeFailure {
+    ModeFailure(std::string failure, int code = exit_failure)
+        : text(std::move(failure)), exit_code(code) {}
+    std::string text;
+    int exit_code;
+};
+
+// A mode's outcome: success, perhaps with a text for an information box, or a failure with its
+// text and exit code.
+using ModeResult = std::expected<std::string, ModeFailure>;
 
 // Success without a text: nothing to show.
 ModeResult silent(const Result<void>& result) {
@@ -198,8 +218,27 @@ Result<void> check_files_reachable(const Arguments& arguments) {
     return {};
 }
 
+// The modes that cut off every client of the server, and so take --if-idle.
+bool cuts_clients_off(const std::string& mode) {
+    for (std::string_view cutting : {"--stop", "--restart", "--restore", "--apply", "--uninstall"})
+        if (mode == cutting) return true;
+    return false;
+}
+
+// --if-idle: any client connected (a register, or a program on this computer) refuses the mode;
+// so does a connection table that cannot be read, since nobody can then say that none is.
+std::optional<ModeFailure> refusal_while_connected() {
+    auto clients = connected_clients();
+    if (!clients)
+        return ModeFailure("cannot tell whether clients are connected: " + clients.error());
+    if (clients->empty()) return std::nullopt;
+    name_clients_within(*clients, name_wait);
+    return ModeFailure(registers_busy_text(*clients), exit_clients_connected);
+}
+
 // The lock comes before anything else, so that a refused mode has changed nothing (an --apply
-// or --install file included).
+// or --install file included). The clients are counted once it is held, right before the
+// operation: a register may well have connected while the mode waited for another operation.
 ModeResult run_mode(const std::string& mode, const Arguments& arguments) {
     if (auto reachable = check_files_reachable(arguments); !reachable)
         return fail(reachable.error());
@@ -207,6 +246,8 @@ ModeResult run_mode(const std::string& mode, const Arguments& arguments) {
     auto lock = take_operation_lock(mode);
     if (!lock && !goes_on_without_lock(mode)) return fail(lock.error());
     if (!lock) log_mode_note(mode, "went on after waiting for another operation: " + lock.error());
+    if (cuts_clients_off(mode) && std::ranges::find(arguments, "--if-idle") != arguments.end())
+        if (auto refused = refusal_while_connected()) return std::unexpected(std::move(*refused));
     return dispatch(mode, arguments);
 }
 
@@ -237,14 +278,14 @@ int run_command_line(const Arguments& arguments, const ElevationHooks& elevation
         auto child = elevation.run_elevated(quote_arguments(with_absolute_files(arguments)), true);
         if (child) return static_cast<int>(*child);
         if (!quiet) show_message(child.error(), true);
-        return 1;
+        return exit_failure;
     }
     if (!runs_unelevated(*mode)) tell_interrupted_restore(*mode, quiet);
     ModeResult result = run_mode(*mode, arguments);
     if (!result) {
-        log_mode_failure(*mode, result.error(), elevation.is_elevated());
-        if (!quiet) show_message(result.error(), true);
-        return 1;
+        log_mode_failure(*mode, result.error().text, elevation.is_elevated());
+        if (!quiet) show_message(result.error().text, true);
+        return result.error().exit_code;
     }
     if (!quiet && !result->empty()) show_message(*result, false);
     return 0;

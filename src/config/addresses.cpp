@@ -2,6 +2,7 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "base/winsock.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -48,24 +49,6 @@ in_addr in_addr_of(const Ipv4& address) {
     std::copy(address.begin(), address.end(), reinterpret_cast<std::uint8_t*>(&result.s_addr));
     return result;
 }
-
-// WSAStartup and WSACleanup around one use of sockets (the library counts the pairs).
-class WinsockSession {
-  public:
-    WinsockSession() {
-        WSADATA data{};
-        started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }
-    WinsockSession(const WinsockSession&) = delete;
-    WinsockSession& operator=(const WinsockSession&) = delete;
-    ~WinsockSession() {
-        if (started_) WSACleanup();
-    }
-    [[nodiscard]] bool started() const { return started_; }
-
-  private:
-    bool started_ = false;
-};
 
 std::optional<std::string> computer_name() {
     DWORD n = GetEnvironmentVariableW(L"COMPUTERNAME", nullptr, 0);

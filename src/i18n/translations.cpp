@@ -30,6 +30,11 @@ constexpr TranslationRow rows[] = {
      "d'accès : quiconque atteint cet emplacement peut y lire les sauvegardes.",
      "%1 está en un recurso compartido de red o en una unidad FAT, donde los archivos no tienen "
      "permisos de acceso: quien llegue a ese lugar puede leer allí las copias."},
+    {"%1 registers are connected (%2). ", "%1 caisses sont connectées (%2). ",
+     "%1 cajas están conectadas (%2). "},
+    {"%1 registers are connected: %2", "%1 caisses sont connectées : %2",
+     "%1 cajas están conectadas: %2"},
+    {"%1 registers connected", "%1 caisses connectées", "%1 cajas conectadas"},
     {"%1: %2=%3 cannot be used", "%1 : %2=%3 est inutilisable", "%1: %2=%3 no se puede usar"},
     {"%1: the copy is not as large as the dump", "%1 : la copie est plus petite que la sauvegarde",
      "%1: la copia es más pequeña que la copia de seguridad"},
@@ -45,6 +50,10 @@ constexpr TranslationRow rows[] = {
      ": las demás cajas no podrán conectarse a esta base de datos.\n"
      "\n"
      "¿Abrir el puerto en el Firewall de Windows ahora?"},
+    {"1 register connected", "1 caisse connectée", "1 caja conectada"},
+    {"1 register is connected (%1). ", "1 caisse est connectée (%1). ",
+     "1 caja está conectada (%1). "},
+    {"1 register is connected: %1", "1 caisse est connectée : %1", "1 caja está conectada: %1"},
     {"A network folder needs write rights for this computer's account.",
      "Un dossier réseau doit autoriser l'écriture au compte de cet ordinateur.",
      "Una carpeta de red debe permitir escribir a la cuenta de este equipo."},
@@ -106,6 +115,8 @@ constexpr TranslationRow rows[] = {
      "Cambiar el puerto o la IP del servidor reinicia MySQL; después las cajas deben conectarse "
      "con los nuevos ajustes."},
     {"Close", "Fermer", "Cerrar"},
+    {"Connected now: %1 \u2014 %2", "Connectées maintenant : %1 \u2014 %2",
+     "Conectadas ahora: %1 \u2014 %2"},
     {"Connection", "Connexion", "Conexión"},
     {"Connection for the registers", "Connexion des caisses", "Conexión de las cajas"},
     {"Connection string", "Chaîne de connexion", "Cadena de conexión"},
@@ -211,6 +222,7 @@ constexpr TranslationRow rows[] = {
     {"No automatic backup yet", "Pas encore de sauvegarde automatique",
      "Todavía no hay copia automática"},
     {"No backup yet", "Aucune sauvegarde pour l'instant", "Aún no hay copias de seguridad"},
+    {"No register connected", "Aucune caisse connectée", "Ninguna caja conectada"},
     {"Number kept: from 1 to 365", "Copies conservées : de 1 à 365",
      "Copias conservadas: de 1 a 365"},
     {"Open data folder", "Ouvrir le dossier des données", "Abrir carpeta de datos"},
@@ -246,6 +258,9 @@ constexpr TranslationRow rows[] = {
      "copiées.",
      "Reemplazar la base de datos actual por una copia .sql. Antes se guardan los datos actuales."},
     {"Restart", "Redémarrer", "Reiniciar"},
+    {"Restarting MySQL disconnects them. Restart anyway?",
+     "Le redémarrage de MySQL coupe la connexion. Redémarrer quand même ?",
+     "Reiniciar MySQL corta la conexión. ¿Reiniciar de todos modos?"},
     {"Restore", "Restauration", "Restauración"},
     {"Restore a backup.", "Restaurez une sauvegarde.", "Restaure una copia de seguridad."},
     {"Restore database", "Restaurer la base de données", "Restaurar la base de datos"},
@@ -274,6 +289,9 @@ constexpr TranslationRow rows[] = {
      "Antes se guarda automáticamente una copia de los datos actuales.\n"
      "\n"
      "¿Continuar?"},
+    {"Restoring replaces the data they are working with. Restore anyway?",
+     "La restauration remplace les données en cours d'utilisation. Restaurer quand même ?",
+     "La restauración reemplaza los datos en uso. ¿Restaurar de todos modos?"},
     {"Run automatic backup now", "Lancer la sauvegarde automatique",
      "Ejecutar la copia automática"},
     {"Running in the system tray. Double-click the icon to open Setup.",
@@ -284,6 +302,9 @@ constexpr TranslationRow rows[] = {
     {"Save", "Enregistrer", "Guardar"},
     {"Save support file", "Enregistrer le fichier d'assistance", "Guardar el archivo de soporte"},
     {"Save support file\u2026", "Fichier d'assistance\u2026", "Archivo de soporte\u2026"},
+    {"Saving restarts MySQL and disconnects them. Save anyway?",
+     "L'enregistrement redémarre MySQL et coupe la connexion. Enregistrer quand même ?",
+     "Guardar reinicia MySQL y corta la conexión. ¿Guardar de todos modos?"},
     {"Server", "Serveur", "Servidor"},
     {"Server IP", "IP du serveur", "IP del servidor"},
     {"Settings saved. Connect the registers with:",
@@ -304,6 +325,9 @@ constexpr TranslationRow rows[] = {
     {"Starts with Windows", "Démarre avec Windows", "Se inicia con Windows"},
     {"Startup", "Démarrage", "Inicio"},
     {"Stop", "Arrêter", "Detener"},
+    {"Stopping MySQL disconnects them. Stop anyway?",
+     "L'arrêt de MySQL coupe la connexion. Arrêter quand même ?",
+     "Detener MySQL corta la conexión. ¿Detener de todos modos?"},
     {"Support file (*.zip)", "Fichier d'assistance (*.zip)", "Archivo de soporte (*.zip)"},
     {"Support file saved:", "Fichier d'assistance enregistré :", "Archivo de soporte guardado:"},
     {"Test connection", "Tester la connexion", "Probar la conexión"},
@@ -387,6 +411,9 @@ constexpr TranslationRow rows[] = {
      "diaria de rotación de registros. Las cajas ya no podrán conectarse.\n"
      "\n"
      "Los archivos de la base de datos NO se eliminan. Se conservan en:\n"},
+    {"Uninstalling the service disconnects them. Uninstall anyway?",
+     "La désinstallation du service coupe la connexion. Désinstaller quand même ?",
+     "Desinstalar el servicio corta la conexión. ¿Desinstalar de todos modos?"},
     {"Use the full network path (\\\\server\\share) instead of drive %1",
      "Utilisez le chemin réseau complet (\\\\serveur\\partage) au lieu du lecteur %1",
      "Use la ruta de red completa (\\\\servidor\\recurso) en lugar de la unidad %1"},
@@ -444,6 +471,7 @@ constexpr TranslationRow rows[] = {
     {"stopping...", "arrêt...", "deteniendo..."},
     {"the dump stopped making progress", "la sauvegarde n'avançait plus",
      "la copia dejó de avanzar"},
+    {"this computer", "cet ordinateur", "este equipo"},
 };
 
 constexpr bool sorted_and_unique() {

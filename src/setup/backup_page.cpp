@@ -11,6 +11,7 @@
 #include "setup/backup_page_automatic.h"
 #include "setup/backup_texts.h"
 #include "setup/busy.h"
+#include "setup/clients_watch.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
@@ -41,8 +42,9 @@ void back_up_now(HWND window) {
     start_job(window, job::Backup{*path});
 }
 
-// The question before anything is replaced; true for Yes.
+// The questions before anything is replaced, the registers connected first; true for Yes.
 bool restore_confirmed(HWND window) {
+    if (!cut_off_confirmed(window, CutOff::restore)) return false;
     const std::string_view question =
         tr("Restoring replaces ALL current data in the database with the backup.\nThe current "
            "data is saved automatically first.\n\nContinue?",

@@ -6,11 +6,14 @@
 #include "i18n/tr.h"
 #include "jobs/jobs.h"
 #include "setup/busy.h"
+#include "setup/clients_watch.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
 #include "setup/server_ip_choices.h"
 #include "setup/state.h"
+#include "svc/apply.h"
+#include "svc/myini.h"
 
 #include <string>
 #include <utility>
@@ -98,6 +101,10 @@ void save(HWND window) {
     if (!port_field_holds_a_number(window)) return;
     if (auto valid = validate_settings(wanted); !valid) return refuse(window, valid.error());
     if (auto owned = check_bind_address(wanted.bind); !owned) return refuse(window, owned.error());
+    if (setup_state(window).shown_status != ServiceStatus::NotInstalled &&
+        apply_restarts(load_settings(), wanted, written_port()) &&
+        !cut_off_confirmed(window, CutOff::save))
+        return;
     if (!wanted.firewall && window_message(window, firewall_question(wanted.port),
                                            MB_YESNO | MB_ICONQUESTION) == IDYES) {
         wanted.firewall = true;

@@ -25,6 +25,7 @@ inline constexpr int port_field = 241;
 inline constexpr int database_field = 242;
 inline constexpr int user_field = 243;
 inline constexpr int password_field = 244;
+inline constexpr int connected_line = 245; // the computers connected now
 inline constexpr int firewall_line = 246;
 inline constexpr int open_port_button = 247;
 

@@ -28,7 +28,7 @@ constexpr UnitRect column_units{0, 0, 220, 560};
 constexpr UnitRect dot_area_units{236, 72, 296, 142};
 
 constexpr std::array<UnitBox, 3> overview_cards{
-    {{236, 72, 528, 132}, {236, 216, 528, 196}, {236, 424, 528, 72}}};
+    {{236, 72, 528, 132}, {236, 216, 528, 226}, {236, 454, 528, 60}}};
 constexpr std::array<UnitBox, 1> connection_cards{{{236, 72, 528, 424}}};
 constexpr std::array<UnitBox, 4> backup_cards{
     {{236, 72, 528, 86}, {236, 166, 528, 170}, {236, 344, 528, 104}, {236, 456, 528, 48}}};

@@ -7,6 +7,7 @@
 #include "instance/paths.h"
 #include "jobs/jobs.h"
 #include "setup/busy.h"
+#include "setup/clients_watch.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
 #include "setup/frame.h"
@@ -75,7 +76,8 @@ void install_or_uninstall(HWND window) {
         start_job(window, job::Install{});
         return;
     }
-    if (window_message(window, uninstall_question(data_root()),
+    if (cut_off_confirmed(window, CutOff::uninstall) &&
+        window_message(window, uninstall_question(data_root()),
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES)
         start_job(window, job::Uninstall{});
 }
@@ -135,13 +137,14 @@ void create_overview_controls(HWND window) {
                                 .id = row.field_id});
     }
     create_button(window, id::show_password_overview, tr("Show", "显示"), {566, 372, 80, 30});
+    create_label(window, id::connected_line, "", {256, 408, 488, 20});
     // Two lines high and wrapping: beside the Open port button the closed-port sentence is
     // longer than the card is wide in every language.
     create_control(window, {.class_name = static_class,
                             .style = SS_NOPREFIX,
-                            .place = {256, 442, 338, 40},
+                            .place = {256, 464, 338, 40},
                             .id = id::firewall_line});
-    create_button(window, id::open_port_button, tr("Open port", "开放端口"), {604, 445, 140, 30});
+    create_button(window, id::open_port_button, tr("Open port", "开放端口"), {604, 469, 140, 30});
 }
 
 void refresh_overview(HWND window, const ServiceView& service) {
@@ -179,6 +182,8 @@ void refresh_overview(HWND window, const ServiceView& service) {
     set_text(window, id::show_password_overview,
              state.password_visible ? tr("Hide", "隐藏") : tr("Show", "显示"));
 
+    show_connected_clients(window);
+
     set_text(window, id::firewall_line,
              state.firewall_unknown ? std::string(firewall_unknown_line())
                                     : firewall_line(state.firewall_open, settings.port));
@@ -191,16 +196,20 @@ void refresh_overview(HWND window, const ServiceView& service) {
     }
 }
 
+void show_connected_clients(HWND window) {
+    set_text(window, id::connected_line, connected_line(setup_state(window).clients));
+}
+
 bool handle_overview_command(HWND window, int control_id) {
     switch (control_id) {
     case id::start_button:
         start_job(window, job::Start{});
         return true;
     case id::stop_button:
-        start_job(window, job::Stop{});
+        if (cut_off_confirmed(window, CutOff::stop)) start_job(window, job::Stop{});
         return true;
     case id::restart_button:
-        start_job(window, job::Restart{});
+        if (cut_off_confirmed(window, CutOff::restart)) start_job(window, job::Restart{});
         return true;
     case id::install_button:
         install_or_uninstall(window);

@@ -1,6 +1,6 @@
 #pragma once
 // The Overview page (page 0): service state and buttons, the connection information for the
-// registers, and the firewall line.
+// registers with the computers connected now, and the firewall line.
 #include "svc/start_type.h"
 
 #include <windows.h>
@@ -17,6 +17,8 @@ HFONT status_text_font(HWND window, std::string_view text);
 
 // Recomputes every text and button state of the page from the service as just queried.
 void refresh_overview(HWND window, const ServiceView& service);
+// The line of the computers connected now, from the last reading.
+void show_connected_clients(HWND window);
 
 // A click on one of the page's buttons; false when the identifier is not the page's.
 bool handle_overview_command(HWND window, int control_id);

@@ -1,6 +1,8 @@
 #include "setup/overview_texts.h"
 
+#include "base/fill_in.h"
 #include "i18n/tr.h"
+#include "jobs/client_texts.h"
 
 namespace {
 constexpr std::string_view separator = "  \u00B7  ";
@@ -103,6 +105,13 @@ bool open_port_offered(ServiceStatus status, std::optional<bool> firewall_open) 
 
 bool rotation_task_warned(ServiceStatus status, std::optional<bool> rotation_task_present) {
     return status != ServiceStatus::NotInstalled && rotation_task_present == false;
+}
+
+std::string connected_line(const std::optional<std::vector<ConnectedClient>>& clients) {
+    if (!clients) return {};
+    if (clients->empty()) return std::string(tr("No register connected", "没有收银机连接"));
+    return fill_in(tr("Connected now: %1 \u2014 %2", "当前连接：%1 \u2014 %2"),
+                   {std::to_string(clients->size()), client_list_text(*clients)});
 }
 
 std::string uninstall_question(std::string_view data_folder) {

@@ -1,6 +1,7 @@
 #pragma once
 // Every text and button rule of the Overview page as plain functions of the state they show.
 #include "config/settings.h"
+#include "svc/clients.h"
 #include "svc/start_type.h"
 #include "svc/status.h"
 
@@ -8,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The status text beside the dot (control 230), translated.
 std::string_view status_text(ServiceStatus status);
@@ -45,6 +47,10 @@ bool open_port_offered(ServiceStatus status, std::optional<bool> firewall_open);
 // The warning beside the page title is shown for an installed service whose nightly rotation
 // task was found missing.
 bool rotation_task_warned(ServiceStatus status, std::optional<bool> rotation_task_present);
+
+// "Connected now: 3 — TILL-1, TILL-2, 192.168.1.23", or "No register connected"; empty until
+// the first reading has come.
+std::string connected_line(const std::optional<std::vector<ConnectedClient>>& clients);
 
 // The uninstall question, ending with the data folder that stays.
 std::string uninstall_question(std::string_view data_folder);

@@ -6,6 +6,7 @@
 #include "setup/backup_page.h"
 #include "setup/backup_page_automatic.h"
 #include "setup/busy.h"
+#include "setup/clients_watch.h"
 #include "setup/connection_page.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
@@ -30,12 +31,12 @@ constexpr int checkbox_labels[] = {id::firewall_box + id::checkbox_label_offset,
 void create_frame_controls(HWND window) {
     HWND bar = create_control(window, {.class_name = PROGRESS_CLASSW,
                                        .style = PBS_MARQUEE,
-                                       .place = {236, 516, 120, 4},
+                                       .place = {236, 532, 120, 4},
                                        .id = id::progress_bar});
     if (bar) ShowWindow(bar, SW_HIDE);
     create_control(window, {.class_name = static_class,
                             .style = SS_NOPREFIX | SS_ENDELLIPSIS,
-                            .place = {368, 508, 396, 20},
+                            .place = {368, 524, 396, 20},
                             .id = id::status_line});
 }
 
@@ -178,6 +179,10 @@ void handle_notification(HWND window, int control_id, int code) {
         on_connection_change(window, control_id, code);
     else
         on_automatic_backup_change(window, control_id, code);
+}
+
+void show_clients(HWND window) {
+    if (take_clients(window)) show_connected_clients(window);
 }
 
 void finish_job(HWND window) {

@@ -24,6 +24,9 @@ void handle_command(HWND window, int control_id);
 // Any other notification of a child control.
 void handle_notification(HWND window, int control_id, int code);
 
+// MSG_CLIENTS_READ: the computers connected now, on the Overview.
+void show_clients(HWND window);
+
 // MSG_JOB_DONE: ends the busy state, shows the job's result and reloads the pages.
 void finish_job(HWND window);
 // After a language change: every control is created again in the new language, unsaved

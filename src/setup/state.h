@@ -6,6 +6,7 @@
 #include "setup/fonts.h"
 #include "setup/palette.h"
 #include "svc/backup_settings.h"
+#include "svc/clients.h"
 #include "svc/restore_journal.h"
 #include "svc/status.h"
 
@@ -13,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -25,6 +27,8 @@ enum class ControlKind : std::uint8_t {
     combo = 2,       // drop-down lists
     static_text = 3, // labels, texts and the progress bar
 };
+
+struct ClientsWatch;
 
 // Pages in navigation order, and the page of the controls every page shows.
 namespace page {
@@ -79,6 +83,10 @@ struct SetupUiState {
     // A restore cut off earlier: the Backup page offers its safety dump instead of the folder.
     std::optional<InterruptedRestore> interrupted_restore;
     std::vector<std::pair<COLORREF, UniqueBrush>> brushes; // one per background colour
+    // The computers connected to the server at the last reading, named as far as known; nothing
+    // until the first reading has come. The watch is shared with the thread that reads.
+    std::optional<std::vector<ConnectedClient>> clients;
+    std::shared_ptr<ClientsWatch> clients_watch;
 
     COLORREF colour(PaletteEntry entry) const { return palette[entry]; }
 };

@@ -3,6 +3,7 @@
 #include "i18n/tr.h"
 #include "jobs/jobs.h"
 #include "setup/busy.h"
+#include "setup/clients_watch.h"
 #include "setup/connection_page.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
@@ -81,9 +82,12 @@ LRESULT on_notify(HWND window, LPARAM lparam) {
     return 0;
 }
 
+// The connected computers are read with every refresh, and first once the window has painted
+// (the checks' timer), so that the first paint never waits for the thread that reads them.
 void on_timer(HWND window, WPARAM timer) {
     if (timer == refresh_timer) refresh_pages(window);
     if (timer == checks_timer) run_system_checks(window);
+    if (timer == refresh_timer || timer == checks_timer) read_clients(window);
 }
 
 void on_mouse_move(HWND window, LPARAM lparam) {
@@ -174,6 +178,9 @@ LRESULT dispatch(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         return 0;
     case MSG_CHECKS_DONE:
         take_system_checks(window, wparam, lparam);
+        return 0;
+    case MSG_CLIENTS_READ:
+        show_clients(window);
         return 0;
     default:
         return DefWindowProcW(window, message, wparam, lparam);

@@ -35,11 +35,9 @@ bool firewall_differs(const ConnectionSettings& settings,
 // disagrees with the settings), the account inside the server, and connection.ini last.
 Result<void> apply_steps(const ConnectionSettings& settings,
                          const std::optional<ConnectionSettings>& previous, Touched& touched) {
-    const bool listening_changed =
-        !previous || settings.port != previous->port || settings.bind != previous->bind;
     // Only [mysqld] is the program's to write: a port another group sets would make every apply
     // restart the server for nothing.
-    const bool rewrite = listening_changed || written_port() != settings.port;
+    const bool rewrite = apply_restarts(previous, settings, written_port());
 
     touched.firewall_rule = firewall_differs(settings, previous);
     if (auto opened = set_firewall_rule(settings.firewall, settings.port); !opened) {
@@ -101,6 +99,12 @@ std::string with_put_back(const std::string& failure, const Result<void>& put_ba
 }
 
 } // namespace
+
+bool apply_restarts(const std::optional<ConnectionSettings>& previous,
+                    const ConnectionSettings& wanted, std::uint16_t mysqld_port) {
+    return !previous || wanted.port != previous->port || wanted.bind != previous->bind ||
+           wanted.port != mysqld_port;
+}
 
 Result<void> apply(const ConnectionSettings& wanted, ServiceQueryFunction query) {
     if (auto valid = validate_settings(wanted); !valid) return valid;

@@ -12,6 +12,8 @@
 #include "instance/tray_log.h"
 #include "svc/backup_settings.h"
 #include "svc/backup_state.h"
+#include "svc/client_names.h"
+#include "svc/firewall.h"
 #include "svc/firewall_state.h"
 #include "svc/last_backup.h"
 #include "svc/myini.h"
@@ -35,8 +37,18 @@ constexpr int exit_not_installed = 3;
 constexpr int exit_stopped = 4;
 constexpr int exit_not_accepting = 5;
 constexpr std::string_view error_mark = "[ERROR]";
+// Monitoring asks often: a register's name that takes longer than this is given as its address.
+constexpr std::chrono::milliseconds name_wait{1000};
+// A technical text, like every value of the report.
+constexpr std::string_view this_computer = "this computer";
 
-using Value = std::variant<std::monostate, bool, std::uint64_t, std::string>;
+using Value = ReportField::Value;
+
+std::optional<std::string> client_name(const ConnectedClient& client) {
+    if (client.this_computer) return std::string(this_computer);
+    if (client.name.empty()) return std::nullopt;
+    return client.name;
+}
 
 // "0x00041303": how the Task Scheduler shows a task's result.
 std::string task_result_text(std::int32_t result) {
@@ -236,6 +248,15 @@ Gathered gather(bool elevated) {
         if (!firewall || !firewall->port) return std::monostate{};
         return std::uint64_t{*firewall->port};
     };
+    std::optional<std::vector<ConnectedClient>> clients;
+    if (auto read = connected_clients()) {
+        clients = std::move(*read);
+        name_clients_within(*clients, name_wait);
+    }
+    auto client_count = [&]() -> Value {
+        if (!clients) return std::monostate{};
+        return std::uint64_t{clients->size()};
+    };
 
     Gathered gathered;
     gathered.report = {
@@ -285,10 +306,42 @@ Gathered gather(bool elevated) {
         {"diagnosis_time", diagnosis_time()},
         {"restore_interrupted", of_interrupted(&InterruptedRestore::started)},
         {"restore_safety_dump", of_interrupted(&InterruptedRestore::safety_dump)},
+        {"connected_clients", client_count()},
+        {"clients", known(clients)},
     };
     if (!query) gathered.report.push_back({"error", query.error()});
     gathered.exit_code = query ? exit_code_of(status) : exit_query_failed;
     return gathered;
+}
+
+void append_json_clients(std::string& out, const std::vector<ConnectedClient>& clients) {
+    out += '[';
+    for (const ConnectedClient& client : clients) {
+        if (out.back() != '[') out += ',';
+        out += "{\"address\":";
+        append_json_text(out, client.address);
+        out += ",\"name\":";
+        if (auto name = client_name(client))
+            append_json_text(out, *name);
+        else
+            out += "null";
+        out += ",\"connections\":" + std::to_string(client.connections) + "}";
+    }
+    out += ']';
+}
+
+std::string clients_text(const std::vector<ConnectedClient>& clients) {
+    if (clients.empty()) return "none";
+    std::string text;
+    for (const ConnectedClient& client : clients) {
+        if (!text.empty()) text += ", ";
+        if (auto name = client_name(client))
+            text += *name + " (" + client.address + ")";
+        else
+            text += client.address;
+        text += ": " + std::to_string(client.connections);
+    }
+    return text;
 }
 
 } // namespace
@@ -305,6 +358,8 @@ std::string report_json(const StatusReport& report) {
             out += std::to_string(*number);
         else if (auto* text = std::get_if<std::string>(&field.value))
             append_json_text(out, *text);
+        else if (auto* clients = std::get_if<std::vector<ConnectedClient>>(&field.value))
+            append_json_clients(out, *clients);
         else
             out += "null";
     }
@@ -324,6 +379,8 @@ std::string report_text(const StatusReport& report) {
             out += std::to_string(*number);
         else if (auto* text = std::get_if<std::string>(&field.value))
             out += *text;
+        else if (auto* clients = std::get_if<std::vector<ConnectedClient>>(&field.value))
+            out += clients_text(*clients);
         else
             out += "-";
         out += "\r\n";

@@ -2,6 +2,8 @@
 // --status: what installers and monitoring tools ask about the instance, read without changing
 // anything and without administrator rights, written as one JSON object or as aligned
 // "key: value" lines for a person.
+#include "svc/clients.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,14 +12,18 @@
 
 struct ReportField {
     std::string key;
+    using Value = std::variant<std::monostate, bool, std::uint64_t, std::string,
+                               std::vector<ConnectedClient>>;
     // Nothing when it cannot be known (not installed, not readable without administrator rights).
-    std::variant<std::monostate, bool, std::uint64_t, std::string> value;
+    Value value;
 };
 using StatusReport = std::vector<ReportField>;
 
-// The report's JSON object on one line; texts are escaped, nothing is null that is known.
+// The report's JSON object on one line; texts are escaped, nothing is null that is known. The
+// clients are an array of {"address", "name", "connections"}, the name null when none is known.
 std::string report_json(const StatusReport& report);
-// "key:   value" lines with the values in one column; unknown is "-", booleans yes and no.
+// "key:   value" lines with the values in one column; unknown is "-", booleans yes and no, the
+// clients "name (address): connections" separated by commas, or "none".
 std::string report_text(const StatusReport& report);
 
 // The report as --status gathers it.

@@ -2,7 +2,9 @@
 
 #include "base/text.h"
 #include "i18n/tr.h"
+#include "jobs/client_texts.h"
 #include "jobs/jobs.h"
+#include "svc/clients.h"
 #include "svc/myini.h"
 #include "tray/state.h"
 #include "tray/texts.h"
@@ -21,6 +23,27 @@ NOTIFYICONDATAW notify_data(HWND window) {
 
 bool is_high_surrogate(wchar_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+// The connection table is read at most this often while nobody looks, and at most this often
+// while the pointer rests on the icon and its tooltip is about to show.
+constexpr ULONGLONG clients_period_ms = 10'000;
+constexpr ULONGLONG clients_hover_ms = 1'000;
+
+// Counts the connected computers again when the last count is `age` old; a server that does not
+// run has none, without asking. True when the number changed.
+bool count_clients(TrayState& state, ULONGLONG age) {
+    const bool server_runs =
+        state.state != ServiceStatus::NotInstalled && state.state != ServiceStatus::Stopped;
+    const ULONGLONG now = GetTickCount64();
+    if (server_runs && state.clients_read_at && now - *state.clients_read_at < age) return false;
+    std::size_t count = 0;
+    if (server_runs) {
+        state.clients_read_at = now;
+        auto clients = connected_clients();
+        count = clients ? clients->size() : 0;
+    }
+    return std::exchange(state.clients, count) != count;
 }
 
 } // namespace
@@ -55,6 +78,7 @@ NOTIFYICONDATAW balloon_notify_data(HWND window, std::string_view text, bool is_
 void update_tray_icon(HWND window, bool add_first) {
     TrayState& state = tray_state(window);
     std::string tooltip = tray_tooltip_text(state.state, state.port);
+    if (state.clients) tooltip.append("\n").append(registers_connected_text(state.clients));
     if (!state.backup_warning.empty()) tooltip.append("\n").append(state.backup_warning);
     NOTIFYICONDATAW data =
         icon_notify_data(window, state.icons[icon_for_status(state.state)].get(), tooltip);
@@ -83,8 +107,14 @@ void refresh_tray(HWND window) {
     state.state = status;
     state.port = port;
     state.backup_warning = std::move(backup_warning);
-    if (unchanged && state.icon_added) return;
+    const bool clients_changed = count_clients(state, clients_period_ms);
+    if (unchanged && !clients_changed && state.icon_added) return;
     update_tray_icon(window, false);
+}
+
+void refresh_tray_clients(HWND window) {
+    TrayState& state = tray_state(window);
+    if (count_clients(state, clients_hover_ms) && state.icon_added) update_tray_icon(window, false);
 }
 
 bool show_balloon(HWND window, std::string_view text, bool is_error) {

@@ -26,9 +26,13 @@ NOTIFYICONDATAW balloon_notify_data(HWND window, std::string_view text, bool is_
 // added (or, when the shell has it already, modified), otherwise modified (or added).
 void update_tray_icon(HWND window, bool add_first);
 
-// Reads the service state, the port and the automatic backup's state again; the shell is called
-// only when one of them changed or the icon is not in the notification area yet.
+// Reads the service state, the port and the automatic backup's state again, and every 10 s the
+// number of computers connected to the server; the shell is called only when one of them changed
+// or the icon is not in the notification area yet.
 void refresh_tray(HWND window);
+// The pointer is on the icon, its tooltip about to show: the number of connected computers is
+// read again unless it was read within the last second.
+void refresh_tray_clients(HWND window);
 
 // A balloon from the notification icon, with the error or the information symbol; the icon is
 // put back first when the shell has lost it. False when it could not be shown.

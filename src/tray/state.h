@@ -8,7 +8,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 
 struct TrayState {
     TrayIcons icons;
@@ -20,6 +22,8 @@ struct TrayState {
     ElevationHooks elevation{};  // how the tray's jobs relaunch the program
     BackupWatch backup;
     std::string backup_warning; // the tooltip's short warning about the automatic backup
+    std::size_t clients = 0;    // computers connected to the server at the last reading
+    std::optional<ULONGLONG> clients_read_at; // the tick count of that reading
 };
 
 // At WM_NCCREATE: the record passed as lpCreateParams becomes the window's.

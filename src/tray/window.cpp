@@ -17,6 +17,9 @@ LRESULT on_icon_callback(HWND window, LPARAM lparam) {
     case WM_RBUTTONUP:
         show_tray_menu(window);
         break;
+    case WM_MOUSEMOVE:
+        refresh_tray_clients(window);
+        break;
     default:
         break;
     }

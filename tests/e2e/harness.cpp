@@ -342,6 +342,24 @@ SqlOutcome query_over_tcp(const std::string& user, const std::string& password, 
     return ask_agent(request, sql);
 }
 
+RegisterSessions::RegisterSessions(const std::string& user, const std::string& password,
+                                   unsigned short port, int count) {
+    std::string error;
+    auto address = bench::read_agent_address(bench::agent_ini_path, error);
+    for (int i = 0; i < count && address; ++i) {
+        auto link = bench::AgentLink::open(*address, error);
+        if (!link) break;
+        // The client logs in, then waits for a standard input that never comes.
+        bench::Request request("tcp-client");
+        request.text("host", "127.0.0.1").number("port", port).text("user", user);
+        link->send('Q', request.text("password", password).json());
+        links_.push_back(std::move(link));
+    }
+    EXPECT_EQ(links_.size(), static_cast<size_t>(count)) << "bench agent: " << error;
+}
+
+RegisterSessions::~RegisterSessions() = default;
+
 std::vector<BenchServer> bench_servers() {
     std::vector<BenchServer> servers;
     for (const auto& line : lines_of(ask_agent(bench::Request("servers"), {}).output)) {

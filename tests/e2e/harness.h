@@ -6,9 +6,14 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace bench {
+class AgentLink;
+}
 
 namespace e2e {
 
@@ -101,6 +106,20 @@ SqlOutcome mysql_as_root(const std::string& sql, const std::string& root_passwor
 SqlOutcome query_over_tcp(const std::string& user, const std::string& password, unsigned short port,
                           const std::string& sql, const std::string& database = "",
                           const std::string& host = "127.0.0.1");
+
+// Registers logged in over TCP to 127.0.0.1 and idle, until this goes (the agent ends a client
+// whose caller went away).
+class RegisterSessions {
+  public:
+    RegisterSessions(const std::string& user, const std::string& password, unsigned short port,
+                     int count);
+    ~RegisterSessions();
+    RegisterSessions(const RegisterSessions&) = delete;
+    RegisterSessions& operator=(const RegisterSessions&) = delete;
+
+  private:
+    std::vector<std::unique_ptr<bench::AgentLink>> links_;
+};
 
 // The MySQL servers the host agent runs now.
 struct BenchServer {

@@ -66,6 +66,9 @@ TEST_F(Gallery, EveryPageInEveryLanguageLightAndDark) {
     ASSERT_TRUE(server.installed());
     SetupWindow w(server.folder());
     ASSERT_TRUE(w.handle());
+    // Two registers on the server, so that the Overview names them in every language.
+    RegisterSessions registers(server.settings().user, server.settings().password, server.port(),
+                               2);
 
     for (const Theme& theme : themes) {
         set_user_dword(personalize, "AppsUseLightTheme", theme.apps_use_light_theme);
@@ -85,8 +88,14 @@ TEST_F(Gallery, EveryPageInEveryLanguageLightAndDark) {
                 })) << page.name;
                 if (page.name == "overview") {
                     EXPECT_TRUE(eventually([&] { return w.pixel(dot.x, dot.y) == theme.dot; }));
+                    EXPECT_TRUE(eventually([&] { return w.text(245).ends_with("\u00D72"); }))
+                        << w.text(245);
                 }
-                Sleep(300); // the controls' own painting
+                // The controls' own painting: asked for and waited on, since the visible
+                // controls and the card's colour can come well before it on a busy machine.
+                RedrawWindow(w.handle(), nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+                Sleep(300);
                 w.screenshot("setup-" + page.name + "-" + language.code + "-" + theme.name);
             }
         }

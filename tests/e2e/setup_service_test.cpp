@@ -5,9 +5,11 @@
 #include "setup_window.h"
 #include "user_registry.h"
 
+#include "base/child.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "config/addresses.h"
+#include "config/settings.h"
 #include "svc/service.h"
 
 #include <gtest/gtest.h>
@@ -146,6 +148,71 @@ TEST_F(SetupService, StopStartAndRestartThroughTheButtons) {
     EXPECT_NE(after[0].pid, before[0].pid);
     EXPECT_EQ(service_state(), static_cast<unsigned long>(SERVICE_RUNNING));
     EXPECT_TRUE(tcp_listener(port_));
+}
+
+// Two registers logged in over TCP: the Overview names them, --status lists them, Stop asks before
+// cutting them off, and --if-idle keeps every mode that would from changing anything. (With
+// nobody connected, Stop asks nothing: StopStartAndRestartThroughTheButtons.)
+TEST_F(SetupService, ConnectedRegistersAreShownAndAskedAboutBeforeTheyAreCutOff) {
+    install();
+    const auto settings = read_settings_file(folder_.path("connection.ini"));
+    ASSERT_TRUE(settings.has_value()) << settings.error();
+    SetupWindow w(folder_);
+    ASSERT_TRUE(w.handle());
+    EXPECT_TRUE(eventually([&] { return w.text(245) == "No register connected"; })) << w.text(245);
+    const std::map<std::string, std::string> environment{{"ProgramData", folder_.program_data()}};
+    {
+        RegisterSessions registers(settings->user, settings->password, port_, 2);
+        EXPECT_TRUE(eventually([&] {
+            return w.text(245) == "Connected now: 1 \u2014 this computer \u00D72";
+        })) << w.text(245);
+
+        w.click(233);
+        auto question = wait_for_message_box(w.process_id());
+        ASSERT_TRUE(question.has_value());
+        EXPECT_EQ(question->text, "1 register is connected (this computer \u00D72). Stopping MySQL "
+                                  "disconnects them. Stop anyway?");
+        w.screenshot("setup-stop-registers-connected");
+        question->answer(IDNO);
+        Sleep(500);
+        EXPECT_TRUE(w.window_enabled());
+        EXPECT_EQ(service_state(), static_cast<unsigned long>(SERVICE_RUNNING));
+
+        auto status = run_captured({.program = app_exe(),
+                                    .arguments = {"--status"},
+                                    .extra_environment = {{"ProgramData", folder_.program_data()}}},
+                                   {}, true);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_NE(status->output.find(R"("connected_clients":1,"clients":[{"address":"127.0.0.1",)"
+                                      R"("name":"this computer","connections":2}])"),
+                  std::string::npos)
+            << status->output;
+
+        Running stop({{"--stop", "--if-idle"}, environment});
+        auto refusal = take_message_box(stop.process_id(), 60s);
+        ASSERT_TRUE(refusal.has_value());
+        EXPECT_EQ(refusal->text, "1 register is connected: this computer \u00D72");
+        EXPECT_EQ(stop.wait(10s), 6u);
+        const std::string config = folder_.program_data() + "\\apply.ini";
+        write_file(config, "[connection]\r\nport=" + std::to_string(port_) + "\r\n");
+        for (std::vector<std::string> mode :
+             std::vector<std::vector<std::string>>{{"--restart"},
+                                                   {"--uninstall"},
+                                                   {"--restore", config},
+                                                   {"--apply", "--config", config}}) {
+            mode.insert(mode.end(), {"--if-idle", "--quiet"});
+            EXPECT_EQ(run({mode, environment}).exit_code, 6u) << mode.front();
+        }
+        EXPECT_TRUE(exists(config));
+        EXPECT_EQ(service_state(), static_cast<unsigned long>(SERVICE_RUNNING));
+        EXPECT_NE(read_file(folder_.path("tray.log"))
+                      .find(" --stop failed: 1 register is connected: this computer \u00D72\n"),
+                  std::string::npos);
+
+        run_mode("--stop");
+        EXPECT_EQ(service_state(), static_cast<unsigned long>(SERVICE_STOPPED));
+    }
+    EXPECT_TRUE(eventually([&] { return w.text(245) == "No register connected"; })) << w.text(245);
 }
 
 TEST_F(SetupService, StartingAndRunningButNotAcceptingAreAmber) {

@@ -239,6 +239,13 @@ class TextFit : public InProcessSetup {
             {id::firewall_line,
              {firewall_line(true, 65535), firewall_line(false, 65535),
               firewall_line(std::nullopt, 65535), std::string(firewall_unknown_line())}},
+            {id::connected_line,
+             {connected_line(std::vector<ConnectedClient>{}),
+              connected_line(std::vector<ConnectedClient>{
+                  {.address = "192.168.100.201", .name = "TILL-1", .connections = 1},
+                  {.address = "192.168.100.202", .name = "TILL-2", .connections = 1},
+                  {.address = "192.168.100.203", .connections = 1},
+                  {.address = "127.0.0.1", .this_computer = true, .connections = 2}})}},
             {id::detail_line,
              {detail_line(ServiceStatus::Running, 65535, far_address, StartType::automatic),
               detail_line(ServiceStatus::Running, 65535, far_address, StartType::manual)}},

@@ -46,11 +46,14 @@ Status status_of(const std::string& program_data, std::vector<std::string> extra
 }
 
 // A flat JSON object read strictly: each value as its JSON text (strings without their quotes,
-// escapes kept); nothing when the text is not exactly one such object.
+// escapes kept; an array, of the clients, as it stands); nothing when the text is not exactly one
+// such object.
 std::optional<std::map<std::string, std::string>> json_object(const std::string& text) {
-    const std::string string = R"re("((?:[^"\\\x00-\x1f]|\\["\\/bfnrt]|\\u[0-9a-fA-F]{4})*)")re";
+    const std::string body = R"re((?:[^"\\\x00-\x1f]|\\["\\/bfnrt]|\\u[0-9a-fA-F]{4})*)re";
+    const std::string string = "\"(" + body + ")\"";
     static const std::regex member(R"(\s*)" + string + R"(\s*:\s*(?:)" + string +
-                                   R"(|(true|false|null|\d+))\s*([,}]))");
+                                   R"(|(true|false|null|\d+|\[(?:[^\[\]"]|")" + body +
+                                   R"(")*\]))\s*([,}]))");
     std::map<std::string, std::string> fields;
     size_t at = text.find_first_not_of(" \r\n");
     if (at == std::string::npos || text[at++] != '{') return std::nullopt;
@@ -96,7 +99,8 @@ TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
         {"rotation_task", "true"},    {"register_address", register_address("0.0.0.0")},
         {"diagnosis_code", "null"},   {"version", "1.1.1"},
         {"backup_task", "true"},      {"auto_backup_time", "02:30"},
-        {"my_ini_override", "null"}};
+        {"my_ini_override", "null"},
+        {"connected_clients", "0"},   {"clients", "[]"}};
     for (const auto& [key, value] : expected)
         EXPECT_EQ((*json)[key], value) << key;
     EXPECT_NE((*json)["data_size_bytes"], "null");

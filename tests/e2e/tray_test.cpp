@@ -14,6 +14,7 @@
 #include "base/handles.h"
 #include "base/system_paths.h"
 #include "base/text.h"
+#include "config/settings.h"
 #include "i18n/language.h"
 #include "jobs/jobs.h"
 #include "tray/menu.h"
@@ -593,6 +594,22 @@ TEST_F(Tray, FollowsTheInstalledServerStoppedAndStartedElsewhere) {
 
     ASSERT_EQ(run({{"--start", "--quiet"}, environment}).exit_code, 0u);
     EXPECT_TRUE(tooltip_becomes("KELTA MySQL 5.7 - running" + suffix, 4s)) << tooltip();
+
+    // Registers connected: the pointer on the icon has the tooltip count them at once.
+    auto hover = [&](const std::string& wanted) {
+        return eventually([&] {
+            PostMessageW(tray_window(), tray_callback, tray_icon_id_, WM_MOUSEMOVE);
+            return tooltip() == wanted;
+        });
+    };
+    const auto settings = read_settings_file(folder_.path("connection.ini"));
+    ASSERT_TRUE(settings.has_value());
+    {
+        RegisterSessions registers(settings->user, settings->password, port, 2);
+        EXPECT_TRUE(hover("KELTA MySQL 5.7 - running" + suffix + "\n1 register connected"))
+            << tooltip();
+    }
+    EXPECT_TRUE(hover("KELTA MySQL 5.7 - running" + suffix)) << tooltip();
 
     // Exiting the tray leaves the server running.
     auto menu = open_menu(tray->process_id());

@@ -10,6 +10,7 @@ TEST(Cli, ModeIsTheFirstDoubleDashElementThatIsNoModifier) {
     EXPECT_EQ(find_mode({"--config", "D:\\a.ini"}), std::nullopt);
     EXPECT_EQ(find_mode({"--firewall", "off"}), std::nullopt);
     EXPECT_EQ(find_mode({"--limit", "5"}), std::nullopt);
+    EXPECT_EQ(find_mode({"--if-idle", "--stop"}), "--stop");
     EXPECT_EQ(find_mode({"-x", "--start", "--stop"}), "--start");
     EXPECT_EQ(find_mode({"--config", "D:\\setup\\a.ini", "--apply"}), "--apply");
     EXPECT_EQ(find_mode({"--"}), "--");

@@ -94,8 +94,8 @@ TEST(SetupGeometry, TitleCardsDotAndRepaintAreas) {
     ASSERT_EQ(page_cards(2).size(), 4u);
     ASSERT_EQ(page_cards(3).size(), 4u);
     EXPECT_TRUE(page_cards(4).empty());
-    expect_rect(scaled_box(at_96, page_cards(0)[1]), 236, 216, 764, 412);
-    expect_rect(scaled_box(at_144, page_cards(0)[2]), 354, 636, 354 + 792, 636 + 108);
+    expect_rect(scaled_box(at_96, page_cards(0)[1]), 236, 216, 764, 442);
+    expect_rect(scaled_box(at_144, page_cards(0)[2]), 354, 681, 354 + 792, 681 + 90);
     expect_rect(scaled_box(at_96, page_cards(3)[3]), 236, 376, 764, 480);
 
     expect_rect(status_dot_rect(at_96), 256, 101, 270, 115);

@@ -26,6 +26,9 @@ constexpr std::string_view expected_keys[] = {
     "(not found on this computer)",
     ", so the other registers cannot connect to this database.\n\nOpen the port in Windows "
     "Firewall now?",
+    "1 register connected",
+    "1 register is connected (%1). ",
+    "1 register is connected: %1",
     "A network folder needs write rights for this computer's account.",
     "A register can log in to %1 port %2 (answer in %3 ms).",
     "A restore was interrupted (started %1); the database may be only partly restored. Put back "
@@ -57,6 +60,7 @@ constexpr std::string_view expected_keys[] = {
     "Changing the port or server IP restarts MySQL; the registers then have to connect with the "
     "new settings.",
     "Close",
+    "Connected now: %1 \u2014 %2",
     "Connection",
     "Connection for the registers",
     "Connection string",
@@ -117,6 +121,7 @@ constexpr std::string_view expected_keys[] = {
     "No automatic backup since %1",
     "No automatic backup yet",
     "No backup yet",
+    "No register connected",
     "Number kept: from 1 to 365",
     "Open data folder",
     "Open error log",
@@ -138,6 +143,7 @@ constexpr std::string_view expected_keys[] = {
     "Replace the current database with a .sql backup. The current data is saved automatically "
     "first.",
     "Restart",
+    "Restarting MySQL disconnects them. Restart anyway?",
     "Restore",
     "Restore a backup.",
     "Restore database",
@@ -151,6 +157,7 @@ constexpr std::string_view expected_keys[] = {
     "Restore...",
     "Restoring replaces ALL current data in the database with the backup.\nThe current data is "
     "saved automatically first.\n\nContinue?",
+    "Restoring replaces the data they are working with. Restore anyway?",
     "Run automatic backup now",
     "Running in the system tray. Double-click the icon to open Setup.",
     "SQL backup (*.sql)",
@@ -158,6 +165,7 @@ constexpr std::string_view expected_keys[] = {
     "Save",
     "Save support file",
     "Save support file\u2026",
+    "Saving restarts MySQL and disconnects them. Save anyway?",
     "Server",
     "Server IP",
     "Settings saved. Connect the registers with:",
@@ -172,6 +180,7 @@ constexpr std::string_view expected_keys[] = {
     "Starts with Windows",
     "Startup",
     "Stop",
+    "Stopping MySQL disconnects them. Stop anyway?",
     "Support file (*.zip)",
     "Support file saved:",
     "Test connection",
@@ -202,6 +211,7 @@ constexpr std::string_view expected_keys[] = {
     "Uninstall the MySQL service?\n\nMySQL will be stopped, and the Windows service, the firewall "
     "rule and the daily log-rotation task will be removed. The registers will no longer be able to "
     "connect.\n\nThe database files are NOT deleted. They stay in:\n",
+    "Uninstalling the service disconnects them. Uninstall anyway?",
     "Use the full network path (\\\\server\\share) instead of drive %1",
     "User",
     "Version",
@@ -230,6 +240,7 @@ constexpr std::string_view expected_keys[] = {
     "stopped",
     "stopping...",
     "the dump stopped making progress",
+    "this computer",
 };
 
 // Rows whose French and Spanish wording is fixed (page names, tray menu, service states, job
