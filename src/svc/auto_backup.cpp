@@ -175,8 +175,8 @@ std::uint64_t size_of(HANDLE file) {
 // its size checked, then renamed through its handle, so the copy folder never holds a part of a
 // dump under a dump's name, nor anybody else's file under the copy's. The copy is listed, and the
 // copies beyond the number kept go.
-Result<void> copy_dump(const NewDump& dump, const BackupSettings& settings,
-                       std::string_view stem, DumpList& list) {
+Result<void> copy_dump(const NewDump& dump, const BackupSettings& settings, std::string_view stem,
+                       DumpList& list) {
     const std::string target = join_path(settings.copy_to, file_name_of(dump.path));
     const std::string temporary = target + std::string(temporary_suffix);
     auto made = create_fresh_file(temporary, private_file_descriptor,
@@ -236,8 +236,8 @@ Result<void> run_steps(std::string& made) {
     Result<void> copied;
     if (!settings->copy_to.empty()) {
         auto folder = dump_folder(settings->copy_to);
-        copied = folder ? copy_dump(*dump, *settings, stem, list)
-                        : Result<void>(fail(folder.error()));
+        copied =
+            folder ? copy_dump(*dump, *settings, stem, list) : Result<void>(fail(folder.error()));
         if (!copied)
             copied = fail(failure_text(copy_failed_text, {settings->copy_to, copied.error()}));
     }

@@ -195,9 +195,8 @@ Gathered gather(bool elevated) {
     // Only an elevated process may see SYSTEM's tasks: for any other, "no such task" tells
     // nothing.
     const Result<TaskState> asked_task = backup_task_state();
-    const std::optional<TaskState> task = asked_task && (asked_task->present || elevated)
-                                              ? std::optional(*asked_task)
-                                              : std::nullopt;
+    const std::optional<TaskState> task =
+        asked_task && (asked_task->present || elevated) ? std::optional(*asked_task) : std::nullopt;
     const std::optional<BackupRun> run = load_backup_run();
     SYSTEMTIME now{};
     GetLocalTime(&now);
@@ -388,7 +387,9 @@ std::string report_text(const StatusReport& report) {
     return out;
 }
 
-StatusReport status_report() { return gather(is_elevated()).report; }
+StatusReport status_report() {
+    return gather(is_elevated()).report;
+}
 
 int run_status(const StatusRequest& request) {
     const Gathered gathered = gather(request.elevated);
