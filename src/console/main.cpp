@@ -2,8 +2,8 @@
 // PowerShell pick name.com before name.exe; they wait for a console program and hand it their
 // standard handles, where a windowed program is neither waited for nor given anything to write
 // to. This program only starts the windowed program of its own name with the same arguments
-// and those handles, waits for it and exits with its exit code. It uses Windows alone, no
-// runtime library beyond the compiler's start-up code, so that it stays a few kilobytes.
+// and those handles, waits for it and exits with its exit code. It uses Windows alone, nothing
+// of the program's library, so that it stays small and starts at once.
 #include "base/cmdline.h"
 #include "base/handles.h"
 
