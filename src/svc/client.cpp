@@ -19,7 +19,7 @@ ChildProcess root_client(std::string_view program_file, const std::string& root_
         // The password travels in the environment, never on a command line.
         .extra_environment = {{"MYSQL_PWD", root_password}},
     };
-    if (program_file == "mysql.exe") client.arguments.push_back("--local-infile=0");
+    if (program_file == "mysql.exe") client.arguments.emplace_back("--local-infile=0");
     return client;
 }
 
