@@ -11,6 +11,7 @@
 #include "svc/firewall.h"
 #include "svc/service.h"
 #include "svc/status_report.h"
+#include "svc/tasks.h"
 
 #include <winsock2.h>
 #include <iphlpapi.h>

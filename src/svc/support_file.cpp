@@ -82,7 +82,9 @@ std::string diagnosis_member() {
 }
 
 std::string backups_member() {
-    const BackupSettings settings = load_backup_settings();
+    // Settings that cannot be read (summary.txt says so through the status) list the default
+    // folder: where the dumps are when nobody chose another.
+    const BackupSettings settings = load_backup_settings().value_or(default_backup_settings());
     std::string text = folder_listing_text(settings.folder) + std::string(crlf);
     if (!settings.copy_to.empty())
         text += folder_listing_text(settings.copy_to) + std::string(crlf);
