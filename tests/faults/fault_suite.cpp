@@ -272,6 +272,12 @@ TEST(Faults, BackupAndRestore) {
                              "mysql.hold-after"));
         const std::string safety = status_value(data, "restore_safety_dump");
         fault.kept("the safety dump, named by --status", exists(safety));
+        // A restore that then fails puts back its own safety dump, of half-restored data: the
+        // journal goes on naming the one from before both.
+        bench_control("mysql.fail-after", before_rows);
+        fault.failed(server.mode({"--restore", source}).exit_code, "The database was put back");
+        fault.kept("the first safety dump in the journal",
+                   status_value(data, "restore_safety_dump") == safety);
         // Any elevated mode tells; putting the safety dump back is a restore of it.
         fault.ended(server.mode({"--restore", safety}).exit_code, 0);
         EXPECT_NE(e2e::read_file(fault.log).find("--restore: A restore was interrupted"),
@@ -517,8 +523,10 @@ TEST(Faults, TwoOperationsAtOnce) {
             // The service runs once the start holds the lock; it then waits for the server.
             for (int tries = 0; tries < 120 && service_runs() == runs; ++tries)
                 Sleep(250);
+            // The waiter must have opened the lock before the start dies, or it finds none to
+            // take over; the start holds it for the server's eight seconds.
             waiting.emplace(launch({"--rotate-logs"}));
-            Sleep(500);
+            Sleep(4000);
         } // the start is killed here, holding the lock while it waits for the server
         clear_bench_control();
         fault.ended(waiting->wait(180s), 0);
