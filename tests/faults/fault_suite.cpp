@@ -440,6 +440,12 @@ TEST(Faults, FirstInstall) {
             bench_control("mysqld.hold-after-initialize", "120");
             fault.kept("no mysqld.exe left after the program",
                        killed_at(fault, install, "mysqld.hold-after-initialize"));
+            // The init file the server got its root password from is still there: that password
+            // was saved first.
+            auto given = read_settings_file(folder.path("connection.ini"));
+            fault.kept("the root password, saved before the server was given it",
+                       given && e2e::read_file(folder.path("init.sql"))
+                                    .contains("'" + given->root_password + "'"));
         }
         clear_tool_state();
         clear_bench_control();
