@@ -272,8 +272,7 @@ TEST(Faults, BackupAndRestore) {
                              "mysql.hold-after"));
         const std::string safety = status_value(data, "restore_safety_dump");
         fault.kept("the safety dump, named by --status", exists(safety));
-        // A restore that then fails puts back its own safety dump, of half-restored data: the
-        // journal goes on naming the one from before both.
+        // A failing restore puts back its own, half-restored safety dump; the journal keeps ours.
         bench_control("mysql.fail-after", before_rows);
         fault.failed(server.mode({"--restore", source}).exit_code, "The database was put back");
         fault.kept("the first safety dump in the journal",
@@ -440,8 +439,7 @@ TEST(Faults, FirstInstall) {
             bench_control("mysqld.hold-after-initialize", "120");
             fault.kept("no mysqld.exe left after the program",
                        killed_at(fault, install, "mysqld.hold-after-initialize"));
-            // The init file the server got its root password from is still there: that password
-            // was saved first.
+            // The init file still holds the root password the server got: saved before that.
             auto given = read_settings_file(folder.path("connection.ini"));
             fault.kept("the root password, saved before the server was given it",
                        given && e2e::read_file(folder.path("init.sql"))
