@@ -59,15 +59,17 @@ Result<void> load_back(HANDLE safety, const ConnectionSettings& settings) {
 }
 
 // A dump that fails part-way has already dropped and recreated some tables: the safety dump
-// goes back in at once, so the shop is never left with half its data. Only once it is back is the
-// journal done with; otherwise it keeps telling that the safety dump must go back in.
-Failure put_back(std::string reason, const NewDump& safety, const ConnectionSettings& settings) {
+// goes back in at once, so the shop is never left with half its data. Only once it is back, and
+// only when it holds the data from before every restore that was cut off, is the journal done
+// with; otherwise it keeps telling which safety dump must go back in.
+Failure put_back(std::string reason, const NewDump& safety, const ConnectionSettings& settings,
+                 bool ends_journal) {
     RestoreFailure failure{
         .kind = Kind::put_back, .reason = std::move(reason), .safety_dump = safety.path};
     if (auto loaded = load_back(safety.file.get(), settings); !loaded) {
         failure.kind = Kind::not_put_back;
         failure.put_back_reason = loaded.error();
-    } else {
+    } else if (ends_journal) {
         end_restore_journal();
     }
     return Failure(std::move(failure));
@@ -105,12 +107,18 @@ std::expected<std::string, RestoreFailure> restore(const std::string& source) {
 
     auto client = database_client(*settings);
     if (!client) return unchanged(client.error());
-    if (auto journal = begin_restore_journal(safety->path); !journal)
+    // After a restore that was cut off, the data is only partly restored and so is this safety
+    // dump: the journal keeps naming the dump from before that restore.
+    const std::optional<InterruptedRestore> earlier = interrupted_restore();
+    if (auto journal =
+            begin_restore_journal(earlier ? *earlier : InterruptedRestore{.safety_dump = safety->path});
+        !journal)
         return unchanged(journal.error());
     auto outcome = feed(*client, input.get());
-    if (!outcome) return put_back(outcome.error(), *safety, *settings);
+    if (!outcome) return put_back(outcome.error(), *safety, *settings, !earlier);
     if (outcome->exit_code != 0)
-        return put_back("restore failed: " + stderr_summary(outcome->error), *safety, *settings);
+        return put_back("restore failed: " + stderr_summary(outcome->error), *safety, *settings,
+                        !earlier);
     end_restore_journal();
     return safety->path;
 }

@@ -46,14 +46,15 @@ bool in_safety_folder(std::string_view path) {
 
 } // namespace
 
-Result<void> begin_restore_journal(const std::string& safety_dump) {
+Result<void> begin_restore_journal(const InterruptedRestore& restore) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
+    const std::string started = restore.started.empty() ? local_time_text(now) : restore.started;
     const std::string text =
         "; KELTA Retail MySQL - a restore is changing the database; deleted when it has "
         "finished\r\n"
         "[restore]\r\nsafety_dump=" +
-        safety_dump + "\r\nstarted=" + local_time_text(now) +
+        restore.safety_dump + "\r\nstarted=" + started +
         "\r\nprocess=" + std::to_string(GetCurrentProcessId()) +
         "\r\nprocess_started=" + std::to_string(started_at(GetCurrentProcess()).value_or(0)) +
         "\r\n";

@@ -13,8 +13,9 @@ struct InterruptedRestore {
     std::string started; // local time, YYYY-MM-DD HH:MM:SS
 };
 
-// Names the safety dump, the time and this process; replaced in one step and flushed.
-Result<void> begin_restore_journal(const std::string& safety_dump);
+// Names the restore's safety dump, its start (now, when not given) and this process; replaced in
+// one step and flushed.
+Result<void> begin_restore_journal(const InterruptedRestore& restore);
 void end_restore_journal();
 
 // The journal of a restore whose process has gone. Nothing when there is none, while its restore

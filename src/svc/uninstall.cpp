@@ -47,7 +47,7 @@ Result<void> end_server(const std::string& why) {
 
 Result<std::string> uninstall(const ServiceTimeouts& timeouts) {
     if (auto stopped = stop_service(timeouts); !stopped)
-        if (auto ended = end_server(stopped.error()); !ended) return ended;
+        if (auto ended = end_server(stopped.error()); !ended) return fail(ended.error());
     {
         // Windows removes a service marked for deletion when its last handle closes: ours goes
         // here, before the slower clean-up below.

@@ -273,6 +273,11 @@ TEST(Faults, BackupAndRestore) {
                              "mysql.hold-after"));
         const std::string safety = status_value(data, "restore_safety_dump");
         fault.kept("the safety dump, named by --status", exists(safety));
+        // A failing restore puts back its own, half-restored safety dump; the journal keeps ours.
+        bench_control("mysql.fail-after", before_rows);
+        fault.failed(server.mode({"--restore", source}).exit_code, "The database was put back");
+        fault.kept("the first safety dump in the journal",
+                   status_value(data, "restore_safety_dump") == safety);
         // Any elevated mode tells; putting the safety dump back is a restore of it.
         fault.ended(server.mode({"--restore", safety}).exit_code, 0);
         EXPECT_NE(e2e::read_file(fault.log).find("--restore: A restore was interrupted"),
@@ -435,6 +440,11 @@ TEST(Faults, FirstInstall) {
             bench_control("mysqld.hold-after-initialize", "120");
             fault.kept("no mysqld.exe left after the program",
                        killed_at(fault, install, "mysqld.hold-after-initialize"));
+            // The init file still holds the root password the server got: saved before that.
+            auto given = read_settings_file(folder.path("connection.ini"));
+            fault.kept("the root password, saved before the server was given it",
+                       given && e2e::read_file(folder.path("init.sql"))
+                                    .contains("'" + given->root_password + "'"));
         }
         clear_tool_state();
         clear_bench_control();
@@ -518,8 +528,10 @@ TEST(Faults, TwoOperationsAtOnce) {
             // The service runs once the start holds the lock; it then waits for the server.
             for (int tries = 0; tries < 120 && service_runs() == runs; ++tries)
                 Sleep(250);
+            // The waiter must have opened the lock before the start dies, or it finds none to
+            // take over; the start holds it for the server's eight seconds.
             waiting.emplace(launch({"--rotate-logs"}));
-            Sleep(500);
+            Sleep(4000);
         } // the start is killed here, holding the lock while it waits for the server
         clear_bench_control();
         fault.ended(waiting->wait(180s), 0);
