@@ -16,9 +16,14 @@
 namespace {
 
 // Every English key the program passes to tr, in byte order.
-constexpr std::array<std::string_view, 168> expected_keys = {
+constexpr std::array<std::string_view, 172> expected_keys = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
+    "%1 can be changed by users who are not administrators; choose a folder that only "
+    "administrators can change.",
+    "%1 is a link to another place; choose the folder itself.",
+    "%1 is on a network share or a FAT drive, where files have no access rights: whoever reaches "
+    "that place can read the backups there.",
     "(all network cards)",
     "(not found on this computer)",
     ", so the other registers cannot connect to this database.\n\nOpen the port in Windows "
@@ -78,6 +83,7 @@ constexpr std::array<std::string_view, 168> expected_keys = {
     "Hide",
     "Install MySQL service",
     "Install service",
+    "KELTA Retail MySQL must run from a folder that only administrators can change: %1",
     "Keep the backups in this folder",
     "Language",
     "Last automatic backup:",
