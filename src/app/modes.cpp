@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "config/settings.h"
 #include "i18n/language.h"
+#include "instance/dump_folder.h"
 #include "jobs/activity_log.h"
 #include "jobs/client_texts.h"
 #include "jobs/mode_texts.h"
@@ -66,7 +67,8 @@ ModeResult silent(const Result<void>& result) {
 ModeResult run_apply(const Arguments& arguments) {
     auto config = option_value(arguments, "--config");
     if (!config) return fail("missing --config <file>");
-    auto settings = take_settings_file(*config);
+    // The file holds passwords in plain text: it goes even when it could not be read.
+    auto settings = take_settings_file(*config, false);
     if (!settings) return fail(settings.error());
     return silent(apply(*settings));
 }
@@ -106,7 +108,10 @@ ModeResult run_backup(const Arguments& arguments) {
     if (!file) return fail("missing file name");
     if (auto saved = backup(*file); !saved)
         return fail(translate_failure(saved.error(), current_language()));
-    return backup_done_text(*file);
+    std::string done = backup_done_text(*file);
+    if (std::string warning = rights_warning(parent_path(*file)); !warning.empty())
+        done.append("\n\n").append(warning);
+    return done;
 }
 
 ModeResult run_restore(const Arguments& arguments) {

@@ -95,7 +95,7 @@ Result<ConnectionSettings> read_settings_file(const std::string& path) {
     return parse_settings(*text);
 }
 
-Result<ConnectionSettings> take_settings_file(const std::string& path) {
+Result<ConnectionSettings> take_settings_file(const std::string& path, bool keep_unreadable) {
     UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ | READ_CONTROL | DELETE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -104,10 +104,8 @@ Result<ConnectionSettings> take_settings_file(const std::string& path) {
         return fail(trusted.error() +
                     "; a settings file must be one that only administrators can change");
     auto bytes = read_open_file(file.get());
-    // Read or not, it has done its job.
-    (void)delete_open_file(file.get());
-    if (!bytes) return fail(path + ": " + bytes.error());
-    auto text = text_content(std::move(*bytes));
+    auto text = bytes ? text_content(std::move(*bytes)) : Result<std::string>(fail(bytes.error()));
+    if (text || !keep_unreadable) (void)delete_open_file(file.get());
     if (!text) return fail(path + ": " + text.error());
     return parse_settings(*text);
 }

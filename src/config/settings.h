@@ -42,8 +42,9 @@ std::string render_settings(const ConnectionSettings& settings);
 Result<ConnectionSettings> read_settings_file(const std::string& path);
 // A settings file handed to an elevated mode (--config): used only when an administrator made
 // it and nobody else may change it, then deleted through the handle it was read from (it holds
-// passwords in plain text), so that no other file of that name is deleted instead.
-Result<ConnectionSettings> take_settings_file(const std::string& path);
+// passwords in plain text), so that no other file of that name is deleted instead. One that is
+// not UTF-8 text goes too, or stays for the installer to mend (`keep_unreadable`).
+Result<ConnectionSettings> take_settings_file(const std::string& path, bool keep_unreadable);
 // connection.ini, else the legacy connection.txt, else nothing; only a file that is the
 // administrators' own counts (a planted one is as good as none).
 std::optional<ConnectionSettings> load_settings();

@@ -47,13 +47,17 @@ bool only_administrators_change(const std::string& folder) {
 
 } // namespace
 
+std::string rights_warning(const std::string& folder) {
+    if (folder.size() < 3 || !keeps_no_rights(folder)) return {};
+    return fill_in(tr("%1 is on a network share or a FAT drive, where files have no access "
+                      "rights: whoever reaches that place can read the backups there.",
+                      "%1 位于网络共享或 FAT "
+                      "磁盘上，那里的文件没有访问权限：能访问该位置的人都能读取其中的备份。"),
+                   {folder});
+}
+
 Result<std::string> check_dump_folder(const std::string& folder) {
-    if (keeps_no_rights(folder))
-        return fill_in(tr("%1 is on a network share or a FAT drive, where files have no access "
-                          "rights: whoever reaches that place can read the backups there.",
-                          "%1 位于网络共享或 FAT "
-                          "磁盘上，那里的文件没有访问权限：能访问该位置的人都能读取其中的备份。"),
-                       {folder});
+    if (std::string warning = rights_warning(folder); !warning.empty()) return warning;
     if (leads_through_a_link(folder))
         return fail(fill_in(tr("%1 is a link to another place; choose the folder itself.",
                                "%1 是指向其它位置的链接；请选择文件夹本身。"),

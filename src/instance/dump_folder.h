@@ -10,3 +10,6 @@
 // A FAT drive or a network share keeps no such rights: it is used, and the warning (translated,
 // empty for none) says so. The folder must exist.
 Result<std::string> check_dump_folder(const std::string& folder);
+
+// The warning of check_dump_folder alone, for a dump the operator puts wherever they like.
+std::string rights_warning(const std::string& folder);

@@ -1,10 +1,12 @@
 #include "jobs/jobs.h"
 
 #include "base/elevation.h"
+#include "base/files.h"
 #include "base/handles.h"
 #include "base/registry.h"
 #include "base/text.h"
 #include "i18n/tr.h"
+#include "instance/dump_folder.h"
 #include "jobs/activity_log.h"
 #include "jobs/mode_texts.h"
 #include "jobs/operation_lock.h"
@@ -93,7 +95,8 @@ struct Performer {
         auto done = backup(b.path);
         if (!done) return {true, translate_failure(done.error(), current_language())};
         record_last_backup(b.path);
-        return {false, std::string(tr("Backup done:", "备份完成：")) + " " + b.path};
+        return {false, std::string(tr("Backup done:", "备份完成：")) + " " + b.path,
+                rights_warning(parent_path(b.path))};
     }
     JobResult operator()(const job::Restore& r) const {
         auto safety = restore(r.path);

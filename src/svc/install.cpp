@@ -71,7 +71,7 @@ Result<std::string> register_service() {
 Result<ConnectionSettings> choose_settings(const std::optional<std::string>& settings_file,
                                            const std::optional<ConnectionSettings>& previous) {
     if (!settings_file) return previous ? *previous : default_settings();
-    return take_settings_file(*settings_file);
+    return take_settings_file(*settings_file, true);
 }
 
 // The steps in order; the first failure ends the install. A failed task only leaves its text in

@@ -52,9 +52,7 @@ TEST(ApplyConfig, ReadableFileIsDeletedAndStoredWhenNothingIsInstalled) {
     TestFolder folder;
     remove_service("KeltaMySQL57");
     std::string config = folder.program_data() + "\\settings.ini";
-    // A root password from the caller is never taken: install would give it to a new server.
-    write_file(config,
-               "[connection]\r\nport=4000\r\npassword=secret-pass\r\nroot_password=chosen\r\n");
+    write_file(config, "[connection]\r\nport=4000\r\npassword=secret-pass\r\n");
     auto outcome = apply_with(folder, config);
     EXPECT_EQ(outcome.exit_code, 0u);
     EXPECT_FALSE(exists(config));
@@ -62,7 +60,6 @@ TEST(ApplyConfig, ReadableFileIsDeletedAndStoredWhenNothingIsInstalled) {
     std::string stored = read_file(folder.path("connection.ini"));
     EXPECT_NE(stored.find("\r\nport=4000\r\n"), std::string::npos);
     EXPECT_NE(stored.find("\r\npassword=secret-pass\r\n"), std::string::npos);
-    EXPECT_EQ(stored.find("\r\nroot_password=chosen\r\n"), std::string::npos);
 }
 
 } // namespace

@@ -35,7 +35,8 @@ TEST_F(Folders, AFileWhereAFolderShouldBeIsAnError) {
     EXPECT_EQ(read_file(taken).value_or(""), "a file");
 
     // A file with a second name elsewhere keeps its rights, and says so.
-    ASSERT_TRUE(CreateHardLinkW(widen(folder_ + "\\second").c_str(), widen(taken).c_str(), nullptr));
+    ASSERT_TRUE(
+        CreateHardLinkW(widen(folder_ + "\\second").c_str(), widen(taken).c_str(), nullptr));
     EXPECT_EQ(error_text(write_security(taken, private_file_descriptor)),
               taken + ": the file has more than one name, so its rights are not changed");
 

@@ -19,7 +19,12 @@ namespace {
 constexpr std::string_view expected_keys[] = {
     " is CLOSED - other registers cannot connect",
     "% = any computer",
+    "%1 can be changed by users who are not administrators; choose a folder that only "
+    "administrators can change.",
     "%1 cannot be read: %2",
+    "%1 is a link to another place; choose the folder itself.",
+    "%1 is on a network share or a FAT drive, where files have no access rights: whoever reaches "
+    "that place can read the backups there.",
     "%1: %2=%3 cannot be used",
     "%1: the copy is not as large as the dump",
     "(all network cards)",
@@ -90,6 +95,7 @@ constexpr std::string_view expected_keys[] = {
     "Hide",
     "Install MySQL service",
     "Install service",
+    "KELTA Retail MySQL must run from a folder that only administrators can change: %1",
     "Keep the backups in this folder",
     "Language",
     "Last automatic backup:",
