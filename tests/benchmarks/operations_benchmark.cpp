@@ -251,7 +251,7 @@ TEST(Benchmark, BackupAndRestoreNextToTheTools) {
         {"flush to disk", [&] { EXPECT_TRUE(flush_to_disk(temporary)); }},
         {"rename into place", [&] {
              EXPECT_TRUE(MoveFileExW(widen(temporary).c_str(), widen(target).c_str(),
-                                     MOVEFILE_REPLACE_EXISTING));
+                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
          }}};
     const int step_rounds = 10;
     double took[std::size(steps)] = {}, process = 0;
