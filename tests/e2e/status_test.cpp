@@ -66,6 +66,7 @@ TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
         ASSERT_TRUE(json) << missing.output;
         EXPECT_EQ((*json)["service_installed"], "false");
         EXPECT_EQ((*json)["service_state"], "not_installed");
+        EXPECT_NE((*json)["free_disk_bytes"], "null"); // of the drive the data folder will be on
     }
     InstalledServer server;
     ASSERT_TRUE(server.installed());
