@@ -126,7 +126,9 @@ TEST(PlantedFiles, NewServerNeverGetsAnEmptyRootPassword) {
     ASSERT_EQ(install(folder).exit_code, 0u) << e2e::read_file(folder.path("tray.log"));
     const auto settings =
         read_settings_file(folder.path("connection.ini")).value_or(ConnectionSettings{});
+    EXPECT_NE(settings.root_password, "");
     EXPECT_EQ(mysql_as_root("SELECT 1;", settings.root_password).exit_code, 0);
+    EXPECT_NE(mysql_as_root("SELECT 1;", "").exit_code, 0) << "root logs in without a password";
     remove_service("KeltaMySQL57");
 }
 

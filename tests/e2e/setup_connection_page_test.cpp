@@ -50,16 +50,16 @@ class ConnectionPage : public ::testing::Test {
 
 TEST_F(ConnectionPage, AGeneratedPasswordIsWhatTheRegistersLogInWithAfterSave) {
     const ConnectionSettings before = server_.settings();
-    e2e::write_file("C:\\kelta-bench\\force\\netsh.show.delay", "3");
+    e2e::write_file("C:\\kelta-bench\\force\\netsh.show.delay", "5");
     SetupWindow w(server_.folder(), {"connection"});
     ASSERT_TRUE(w.handle());
-    // The rule's state arrives after the window shows, and is no edit of the operator's.
+    // The rule's state arrives after the window shows; until then an edit cannot be saved, as
+    // the Save would close the port.
     EXPECT_FALSE(w.checked(firewall_box));
-    EXPECT_TRUE(eventually([&] { return w.checked(firewall_box); })); // the installer opened it
-    EXPECT_FALSE(w.enabled(save));
-
     w.click(generate);
     ASSERT_TRUE(eventually([&] { return w.text(password_edit) != before.password; }));
+    EXPECT_FALSE(w.enabled(save));
+    EXPECT_TRUE(eventually([&] { return w.checked(firewall_box); })); // the installer opened it
     const std::string password = w.text(password_edit);
     EXPECT_EQ(password.size(), 16u);
     EXPECT_TRUE(eventually([&] { return w.enabled(save) && w.enabled(undo); }));

@@ -83,6 +83,7 @@ TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
         EXPECT_EQ(unknown.exit_code, 1u);
         for (const char* key : {"service_installed", "service_state", "accepting_connections"})
             EXPECT_TRUE(unknown.output.contains("\"" + std::string(key) + "\":null,")) << key;
+        EXPECT_NE((*json)["free_disk_bytes"], "null"); // of the drive the data folder will be on
     }
     InstalledServer server;
     ASSERT_TRUE(server.installed());
