@@ -25,6 +25,9 @@ constexpr std::string_view expected_keys[] = {
     "%1 is a link to another place; choose the folder itself.",
     "%1 is on a network share or a FAT drive, where files have no access rights: whoever reaches "
     "that place can read the backups there.",
+    "%1 registers are connected (%2). ",
+    "%1 registers are connected: %2",
+    "%1 registers connected",
     "%1: %2=%3 cannot be used",
     "%1: the copy is not as large as the dump",
     "(all network cards)",
