@@ -311,6 +311,8 @@ TEST_F(Tray, IconAndTooltipFollowTheService) {
 }
 
 TEST_F(Tray, RunningServiceThatDoesNotListenIsAmber) {
+    // No backup task from an earlier suite: the tray asks the Task Scheduler once as it starts.
+    clear_tool_state();
     // A port nobody listens on: the service runs but the probe finds no listener.
     const int port = 47311;
     e2e::write_file(folder_.path("my.ini"), "[mysqld]\r\nport=" + std::to_string(port) + "\r\n");
@@ -332,7 +334,6 @@ TEST_F(Tray, RunningServiceThatDoesNotListenIsAmber) {
 
     // Backups switched on 27 hours ago, and their task gone: one balloon, and the tooltip says so.
     const std::string stamp = local_time_before(27h);
-    clear_tool_state();
     const std::string state = folder_.path("backup-state.ini");
     e2e::write_file(state, "[backup]\r\nswitched_on=" + stamp);
     std::optional<BalloonSeen> balloon;
