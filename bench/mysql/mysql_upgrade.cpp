@@ -67,6 +67,8 @@ int wmain(int argc, wchar_t** argv) {
     bool pipe_protocol = false;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
+        // As with every MySQL program, --no-defaults counts only in the first place.
+        if (i == 1 && arg == L"--no-defaults") continue;
         if (auto value = value_after(arg, L"--socket="))
             pipe = *value;
         else if (auto user_value = value_after(arg, L"--user="))
