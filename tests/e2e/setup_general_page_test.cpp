@@ -144,7 +144,9 @@ TEST_F(GeneralPage, OpenErrorLogAndLogFolder) {
     SetupWindow w(folder, {"general"});
     ASSERT_TRUE(w.handle());
 
-    // The log folder is made when it is missing and shown in Explorer.
+    // The log folder is made when it is missing (gone after the window's start made it) and shown
+    // in Explorer.
+    delete_tree(folder.data_root());
     ASSERT_FALSE(exists(folder.data_root()));
     w.click(log_folder);
     EXPECT_TRUE(eventually([&] { return is_directory(folder.data_root()); }));

@@ -88,7 +88,7 @@ TEST(Uninstall, FinishesPastAHeldLockAndAServerThatDoesNotStop) {
                       .exit_code,
                   0u);
     }
-    EXPECT_EQ(tool_calls("netsh").size(), 1u);
+    EXPECT_EQ(tool_calls("netsh").size(), 2u); // the delete, and the look that nothing is left
     EXPECT_NE(e2e::read_file(folder.path("tray.log")).find("--uninstall went on after waiting"),
               std::string::npos);
 
