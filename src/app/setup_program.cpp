@@ -25,6 +25,7 @@ namespace {
 constexpr DWORD setup_window_style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 static_assert(setup_window_style == 0x02CA0000);
 constexpr WORD program_icon = 1;
+constexpr std::string_view setup_mutex_descriptor = "O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
 float screen_scale() {
     WindowDc screen(nullptr);
@@ -35,7 +36,13 @@ float screen_scale() {
 // cashier at the shop's computer, before an administrator opens Setup there): only one made by
 // an administrator's process, as ours are, tells that a Setup window runs.
 bool another_setup_runs(UniqueHandle& mutex) {
-    mutex.reset(CreateMutexW(nullptr, FALSE, setup_mutex_name));
+    // Ours is made with the Administrators group as its owner, which only an elevated process may
+    // give, so that it reads back as an administrator's wherever it is asked.
+    auto descriptor = parse_descriptor(setup_mutex_descriptor);
+    SECURITY_ATTRIBUTES attributes{.nLength = sizeof attributes,
+                                   .lpSecurityDescriptor = descriptor ? descriptor->get() : nullptr,
+                                   .bInheritHandle = FALSE};
+    mutex.reset(CreateMutexW(&attributes, FALSE, setup_mutex_name));
     if (!mutex || GetLastError() != ERROR_ALREADY_EXISTS) return false;
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR raw = nullptr;
