@@ -114,6 +114,7 @@ TEST(StatusMode, JsonAndExitCodeInEveryStateAndNeverAPassword) {
         status_of(server.folder().program_data(), {}, "KeltaMySQL-unelevated").output;
     EXPECT_TRUE(tasks.contains("\"rotation_task\":null,")) << tasks;
     EXPECT_TRUE(tasks.contains("\"backup_task\":null,"));
+    delete_file("C:\\kelta-bench\\force\\schtasks.query.exit");
 
     // Backups on since 27 hours ago and none came, then their task gone: --status and the
     // Overview under its status warn, and --status gives the task as the scheduler reports it.
