@@ -94,13 +94,14 @@ Result<ChildOutcome> initialize() {
                         {}, true);
 }
 
-// mysql.exe and mysqldump.exe with the program's four fixed arguments and MYSQL_PWD.
+// mysql.exe and mysqldump.exe with the program's fixed arguments and MYSQL_PWD.
 ChildProcess client(const std::string& name, const std::string& password,
                     const std::vector<std::string>& more = {}) {
     ChildProcess child{.program = program(name),
-                       .arguments = {"--socket=KELTA_MYSQL57", "--protocol=PIPE", "--user=root",
-                                     "--default-character-set=utf8mb4"},
+                       .arguments = {"--no-defaults", "--socket=KELTA_MYSQL57", "--protocol=PIPE",
+                                     "--user=root", "--default-character-set=utf8mb4"},
                        .extra_environment = {{"MYSQL_PWD", password}}};
+    if (name == "mysql.exe") child.arguments.emplace_back("--local-infile=0");
     child.arguments.insert(child.arguments.end(), more.begin(), more.end());
     return child;
 }
