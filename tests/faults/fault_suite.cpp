@@ -427,10 +427,14 @@ TEST(Faults, FirstInstall) {
         e2e::write_file(config, "port=" + std::to_string(free_tcp_port()) + "\r\n");
         Fault fault("first install: " + cause, folder);
         const Launch install{{"--install", "--quiet", "--config", config}, environment};
+        Result<ConnectionSettings> given = std::unexpected(std::string());
         if (cause == "icacls fails") {
             force_tool_exit("icacls", 5);
             fault.failed(run(install, 240s).exit_code, "exit code Some(5)");
             fault.fired_by("icacls.exit");
+            // Private from its making, the file takes its place whatever icacls says.
+            given = read_settings_file(folder.path("connection.ini"));
+            fault.kept("connection.ini after icacls failed", given.has_value());
         } else if (cause == "the server is killed at the account set-up") {
             bench_control("mysql.kill-server-after", "1");
             fault.failed(run(install, 240s).exit_code,
@@ -441,7 +445,7 @@ TEST(Faults, FirstInstall) {
             fault.kept("no mysqld.exe left after the program",
                        killed_at(fault, install, "mysqld.hold-after-initialize"));
             // The init file still holds the root password the server got: saved before that.
-            auto given = read_settings_file(folder.path("connection.ini"));
+            given = read_settings_file(folder.path("connection.ini"));
             fault.kept("the root password, saved before the server was given it",
                        given && e2e::read_file(folder.path("init.sql"))
                                     .contains("'" + given->root_password + "'"));
@@ -451,7 +455,8 @@ TEST(Faults, FirstInstall) {
         EXPECT_EQ(run({{"--install", "--quiet"}, environment}, 240s).exit_code, 0u) << "a repair";
         auto saved = read_settings_file(folder.path("connection.ini"));
         fault.kept("the root password the new server was given",
-                   saved && mysql_as_root("SELECT 1;", saved->root_password).exit_code == 0);
+                   saved && mysql_as_root("SELECT 1;", saved->root_password).exit_code == 0 &&
+                       (!given || saved->root_password == given->root_password));
     }
     remove_service("KeltaMySQL57");
 }
@@ -486,8 +491,12 @@ TEST(Faults, TwoOperationsAtOnce) {
     }
     {
         Fault fault("--apply during --restore", server.folder());
+        // The restore's safety dump starts slowly: an apply that did not wait would make its
+        // calls while the restore still makes its own.
+        bench_control("mysqldump.start-delay", "3000");
         at_once(fault, {"--restore", data + "\\week1.sql"},
                 {"--apply", "--config", data + "\\apply.ini"});
+        clear_bench_control();
         fault.kept("the restored rows", rows(root) == week1);
         fault.kept("the applied account",
                    query_over_tcp(settings.user, settings.password, server.port(), "SELECT 1;")
@@ -568,6 +577,10 @@ TEST(Faults, PutBackAndHeldOpen) {
         e2e::write_file(config, render_settings(changed));
         fault.ended(server.mode({"--apply", "--config", config}).exit_code, 1);
         DeleteFileW(L"C:\\kelta-bench\\force\\netsh.delete.exit");
+        if (!cause.starts_with("the server fails"))
+            fault.fired_by(closes ? "netsh.delete.exit" : "mysql.kill-server-after");
+        else if (e2e::read_file(fault.log).contains("(bench control mysqld.fail-start)"))
+            fault.fired("tray.log: the start aborted by mysqld.fail-start");
         EXPECT_TRUE(
             e2e::read_file(fault.log).ends_with("The previous settings are back in place.\n"));
         fault.kept("connection.ini", e2e::read_file(server.folder().path("connection.ini")) == ini);
@@ -587,6 +600,8 @@ TEST(Faults, PutBackAndHeldOpen) {
             UniqueFile held(CreateFileW(widen(log + ".3").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                         nullptr, OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(held);
+            if (!MoveFileExW(widen(log + ".3").c_str(), widen(log + ".3.probe").c_str(), 0))
+                fault.fired("error.log.3 open without sharing: " + last_error_text());
             fault.ended(server.mode({"--rotate-logs", "--limit", "1"}).exit_code, 1);
         }
         EXPECT_NE(e2e::read_file(fault.log).find(log + ".3: "), std::string::npos);
