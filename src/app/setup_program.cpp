@@ -38,9 +38,9 @@ float screen_scale() {
 bool another_setup_runs(UniqueHandle& mutex) {
     // Ours is made with the Administrators group as its owner, which only an elevated process may
     // give, so that it reads back as an administrator's wherever it is asked.
-    auto descriptor = parse_descriptor(setup_mutex_descriptor);
+    auto ours = parse_descriptor(setup_mutex_descriptor);
     SECURITY_ATTRIBUTES attributes{.nLength = sizeof attributes,
-                                   .lpSecurityDescriptor = descriptor ? descriptor->get() : nullptr,
+                                   .lpSecurityDescriptor = ours ? ours->get() : nullptr,
                                    .bInheritHandle = FALSE};
     mutex.reset(CreateMutexW(&attributes, FALSE, setup_mutex_name));
     if (!mutex || GetLastError() != ERROR_ALREADY_EXISTS) return false;
