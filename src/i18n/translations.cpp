@@ -147,6 +147,8 @@ constexpr TranslationRow rows[] = {
      "Base de données : mysql, sys, information_schema et performance_schema appartiennent au "
      "serveur",
      "Base de datos: mysql, sys, information_schema y performance_schema pertenecen al servidor"},
+    {"End the old MySQL process and start", "Arrêter l'ancien processus MySQL et démarrer",
+     "Terminar el proceso antiguo de MySQL e iniciar"},
     {"Error log", "Journal d'erreurs", "Registro de errores"},
     {"Error logs are split automatically at 10 MB; the last 5 are kept.",
      "Les journaux d'erreurs sont scindés à 10 Mo ; les 5 derniers sont conservés.",
@@ -175,7 +177,8 @@ constexpr TranslationRow rows[] = {
      "modifier : %1",
      "KELTA Retail MySQL debe ejecutarse desde una carpeta que solo los administradores puedan "
      "modificar: %1"},
-    {"Keep the backups in this folder", "Garder les sauvegardes dans ce dossier",
+    {"Keep the backups in this folder",
+     "Garder les sauvegardes dans ce dossier",
      "Guardar las copias en esta carpeta"},
     {"Language", "Langue", "Idioma"},
     {"Last automatic backup:", "Dernière sauvegarde automatique :", "Última copia automática:"},

@@ -23,6 +23,7 @@
 #include "svc/myini.h"
 #include "svc/restore.h"
 #include "svc/start_type.h"
+#include "svc/stray_server.h"
 #include "svc/status.h"
 #include "svc/support_file.h"
 #include "svc/uninstall.h"
@@ -137,6 +138,10 @@ struct Performer {
         return outcome(start_service(), tr("Folder rights repaired and MySQL started",
                                            "文件夹权限已修复，MySQL 已启动"));
     }
+    JobResult operator()(const job::EndStrayServer& s) const {
+        if (auto ended = end_stray_server(s.pid); !ended) return {true, ended.error()};
+        return outcome(start_service(), tr("MySQL started", "MySQL 已启动"));
+    }
     JobResult operator()(const job::Apply& a) const {
         return outcome(apply(a.settings),
                        tr("Settings saved. The registers connect with the information on the "
@@ -228,6 +233,9 @@ struct LockedAs {
         return "--start";
     }
     std::optional<std::string_view> operator()(const job::RepairRights&) const { return "--start"; }
+    std::optional<std::string_view> operator()(const job::EndStrayServer&) const {
+        return "--start";
+    }
     std::optional<std::string_view> operator()(const job::Apply&) const { return "--apply"; }
     std::optional<std::string_view> operator()(const job::AutoBackup&) const {
         return "--backup-auto";

@@ -63,6 +63,9 @@ struct SetAsideOption {
     std::string line;
 };
 struct RepairRights {};
+struct EndStrayServer {
+    unsigned long pid;
+};
 struct Recover {
     RecoveryDump dump;
     std::string damaged;
@@ -74,10 +77,11 @@ struct SaveBackupSettings { BackupSettings settings; };
 struct SupportFile { std::string path; };
 } // namespace job
 
-using Job = std::variant<job::Start, job::Stop, job::Restart, job::Install, job::Uninstall,
-                         job::OpenPort, job::StartType, job::Backup, job::Restore, job::Recover,
-                         job::SetAsideOption, job::RepairRights, job::Apply, job::CheckConnection,
-                         job::AutoBackup, job::SaveBackupSettings, job::SupportFile>;
+using Job =
+    std::variant<job::Start, job::Stop, job::Restart, job::Install, job::Uninstall, job::OpenPort,
+                 job::StartType, job::Backup, job::Restore, job::Recover, job::SetAsideOption,
+                 job::RepairRights, job::EndStrayServer, job::Apply, job::CheckConnection,
+                 job::AutoBackup, job::SaveBackupSettings, job::SupportFile>;
 
 // Runs the job's operation on the calling thread and gives the result the window shows: the
 // translated success text, or the operation's error text unchanged.

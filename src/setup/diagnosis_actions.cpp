@@ -2,7 +2,8 @@
 
 #include "i18n/tr.h"
 
-DiagnosisAction diagnosis_action(const Diagnosis& diagnosis, bool (*backup_exists)()) {
+DiagnosisAction diagnosis_action(const Diagnosis& diagnosis, bool (*backup_exists)(),
+                                 bool (*stray)(unsigned long pid)) {
     switch (diagnosis.cause) {
     case StartFailure::innodb_corruption:
     case StartFailure::system_tables:
@@ -10,7 +11,7 @@ DiagnosisAction diagnosis_action(const Diagnosis& diagnosis, bool (*backup_exist
     case StartFailure::unknown_option:
         return DiagnosisAction::set_aside_option;
     case StartFailure::port_in_use:
-        return DiagnosisAction::other_port;
+        return stray(diagnosis.pid) ? DiagnosisAction::end_stray : DiagnosisAction::other_port;
     case StartFailure::file_access:
         return DiagnosisAction::repair_rights;
     case StartFailure::disk_full:
@@ -35,6 +36,8 @@ std::string_view diagnosis_action_text(DiagnosisAction action) {
         return tr("Use another port...", "使用其他端口…");
     case DiagnosisAction::repair_rights:
         return tr("Repair folder rights", "修复文件夹权限");
+    case DiagnosisAction::end_stray:
+        return tr("End the old MySQL process and start", "结束旧的 MySQL 进程并启动");
     case DiagnosisAction::none:
         break;
     }

@@ -25,7 +25,7 @@ constexpr int note_width = 464;
 constexpr int notes_top = 146; // below the detail line
 constexpr int line_height = 20;
 constexpr int most_lines = 3;
-constexpr int action_width = 240;
+constexpr int action_width = 280;
 constexpr int action_height = 30;
 constexpr int action_row = 36; // the button and the space below it
 

@@ -19,6 +19,7 @@
 #include "svc/myini.h"
 #include "svc/recover.h"
 #include "svc/start_failure.h"
+#include "svc/stray_server.h"
 #include "svc/start_type.h"
 #include "svc/status.h"
 #include "ui/clipboard.h"
@@ -94,6 +95,10 @@ void open_port(HWND window) {
 void take_diagnosis_action(HWND window) {
     const SetupUiState& state = setup_state(window);
     switch (state.diagnosis_action) {
+    case DiagnosisAction::end_stray:
+        if (state.shown_diagnosis)
+            start_job(window, job::EndStrayServer{state.shown_diagnosis->pid});
+        return;
     case DiagnosisAction::repair_rights:
         start_job(window, job::RepairRights{});
         return;
@@ -192,8 +197,9 @@ void refresh_overview(HWND window, const ServiceView& service) {
         clear_diagnosis();
     else
         diagnosis = current_diagnosis(false);
-    state.diagnosis_action =
-        diagnosis ? diagnosis_action(*diagnosis, recovery_possible) : DiagnosisAction::none;
+    state.diagnosis_action = diagnosis
+                                 ? diagnosis_action(*diagnosis, recovery_possible, is_stray_server)
+                                 : DiagnosisAction::none;
     state.shown_diagnosis = diagnosis;
     show_overview_notes(
         window,

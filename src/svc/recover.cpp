@@ -18,6 +18,7 @@
 #include "svc/last_backup.h"
 #include "svc/restore.h"
 #include "svc/server_upgrade.h"
+#include "svc/status.h"
 
 #include <windows.h>
 
@@ -114,6 +115,9 @@ Result<Recovered> recover(const RecoveryDump& dump, const std::string& damaged) 
     if (auto checked = check_dump(dump.path, settings->database); !checked)
         return fail(checked.error());
     if (path_exists(damaged)) return fail(damaged + " exists already; nothing was changed.");
+    // The new folder is of no use without a service to start on it.
+    if (service_status() == ServiceStatus::NotInstalled)
+        return fail("service is not installed; nothing was changed.");
     if (auto stopped = stop_service(); !stopped) return fail(stopped.error());
 
     const std::string data = data_dir();

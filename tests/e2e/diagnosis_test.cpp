@@ -145,6 +145,29 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
         EXPECT_EQ(configured_port(), server.port());
     }
 
+    {
+        // A mysqld.exe of this installation left running outside the service holds the port and
+        // is ended with one click. Wine names no listening process; KeltaMySQL-stray.exe does, as
+        // Windows would.
+        Running stray({.arguments = {"--defaults-file=" + my_ini_path(), "--console"},
+                       .program = join_path(app_dir(), "MySQL\\bin\\mysqld.exe")});
+        ASSERT_TRUE(eventually([&] { return tcp_listener(server.port()); }, 30s));
+        EXPECT_EQ(run({{"--start", "--quiet"},
+                       {{"ProgramData", server.folder().program_data()}},
+                       join_path(app_dir(), "KeltaMySQL-stray.exe")})
+                      .exit_code,
+                  1u);
+        ASSERT_TRUE(eventually([&] {
+            return w.text(diagnosis_action) == "End the old MySQL process and start";
+        })) << w.text(first_note);
+        w.screenshot("setup-diagnosis-port_in_use-stray");
+        w.click(diagnosis_action);
+        EXPECT_TRUE(eventually([&] { return w.text(status_line) == "MySQL started"; }, 60s))
+            << w.text(status_line);
+        EXPECT_TRUE(stray.wait(10s).has_value());
+        ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    }
+
     const std::string my_ini = e2e::read_file(my_ini_path());
     e2e::write_file(my_ini_path(), my_ini + "innodb_buffer_pool_sise=64M\r\n");
     expect_told("unknown_option",
