@@ -52,7 +52,7 @@ std::optional<std::string> file_argument(const Arguments& arguments, const std::
 std::vector<std::size_t> file_argument_positions(const Arguments& arguments) {
     std::vector<std::size_t> positions;
     const auto mode = find_mode(arguments);
-    if (mode == "--backup" || mode == "--restore")
+    if (mode == "--backup" || mode == "--restore" || mode == "--recover")
         if (auto at = file_position(arguments, *mode)) positions.push_back(*at);
     if (auto at = value_position(arguments, "--config")) positions.push_back(*at);
     return positions;

@@ -22,8 +22,8 @@ std::optional<std::string> option_value(const Arguments& arguments, const std::s
 // The value of the mode, or else the first element of the list that does not begin with "--".
 std::optional<std::string> file_argument(const Arguments& arguments, const std::string& mode);
 
-// Where the file names stand that the mode reads or writes: the file of --backup or --restore,
-// and the --config file.
+// Where the file names stand that the mode reads or writes: the file of --backup, --restore or
+// --recover, and the --config file.
 std::vector<std::size_t> file_argument_positions(const Arguments& arguments);
 
 // --limit: an unsigned 64-bit decimal with an optional "+"; anything else means no limit.

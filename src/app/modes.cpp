@@ -6,6 +6,7 @@
 #include "base/cmdline.h"
 #include "base/elevation.h"
 #include "base/files.h"
+#include "base/local_time.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "i18n/language.h"
@@ -24,6 +25,7 @@
 #include "svc/control.h"
 #include "svc/give_back.h"
 #include "svc/install.h"
+#include "svc/recover.h"
 #include "svc/restore.h"
 #include "svc/restore_journal.h"
 #include "svc/rotate.h"
@@ -122,6 +124,20 @@ ModeResult run_restore(const Arguments& arguments) {
     return restore_done_text(*safety);
 }
 
+// Without --quiet the operator confirms, having read which dump and what is lost.
+ModeResult run_recover(const Arguments& arguments) {
+    auto dump = recovery_dump(file_argument(arguments, "--recover"));
+    if (!dump) return fail(dump.error());
+    const std::string damaged = damaged_data_path(local_timestamp());
+    if (!is_quiet(arguments) &&
+        MessageBoxW(nullptr, widen(recover_question(*dump, damaged)).c_str(), L"KELTA Retail MySQL",
+                    MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING | MB_SETFOREGROUND) != IDYES)
+        return fail("the rebuild was not confirmed; nothing was changed");
+    auto recovered = recover(*dump, damaged);
+    if (!recovered) return fail(recovered.error());
+    return recover_done_text(*dump, *recovered);
+}
+
 ModeResult run_support_file(const Arguments& arguments) {
     auto file = file_argument(arguments, "--support-file");
     if (!file) return fail("missing file name");
@@ -163,6 +179,7 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
     if (mode == "--restore") return run_restore(arguments);
+    if (mode == "--recover") return run_recover(arguments);
     if (mode == "--backup-auto") return run_backup_auto();
     if (mode == "--check-connection") return check_connection();
     if (mode == "--support-file") return run_support_file(arguments);
@@ -186,7 +203,7 @@ bool runs_unelevated(const std::string& mode) {
 bool changes_the_instance(const std::string& mode, const Arguments& arguments) {
     for (std::string_view changing :
          {"--stop", "--start", "--restart", "--uninstall", "--install", "--apply", "--backup",
-          "--backup-auto", "--restore", "--rotate-logs"})
+          "--backup-auto", "--restore", "--recover", "--rotate-logs"})
         if (mode == changing) return true;
     // Giving the service back runs the other copy's --install, which takes the lock itself.
     return mode == "--undo-install" && !option_value(arguments, "--previous-service");

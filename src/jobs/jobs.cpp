@@ -2,10 +2,12 @@
 
 #include "base/elevation.h"
 #include "base/files.h"
+#include "base/fill_in.h"
 #include "base/handles.h"
 #include "base/registry.h"
 #include "base/text.h"
 #include "i18n/tr.h"
+#include "instance/data_rights.h"
 #include "instance/dump_folder.h"
 #include "jobs/activity_log.h"
 #include "jobs/mode_texts.h"
@@ -18,8 +20,11 @@
 #include "svc/control.h"
 #include "svc/firewall.h"
 #include "svc/install.h"
+#include "svc/myini.h"
 #include "svc/restore.h"
 #include "svc/start_type.h"
+#include "svc/stray_server.h"
+#include "svc/status.h"
 #include "svc/support_file.h"
 #include "svc/uninstall.h"
 
@@ -98,12 +103,44 @@ struct Performer {
         return {false, std::string(tr("Backup done:", "备份完成：")) + " " + b.path,
                 rights_warning(parent_path(b.path))};
     }
+    // Restore needs a running server: a stopped one is started first; one that cannot start is
+    // what a rebuild from this very dump is for.
     JobResult operator()(const job::Restore& r) const {
+        if (service_status() != ServiceStatus::Running)
+            if (auto started = start_service(); !started)
+                return {.is_error = true,
+                        .text = std::string(tr("MySQL could not be started, so nothing was "
+                                               "restored.",
+                                               "MySQL 无法启动，所以没有恢复任何数据。")) +
+                                "\n" + started.error(),
+                        .rebuild_from = r.path};
         auto safety = restore(r.path);
         if (!safety) return {true, restore_failed_text(safety.error())};
         return {false, std::string(tr("Restore done. Data before the restore was saved to:",
                                       "恢复完成。恢复前的数据已另存为：")) +
                            " " + *safety};
+    }
+    JobResult operator()(const job::Recover& r) const {
+        auto recovered = recover(r.dump, r.damaged);
+        if (!recovered) return {true, recovered.error()};
+        return {false, recover_done_text(r.dump, *recovered)};
+    }
+    JobResult operator()(const job::SetAsideOption& o) const {
+        auto before = set_aside_unknown_option(o.line);
+        if (!before) return {true, before.error()};
+        if (auto started = start_service(); !started) return {true, started.error()};
+        return {false, fill_in(tr("The line was set aside and MySQL started. my.ini as it was: %1",
+                                  "该行已停用，MySQL 已启动。原来的 my.ini：%1"),
+                               {*before})};
+    }
+    JobResult operator()(const job::RepairRights&) const {
+        if (auto repaired = repair_data_rights(); !repaired) return {true, repaired.error()};
+        return outcome(start_service(), tr("Folder rights repaired and MySQL started",
+                                           "文件夹权限已修复，MySQL 已启动"));
+    }
+    JobResult operator()(const job::EndStrayServer& s) const {
+        if (auto ended = end_stray_server(s.pid); !ended) return {true, ended.error()};
+        return outcome(start_service(), tr("MySQL started", "MySQL 已启动"));
     }
     JobResult operator()(const job::Apply& a) const {
         return outcome(apply(a.settings),
@@ -191,6 +228,14 @@ struct LockedAs {
     }
     std::optional<std::string_view> operator()(const job::Backup&) const { return "--backup"; }
     std::optional<std::string_view> operator()(const job::Restore&) const { return "--restore"; }
+    std::optional<std::string_view> operator()(const job::Recover&) const { return "--recover"; }
+    std::optional<std::string_view> operator()(const job::SetAsideOption&) const {
+        return "--start";
+    }
+    std::optional<std::string_view> operator()(const job::RepairRights&) const { return "--start"; }
+    std::optional<std::string_view> operator()(const job::EndStrayServer&) const {
+        return "--start";
+    }
     std::optional<std::string_view> operator()(const job::Apply&) const { return "--apply"; }
     std::optional<std::string_view> operator()(const job::AutoBackup&) const {
         return "--backup-auto";

@@ -4,6 +4,7 @@
 #include "base/elevation.h"
 #include "config/settings.h"
 #include "svc/backup_settings.h"
+#include "svc/recover.h"
 
 #include <windows.h>
 
@@ -22,6 +23,9 @@ struct JobResult {
     bool is_error = false;
     std::string text;
     std::string warning; // of a success that left one step undone; shown in a box of its own
+    // A restore that found the server stopped and could not start it: the dump it was given,
+    // which the window then offers to rebuild the database from.
+    std::optional<std::string> rebuild_from;
 };
 
 // The last finished Setup-window job's result (JobResultSlot), until the window takes it.
@@ -55,6 +59,17 @@ struct OpenPort { std::uint16_t port; };
 struct StartType { bool automatic; };
 struct Backup { std::string path; };
 struct Restore { std::string path; };
+struct SetAsideOption {
+    std::string line;
+};
+struct RepairRights {};
+struct EndStrayServer {
+    unsigned long pid;
+};
+struct Recover {
+    RecoveryDump dump;
+    std::string damaged;
+};
 struct Apply { ConnectionSettings settings; };
 struct CheckConnection {};
 struct AutoBackup {};
@@ -64,7 +79,8 @@ struct SupportFile { std::string path; };
 
 using Job =
     std::variant<job::Start, job::Stop, job::Restart, job::Install, job::Uninstall, job::OpenPort,
-                 job::StartType, job::Backup, job::Restore, job::Apply, job::CheckConnection,
+                 job::StartType, job::Backup, job::Restore, job::Recover, job::SetAsideOption,
+                 job::RepairRights, job::EndStrayServer, job::Apply, job::CheckConnection,
                  job::AutoBackup, job::SaveBackupSettings, job::SupportFile>;
 
 // Runs the job's operation on the calling thread and gives the result the window shows: the

@@ -14,6 +14,21 @@ std::string restore_done_text(std::string_view safety_copy) {
     return text.append("\n").append(safety_copy);
 }
 
+std::string recover_question(const RecoveryDump& dump, std::string_view damaged) {
+    return fill_in(tr("Rebuild the database from the backup of %1?\n%2\n\nData entered after %1 "
+                      "will be lost. The damaged files are kept in %3.",
+                      "用 %1 的备份重建数据库吗？\n%2\n\n%1 之后录入的数据将丢失。损坏的文件保存在 "
+                      "%3。"),
+                   {dump.time, dump.path, damaged});
+}
+
+std::string recover_done_text(const RecoveryDump& dump, const Recovered& recovered) {
+    return fill_in(tr("The database was rebuilt from the backup of %1 in %2 s:\n%3\nThe damaged "
+                      "files are kept in %4.",
+                      "数据库已用 %1 的备份重建，用时 %2 秒：\n%3\n损坏的文件保存在 %4。"),
+                   {dump.time, std::to_string(recovered.seconds), dump.path, recovered.damaged});
+}
+
 std::string support_file_done_text(std::string_view file) {
     std::string text(tr("Support file saved:", "技术支持文件已保存："));
     return text.append("\n").append(file);

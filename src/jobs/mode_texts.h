@@ -2,6 +2,7 @@
 // The texts that --backup, --restore and --install (and the Setup window's jobs) show, in the
 // current language.
 #include "svc/install.h"
+#include "svc/recover.h"
 #include "svc/restore.h"
 #include "svc/restore_journal.h"
 
@@ -17,6 +18,12 @@ std::string restore_done_text(std::string_view safety_copy);
 // What failed and what became of the database: refused before anything changed, put back from
 // the safety dump, or (when that failed too) the safety dump to restore by hand.
 std::string restore_failed_text(const RestoreFailure& failure);
+
+// The question before a rebuild: the dump, its time, that what was entered after it is lost, and
+// the folder the damaged files are kept in.
+std::string recover_question(const RecoveryDump& dump, std::string_view damaged);
+// The rebuild done: the dump, its time, how long it took and where the damaged files are.
+std::string recover_done_text(const RecoveryDump& dump, const Recovered& recovered);
 
 // "Support file saved:", a line break and the file.
 std::string support_file_done_text(std::string_view file);

@@ -159,14 +159,16 @@ void refresh_backup_page(HWND window) {
              last_backup_line(read_string(HKEY_CURRENT_USER, program_key, last_backup_value,
                                           last_backup_units)));
     show_interrupted_restore(window);
-    // Both the dump and the restore talk to a server that accepts connections.
-    const bool running = setup_state(window).shown_status == ServiceStatus::Running;
+    // A dump needs a server that accepts connections; a restore starts a stopped one first.
+    const ServiceStatus status = setup_state(window).shown_status;
+    const bool running = status == ServiceStatus::Running;
+    const bool installed = status != ServiceStatus::NotInstalled;
     enable_control(window, id::backup_now, running);
-    enable_control(window, id::restore_from_backup, running);
+    enable_control(window, id::restore_from_backup, installed);
     enable_control(window, id::open_safety_backups,
-                   running || !setup_state(window).interrupted_restore);
+                   installed || !setup_state(window).interrupted_restore);
     enable_control(window, id::restore_listed,
-                   running && !setup_state(window).listed_dumps.empty());
+                   installed && !setup_state(window).listed_dumps.empty());
     refresh_automatic_backup(window);
 }
 

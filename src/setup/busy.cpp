@@ -27,8 +27,13 @@ void start_job(HWND window, Job job) {
     state.busy = true;
     state.job_saves_settings = std::holds_alternative<job::Apply>(job);
     state.job_saves_backup = std::holds_alternative<job::SaveBackupSettings>(job);
+    // A restore starts a stopped server first, which takes a while of its own.
+    const bool starts_first =
+        std::holds_alternative<job::Restore>(job) && state.shown_status != ServiceStatus::Running;
     set_status_line(window, StatusKind::neutral,
-                    tr("Working, please wait...", "正在处理，请稍候…"));
+                    starts_first
+                        ? tr("Starting MySQL, then restoring...", "正在启动 MySQL，然后恢复…")
+                        : tr("Working, please wait...", "正在处理，请稍候…"));
     run_marquee(window, true);
     EnableWindow(window, FALSE);
     run_job(window, std::move(job));

@@ -28,6 +28,7 @@ inline constexpr int password_field = 244;
 inline constexpr int connected_line = 245; // the computers connected now
 inline constexpr int firewall_line = 246;
 inline constexpr int open_port_button = 247;
+inline constexpr int diagnosis_action = 248; // the one action beside why the last start failed
 
 // Connection
 inline constexpr int port_edit = 201;

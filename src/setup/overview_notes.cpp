@@ -25,6 +25,9 @@ constexpr int note_width = 464;
 constexpr int notes_top = 146; // below the detail line
 constexpr int line_height = 20;
 constexpr int most_lines = 3;
+constexpr int action_width = 280;
+constexpr int action_height = 30;
+constexpr int action_row = 36; // the button and the space below it
 
 static_assert(std::tuple_size_v<decltype(SetupUiState::note_colours)> == id::overview_note_slots);
 
@@ -57,7 +60,8 @@ void grow_overview(HWND window, int growth) {
     for (const ControlEntry& control : state.controls) {
         const int control_id = GetDlgCtrlID(control.window);
         if (control.page != page::overview && control.page != page::every) continue;
-        if (is_note(control_id) || control_id == id::status_text || control_id == id::detail_line)
+        if (is_note(control_id) || control_id == id::status_text || control_id == id::detail_line ||
+            control_id == id::diagnosis_action)
             continue;
         RECT r{};
         GetWindowRect(control.window, &r);
@@ -91,19 +95,16 @@ std::optional<OverviewNote> automatic_backup_note(std::optional<bool> backup_tas
                                               : secondary_text};
 }
 
-std::vector<OverviewNote> overview_notes(ServiceStatus status,
+std::vector<OverviewNote> overview_notes(const std::optional<Diagnosis>& diagnosis,
+                                         ServiceStatus status,
                                          std::optional<bool> rotation_task_present,
                                          std::optional<bool> backup_task_present) {
     std::vector<OverviewNote> notes;
     // First: until the safety dump is back in, the shop works on half-restored data.
     if (auto interrupted = interrupted_restore())
         notes.push_back({interrupted_restore_note(interrupted->safety_dump), error_colour});
-    // A running server has started since the failure that the diagnosis explains, whoever
-    // started it (Windows at boot, the Services console): the diagnosis is past.
-    if (status == ServiceStatus::Running)
-        clear_diagnosis();
-    else if (auto diagnosis = current_diagnosis(false))
-        notes.push_back({dated_diagnosis_text(*diagnosis, current_language()), error_colour});
+    if (diagnosis)
+        notes.push_back({dated_diagnosis_text(*diagnosis, current_language()), error_colour, true});
     // The port and address shown are what the server uses; where my.ini has them from a group an
     // administrator added, the operator learns why they differ from the Connection page.
     for (const MyIniOverride& found : read_my_ini_overrides())
@@ -123,11 +124,15 @@ void create_overview_note_controls(HWND window) {
     setup_state(window).overview_growth = 0;
     for (int slot = 0; slot < id::overview_note_slots; ++slot)
         create_text(window, id::overview_note_first + slot, "", {note_x, notes_top, note_width, 0});
+    create_button(window, id::diagnosis_action, "",
+                  {note_x, notes_top, action_width, action_height});
 }
 
-void show_overview_notes(HWND window, const std::vector<OverviewNote>& notes) {
+void show_overview_notes(HWND window, const std::vector<OverviewNote>& notes,
+                         std::string_view action) {
     SetupUiState& state = setup_state(window);
     int y = notes_top;
+    bool action_shown = false;
     for (int slot = 0; slot < id::overview_note_slots; ++slot) {
         HWND control = GetDlgItem(window, id::overview_note_first + slot);
         if (!control) continue;
@@ -143,6 +148,17 @@ void show_overview_notes(HWND window, const std::vector<OverviewNote>& notes) {
         SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
                      place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
         y += height;
+        if (note && note->with_action && !action.empty()) {
+            const RECT button =
+                scaled_box(state.scale, {note_x, y + 2, action_width, action_height});
+            SetWindowPos(GetDlgItem(window, id::diagnosis_action), nullptr, button.left, button.top,
+                         0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            set_text(window, id::diagnosis_action, action);
+            action_shown = true;
+            y += action_row;
+        }
     }
+    show_control(window, id::diagnosis_action,
+                 action_shown && state.current_page == page::overview);
     grow_overview(window, y - notes_top);
 }

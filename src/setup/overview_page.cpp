@@ -10,14 +10,20 @@
 #include "setup/clients_watch.h"
 #include "setup/control_ids.h"
 #include "setup/controls.h"
+#include "setup/diagnosis_actions.h"
 #include "setup/frame.h"
 #include "setup/geometry.h"
 #include "setup/overview_notes.h"
+#include "setup/rebuild.h"
 #include "setup/overview_texts.h"
 #include "svc/myini.h"
+#include "svc/recover.h"
+#include "svc/start_failure.h"
+#include "svc/stray_server.h"
 #include "svc/start_type.h"
 #include "svc/status.h"
 #include "ui/clipboard.h"
+#include "ui/shell_open.h"
 
 #include <utility>
 
@@ -84,6 +90,32 @@ void install_or_uninstall(HWND window) {
 
 void open_port(HWND window) {
     start_job(window, job::OpenPort{shown_settings(setup_state(window)).port});
+}
+
+void take_diagnosis_action(HWND window) {
+    const SetupUiState& state = setup_state(window);
+    switch (state.diagnosis_action) {
+    case DiagnosisAction::end_stray:
+        if (state.shown_diagnosis)
+            start_job(window, job::EndStrayServer{state.shown_diagnosis->pid});
+        return;
+    case DiagnosisAction::repair_rights:
+        start_job(window, job::RepairRights{});
+        return;
+    case DiagnosisAction::open_drive:
+        if (state.shown_diagnosis) shell_open(state.shown_diagnosis->drive + "\\");
+        return;
+    case DiagnosisAction::set_aside_option:
+        if (state.shown_diagnosis)
+            start_job(window, job::SetAsideOption{state.shown_diagnosis->subject});
+        return;
+    case DiagnosisAction::rebuild:
+        offer_rebuild(window, std::nullopt, "");
+        return;
+    case DiagnosisAction::other_port: // the Connection page's, done by the frame
+    case DiagnosisAction::none:
+        return;
+    }
 }
 
 } // namespace
@@ -158,8 +190,21 @@ void refresh_overview(HWND window, const ServiceView& service) {
 
     show_status_text(window, status_text(status));
     set_text(window, id::detail_line, detail_line(status, configured_port(), server, start_type));
+    // A running server has started since the failure that the diagnosis explains, whoever
+    // started it (Windows at boot, the Services console): the diagnosis is past.
+    std::optional<Diagnosis> diagnosis;
+    if (status == ServiceStatus::Running)
+        clear_diagnosis();
+    else
+        diagnosis = current_diagnosis(false);
+    state.diagnosis_action = diagnosis
+                                 ? diagnosis_action(*diagnosis, recovery_possible, is_stray_server)
+                                 : DiagnosisAction::none;
+    state.shown_diagnosis = diagnosis;
     show_overview_notes(
-        window, overview_notes(status, state.rotation_task_present, state.backup_task_present));
+        window,
+        overview_notes(diagnosis, status, state.rotation_task_present, state.backup_task_present),
+        diagnosis_action_text(state.diagnosis_action));
 
     const ServiceButtons buttons = service_buttons(status);
     if (on_page) {
@@ -222,6 +267,9 @@ bool handle_overview_command(HWND window, int control_id) {
         return true;
     case id::open_port_button:
         open_port(window);
+        return true;
+    case id::diagnosis_action:
+        take_diagnosis_action(window);
         return true;
     default:
         return false;

@@ -13,8 +13,10 @@
 #include "setup/frame.h"
 #include "setup/general_page.h"
 #include "setup/overview_page.h"
+#include "setup/rebuild.h"
 #include "setup/state.h"
 #include "setup/system_checks.h"
+#include "svc/port_holder.h"
 #include "svc/start_type.h"
 
 #include <commctrl.h>
@@ -81,6 +83,17 @@ bool handle_frame_command(HWND window, int control_id) {
     default:
         return false;
     }
+}
+
+// The port is taken: the Connection page with the next free port from 3307 up filled in, not
+// saved; its hint says that the registers must then connect with the new settings.
+void offer_other_port(HWND window) {
+    const SetupUiState& state = setup_state(window);
+    ConnectionSettings settings = state.saved_settings ? *state.saved_settings : default_settings();
+    const std::optional<std::uint16_t> free = next_free_port(default_port);
+    switch_page(window, page::connection);
+    if (free) settings.port = *free;
+    load_connection_page(window, settings);
 }
 
 } // namespace
@@ -161,6 +174,11 @@ void handle_command(HWND window, int control_id) {
         control_id -= id::checkbox_label_offset;
     }
     if (handle_frame_command(window, control_id)) return;
+    if (control_id == id::diagnosis_action &&
+        setup_state(window).diagnosis_action == DiagnosisAction::other_port) {
+        offer_other_port(window);
+        return;
+    }
     if (handle_overview_command(window, control_id)) return;
     if (handle_connection_command(window, control_id)) return;
     if (handle_backup_command(window, control_id)) return;
@@ -206,9 +224,11 @@ void finish_job(HWND window) {
         if (!result->warning.empty()) window_message(window, result->warning, MB_ICONWARNING);
     } else {
         set_status_line(window, StatusKind::error, first_line(result->text));
-        window_message(window, result->text, MB_ICONERROR);
+        if (!result->rebuild_from) window_message(window, result->text, MB_ICONERROR);
     }
     load_pages(window);
+    // After the pages show the stopped server: the rebuild may start a job of its own.
+    if (result && result->rebuild_from) offer_rebuild(window, result->rebuild_from, result->text);
     if (kept) load_connection_page(window, *kept);
     if (kept_backup) fill_automatic_backup(window, *kept_backup);
 }

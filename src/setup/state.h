@@ -3,6 +3,7 @@
 // to the window at creation and reached from a window handle only through setup_state().
 #include "base/handles.h"
 #include "config/settings.h"
+#include "setup/diagnosis_actions.h"
 #include "setup/fonts.h"
 #include "setup/palette.h"
 #include "svc/backup_settings.h"
@@ -58,6 +59,9 @@ struct SetupUiState {
     std::optional<SetupFonts> fonts;
     int hover_tab = -1; // navigation item under the mouse
     ServiceStatus shown_status = ServiceStatus::NotInstalled;
+    // Offered beside the reason the last start failed, as last shown.
+    DiagnosisAction diagnosis_action = DiagnosisAction::none;
+    std::optional<Diagnosis> shown_diagnosis;
     StatusKind status_kind = StatusKind::neutral;
     // What the last load's checks found (nothing while they run): the firewall rule, and the
     // nightly rotation and backup tasks; checks_generation tells the answer of the last load from

@@ -1,11 +1,15 @@
 #include "svc/myini.h"
 
 #include "base/files.h"
+#include "base/local_time.h"
 #include "base/fill_in.h"
 #include "base/text.h"
 #include "i18n/tr.h"
 #include "instance/paths.h"
+#include "svc/backup_state.h"
 #include "svc/myini_text.h"
+
+#include <windows.h>
 
 Result<void> write_my_ini(const std::string& basedir, const ConnectionSettings& settings) {
     const auto owned = owned_my_ini_options(basedir, settings);
@@ -18,6 +22,23 @@ Result<void> write_my_ini(const std::string& basedir, const ConnectionSettings& 
     // Written beside and swapped in: a crash or a full disk never leaves the server with half a
     // configuration.
     return replace_file_contents(path, text);
+}
+
+Result<std::string> set_aside_unknown_option(const std::string& line) {
+    const std::string path = my_ini_path();
+    auto text = read_file(path);
+    if (!text) return fail(text.error());
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    const std::string when = local_time_text(now).substr(0, 16);
+    const std::optional<std::string> changed = set_aside_my_ini_line(*text, line, when);
+    if (!changed) return fail(path + " has no line " + line);
+    // The copy first: the file as it was is never gone, whatever stops the write.
+    const std::string before = path + ".before-" + local_timestamp();
+    if (auto copied = replace_file_contents(before, *text); !copied) return fail(copied.error());
+    if (auto written = replace_file_contents(path, *changed); !written)
+        return fail(written.error());
+    return before;
 }
 
 std::optional<std::string> read_my_ini_value(const std::string& name) {

@@ -22,6 +22,9 @@ std::vector<MyIniOverride> read_my_ini_overrides();
 // As the operator reads it: "my.ini: [server] sets port=3310, which the server uses instead of
 // 3307".
 std::string my_ini_override_text(const MyIniOverride& found, Lang lang);
+// Sets the my.ini line that MySQL did not know aside as a dated comment, after a copy of the file
+// as it was (my.ini.before-<local time>); gives that copy's path. Nothing else in the file changes.
+Result<std::string> set_aside_unknown_option(const std::string& line);
 // The port the server uses, or 3307.
 std::uint16_t configured_port();
 // The port the program wrote into [mysqld], or 3307: what tells whether my.ini must be written.

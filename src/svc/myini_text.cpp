@@ -211,3 +211,23 @@ std::vector<MyIniOverride> my_ini_overrides(std::string_view text) {
     }
     return overrides;
 }
+
+std::optional<std::string> set_aside_my_ini_line(std::string_view text, std::string_view line,
+                                                 std::string_view when) {
+    const std::string_view wanted = trim(line);
+    if (wanted.empty()) return std::nullopt;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::size_t content_end = end;
+        if (content_end > start && text[content_end - 1] == '\r') --content_end;
+        if (trim(text.substr(start, content_end - start)) == wanted) {
+            std::string changed(text.substr(0, start));
+            changed.append("# set aside ").append(when).append(", unknown to this MySQL: ");
+            changed.append(wanted).append(text.substr(content_end));
+            return changed;
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
+}

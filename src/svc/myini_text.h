@@ -48,3 +48,9 @@ struct MyIniOverride {
     std::string ours;    // the value in [mysqld]
 };
 std::vector<MyIniOverride> my_ini_overrides(std::string_view text);
+
+// The text with the first line that reads `line` (blanks around it aside) made a comment that
+// keeps it: "# set aside <when>, unknown to this MySQL: <line>". Every other byte stays; nothing
+// when no line reads so.
+std::optional<std::string> set_aside_my_ini_line(std::string_view text, std::string_view line,
+                                                 std::string_view when);

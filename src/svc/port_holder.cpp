@@ -66,6 +66,15 @@ const Listener* colliding_listener(std::span<const Listener> listeners, Ipv4 bin
     return nullptr;
 }
 
+std::optional<std::uint16_t> next_free_port(std::uint16_t from) {
+    const auto listeners = listener_table();
+    if (!listeners) return std::nullopt;
+    for (std::uint32_t port = from; port <= 0xFFFF; ++port)
+        if (!colliding_listener(*listeners, any_address, static_cast<std::uint16_t>(port)))
+            return static_cast<std::uint16_t>(port);
+    return std::nullopt;
+}
+
 std::optional<PortHolder> port_holder(const std::optional<std::string>& bind, std::uint16_t port) {
     const auto listeners = listener_table(true);
     if (!listeners) return std::nullopt;

@@ -18,6 +18,10 @@ struct PortHolder {
 const Listener* colliding_listener(std::span<const Listener> listeners, Ipv4 bind,
                                    std::uint16_t port);
 
+// The first port from `from` upward that no listener holds at any address, or nothing when the
+// listener table cannot be had or every port above is taken.
+std::optional<std::uint16_t> next_free_port(std::uint16_t from);
+
 // The holder of the port for a server bound to my.ini's bind-address (missing or not IPv4:
 // every address), or nothing when the port is free or the listener table cannot be had.
 std::optional<PortHolder> port_holder(const std::optional<std::string>& bind, std::uint16_t port);

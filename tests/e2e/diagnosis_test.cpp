@@ -28,6 +28,11 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int first_note = 225;
+constexpr int diagnosis_action = 248;
+constexpr int status_line = 291;
+constexpr int port_edit = 201;
+constexpr int save_button = 212;
+constexpr int undo_button = 213;
 constexpr long long corrupt_page_offset = 16384 * 7 + 300; // the data dictionary header page
 
 // A program of our own listening on the port, as another server would.
@@ -56,6 +61,16 @@ struct SwappedProgram {
     }
     ~SwappedProgram() { delete_file(path), move_file(path + ".aside", path); }
 };
+
+// The folders the damaged data was kept in, data.damaged-<time>.
+std::vector<std::string> damaged_folders() {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAW entry{};
+    UniqueFind search(FindFirstFileW(widen(data_dir() + ".damaged-*").c_str(), &entry));
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &entry))
+        found.push_back(join_path(parent_path(data_dir()), narrow(entry.cFileName)));
+    return found;
+}
 
 TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     SavedUserValue language(program_key, "Language"), backup(program_key, "LastBackup");
@@ -106,6 +121,18 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
         const size_t runs = service_runs();
         expect_told("port_in_use", "Port " + port + " is already in use by another program.");
         EXPECT_EQ(service_runs(), runs) << "the server was started on a taken port";
+        // Another port, free, filled in on the Connection page and not saved until Save.
+        EXPECT_EQ(w.text(diagnosis_action), "Use another port...");
+        w.click(diagnosis_action);
+        ASSERT_TRUE(eventually([&] { return w.visible(port_edit); }));
+        const auto offered = parse_u16(w.text(port_edit));
+        ASSERT_TRUE(offered.has_value());
+        EXPECT_GE(*offered, 3307);
+        EXPECT_NE(*offered, server.port());
+        EXPECT_TRUE(w.enabled(save_button));
+        EXPECT_EQ(configured_port(), server.port());
+        w.click(undo_button);
+        w.click_at(100, 40); // back to the Overview
 
         // Moving to a taken port fails before my.ini changes, so the server could keep running.
         const unsigned short taken = free_tcp_port();
@@ -118,17 +145,62 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
         EXPECT_EQ(configured_port(), server.port());
     }
 
+    {
+        // A mysqld.exe of this installation left running outside the service holds the port and
+        // is ended with one click. Wine names no listening process; KeltaMySQL-stray.exe does, as
+        // Windows would.
+        Running stray({.arguments = {"--defaults-file=" + my_ini_path(), "--console"},
+                       .program = join_path(app_dir(), "MySQL\\bin\\mysqld.exe")});
+        ASSERT_TRUE(eventually([&] { return tcp_listener(server.port()); }, 30s));
+        EXPECT_EQ(run({{"--start", "--quiet"},
+                       {{"ProgramData", server.folder().program_data()}},
+                       join_path(app_dir(), "KeltaMySQL-stray.exe")})
+                      .exit_code,
+                  1u);
+        ASSERT_TRUE(eventually([&] {
+            return w.text(diagnosis_action) == "End the old MySQL process and start";
+        })) << w.text(first_note);
+        w.screenshot("setup-diagnosis-port_in_use-stray");
+        w.click(diagnosis_action);
+        EXPECT_TRUE(eventually([&] { return w.text(status_line) == "MySQL started"; }, 60s))
+            << w.text(status_line);
+        EXPECT_TRUE(stray.wait(10s).has_value());
+        ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    }
+
     const std::string my_ini = e2e::read_file(my_ini_path());
     e2e::write_file(my_ini_path(), my_ini + "innodb_buffer_pool_sise=64M\r\n");
     expect_told("unknown_option",
                 "my.ini has an option this MySQL does not know: innodb_buffer_pool_sise=64M.");
     EXPECT_TRUE(server.log().back().starts_with("the service stopped while starting (exit code "))
         << server.log().back();
+    // Set aside with one click: a copy of the file as it was, that one line a comment, started.
+    EXPECT_EQ(w.text(diagnosis_action), "Set this line aside and start");
+    w.click(diagnosis_action);
+    ASSERT_TRUE(
+        eventually([&] { return w.text(status_line).starts_with("The line was set aside"); }, 60s))
+        << w.text(status_line);
+    const std::string done = w.text(status_line);
+    const std::string before = done.substr(done.find("as it was: ") + 11);
+    EXPECT_EQ(e2e::read_file(before), my_ini + "innodb_buffer_pool_sise=64M\r\n");
+    EXPECT_TRUE(
+        std::regex_match(e2e::read_file(my_ini_path()).substr(my_ini.size()),
+                         std::regex("# set aside \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d, unknown "
+                                    "to this MySQL: innodb_buffer_pool_sise=64M\r\n")));
+    EXPECT_TRUE(e2e::read_file(my_ini_path()).starts_with(my_ini));
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
     e2e::write_file(my_ini_path(), my_ini);
 
     bench_control("mysqld.data-access-denied");
     expect_told("file_access", "MySQL may not read its files in " + data_dir() + ".");
     clear_bench_control();
+    // (Wine keeps no owners or lists: that the rights are set shows in the owners seam only.)
+    EXPECT_EQ(w.text(diagnosis_action), "Repair folder rights");
+    w.click(diagnosis_action);
+    EXPECT_TRUE(eventually(
+        [&] { return w.text(status_line) == "Folder rights repaired and MySQL started"; }, 60s))
+        << w.text(status_line);
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
 
     bench_control("mysqld.fail-start");
     expect_told("other", "MySQL did not start: Aborting (bench control mysqld.fail-start)");
@@ -151,6 +223,15 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
         ASSERT_TRUE(
             move_file(join_path(mysql_files, part), join_path(mysql_files, part) + ".aside"));
     expect_told("system_tables", "The database's system tables are missing or damaged." + advice);
+    EXPECT_TRUE(w.visible(diagnosis_action));
+    EXPECT_EQ(w.text(diagnosis_action), "Rebuild from backup...");
+    // The operator's last backup is not there and no automatic one was made: nothing to rebuild
+    // from, and nothing changes.
+    EXPECT_EQ(server.mode({"--recover"}).exit_code, 1u);
+    EXPECT_EQ(server.log().back(), "--recover failed: No complete backup was found to rebuild the "
+                                   "database from; nothing was changed.");
+    EXPECT_TRUE(damaged_folders().empty());
+    EXPECT_TRUE(exists(join_path(data_dir(), "ibdata1")));
     for (const char* part : {"user.frm", "user.MYD", "user.MYI"})
         ASSERT_TRUE(
             move_file(join_path(mysql_files, part) + ".aside", join_path(mysql_files, part)));
@@ -159,6 +240,13 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     ASSERT_EQ(server.mode({"--start"}).exit_code, 0u);
     EXPECT_FALSE(exists(start_failure_path()));
     EXPECT_TRUE(eventually([&] { return w.text(first_note).empty(); }));
+    EXPECT_FALSE(w.visible(diagnosis_action));
+    const ConnectionSettings stored = server.settings();
+    ASSERT_EQ(mysql_as_root("CREATE TABLE sale (id INT PRIMARY KEY, item VARCHAR(20)); INSERT INTO "
+                            "sale VALUES (1, 'tea'), (2, 'rice');",
+                            stored.root_password, stored.database)
+                  .exit_code,
+              0);
     // A nightly dump newer than the operator's last backup is the one to restore: as listed,
     // "dump=<number>|<time>|<size>|<path>".
     ASSERT_EQ(server.mode({"--backup-auto"}).exit_code, 0u);
@@ -167,7 +255,8 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     ASSERT_NE(entry, std::string::npos) << listed;
     const std::size_t time_at = listed.find('|', entry) + 1;
     const std::size_t path_at = listed.find('|', listed.find('|', time_at) + 1) + 1;
-    const std::string nightly = " Restore the last backup (" + listed.substr(time_at, 16) + ", " +
+    const std::string nightly_time = listed.substr(time_at, 16);
+    const std::string nightly = " Restore the last backup (" + nightly_time + ", " +
                                 listed.substr(path_at, listed.find('\r', path_at) - path_at) + ").";
     ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
 
@@ -175,6 +264,47 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     ibdata.replace(corrupt_page_offset, 64, std::string(64, 'X'));
     e2e::write_file(join_path(data_dir(), "ibdata1"), ibdata);
     expect_told("innodb_corruption", "The database files are damaged." + nightly);
+    EXPECT_TRUE(w.visible(diagnosis_action));
+
+    // Rebuilt from the nightly dump: the shop's rows are back, the registers log in with what
+    // they have, and the damaged files are kept.
+    auto expect_rebuilt = [&] {
+        EXPECT_EQ(query_over_tcp(stored.user, stored.password, server.port(),
+                                 "SELECT item FROM sale ORDER BY id", stored.database)
+                      .output,
+                  "tea\nrice\n");
+        EXPECT_NE(status_json().find("\"accepting_connections\":true"), std::string::npos);
+    };
+    ASSERT_EQ(server.mode({"--recover"}).exit_code, 0u) << server.log().back();
+    expect_rebuilt();
+    const std::vector<std::string> kept = damaged_folders();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_NE(e2e::read_file(join_path(kept[0], "ibdata1")).find(std::string(64, 'X')),
+              std::string::npos);
+
+    // The same through the window, after its question.
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    std::string fresh = e2e::read_file(join_path(data_dir(), "ibdata1"));
+    fresh.replace(corrupt_page_offset, 64, std::string(64, 'X'));
+    e2e::write_file(join_path(data_dir(), "ibdata1"), fresh);
+    EXPECT_EQ(server.mode({"--start"}).exit_code, 1u);
+    ASSERT_TRUE(eventually([&] { return w.visible(diagnosis_action); }));
+    w.click(diagnosis_action);
+    auto question = wait_for_message_box(w.process_id());
+    ASSERT_TRUE(question.has_value());
+    EXPECT_TRUE(
+        question->text.starts_with("Rebuild the database from the backup of " + nightly_time + "?"))
+        << question->text;
+    RECT box{};
+    GetWindowRect(question->box, &box);
+    save_screenshot("setup-rebuild-question", box);
+    question->answer(IDYES);
+    EXPECT_TRUE(eventually(
+        [&] { return w.text(status_line).starts_with("The database was rebuilt from the backup"); },
+        120s))
+        << w.text(status_line);
+    expect_rebuilt();
+    EXPECT_EQ(damaged_folders().size(), 2u);
 }
 
 // After a failed start: every member a standard zip reader finds with its CRC, the diagnosis, and

@@ -299,14 +299,19 @@ TEST_F(BackupPage, AnInterruptedRestoreIsPutBackWithOneClick) {
     EXPECT_TRUE(eventually([&] { return w.text(open_safety_backups) == "Open safety backups"; }));
 }
 
-TEST_F(BackupPage, AStoppedServerCanBeNeitherDumpedNorRestored) {
+// A dump needs a running server; a restore starts a stopped one first.
+TEST_F(BackupPage, AStoppedServerIsNotDumpedButStartedForARestore) {
+    sql("CREATE TABLE shelf (id INT PRIMARY KEY, name VARCHAR(40)); "
+        "INSERT INTO shelf VALUES (1, 'as dumped');");
+    const std::string dump = exports_ + "\\shelf.sql";
+    ASSERT_EQ(server_.mode({"--backup", dump}).exit_code, 0u);
     ASSERT_EQ(server_.mode({"--stop"}).exit_code, 0u);
     const std::string safety_folder = server_.folder().path("backups");
     ASSERT_FALSE(exists(safety_folder));
     SetupWindow w(server_.folder(), {"backup"});
     ASSERT_TRUE(w.handle());
     EXPECT_FALSE(w.enabled(backup_now));
-    EXPECT_FALSE(w.enabled(restore_from_backup));
+    EXPECT_TRUE(w.enabled(restore_from_backup));
     EXPECT_TRUE(w.enabled(open_safety_backups));
     EXPECT_TRUE(w.enabled(open_folder));
     w.screenshot("setup-backup-stopped");
@@ -326,6 +331,21 @@ TEST_F(BackupPage, AStoppedServerCanBeNeitherDumpedNorRestored) {
         wait_for_program_window([](const std::string& title) { return title == "backups"; });
     ASSERT_TRUE(explorer.has_value());
     close_program(*explorer);
+
+    w.click(restore_from_backup);
+    auto dialog = wait_for_file_dialog(w.process_id());
+    ASSERT_TRUE(dialog.has_value());
+    dialog->choose(dump);
+    wait_until_closed(*dialog);
+    auto question = wait_for_message_box(w.process_id());
+    ASSERT_TRUE(question.has_value());
+    question->answer(IDYES);
+    EXPECT_TRUE(
+        eventually([&] { return w.text(status_line) == "Starting MySQL, then restoring..."; }));
+    ASSERT_TRUE(
+        eventually([&] { return w.text(status_line).starts_with("Restore done."); }, job_limit))
+        << w.text(status_line);
+    EXPECT_EQ(shelf(), "as dumped\n");
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "setup/control_ids.h"
 #include "setup/backup_texts.h"
 #include "setup/controls.h"
+#include "setup/diagnosis_actions.h"
 #include "setup/frame.h"
 #include "setup/geometry.h"
 #include "setup/overview_notes.h"
@@ -261,8 +262,16 @@ class TextFit : public InProcessSetup {
                                 current_language())}},
             {id::restore_hint, {interrupted_restore_hint(safety_dump)}},
             {id::open_safety_backups, {std::string(tr("Put back the data", "放回原数据"))}},
+            {id::diagnosis_action,
+             {std::string(diagnosis_action_text(DiagnosisAction::rebuild)),
+              std::string(diagnosis_action_text(DiagnosisAction::set_aside_option)),
+              std::string(diagnosis_action_text(DiagnosisAction::open_drive)),
+              std::string(diagnosis_action_text(DiagnosisAction::other_port)),
+              std::string(diagnosis_action_text(DiagnosisAction::repair_rights)),
+              std::string(diagnosis_action_text(DiagnosisAction::end_stray))}},
             {id::status_line,
              {std::string(tr("connection.ini not found", "找不到 connection.ini")),
+              std::string(tr("Starting MySQL, then restoring...", "正在启动 MySQL，然后恢复…")),
               fill_in(tr("Use the full network path (\\\\server\\share) instead of drive %1",
                          "请使用完整的网络路径（\\\\server\\share），不要使用驱动器 %1"),
                       {"Z:"})}},

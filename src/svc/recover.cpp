@@ -1,0 +1,136 @@
+#include "svc/recover.h"
+
+#include "base/files.h"
+#include "base/fill_in.h"
+#include "base/handles.h"
+#include "base/text.h"
+#include "config/settings.h"
+#include "i18n/tr.h"
+#include "instance/data_folder.h"
+#include "instance/paths.h"
+#include "instance/tray_log.h"
+#include "svc/backup_state.h"
+#include "svc/control.h"
+#include "svc/dump_file.h"
+#include "svc/dump_list.h"
+#include "svc/dump_scope.h"
+#include "svc/init.h"
+#include "svc/last_backup.h"
+#include "svc/restore.h"
+#include "svc/server_upgrade.h"
+#include "svc/status.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t minute_length = 16; // "YYYY-MM-DD HH:MM"
+
+// The automatic dumps still as made, and the operator's last backup, newest first.
+std::vector<RecoveryDump> candidates() {
+    std::vector<RecoveryDump> found;
+    if (const std::optional<DumpList> list = load_dump_list())
+        for (const ListedDump& dump : dumps_as_made(*list))
+            found.push_back({dump.path, dump.time.substr(0, minute_length)});
+    if (const std::optional<LastBackup> manual = last_backup())
+        found.push_back({manual->file, manual->time.substr(0, minute_length)});
+    // One form to the minute: the later time is the larger text.
+    std::ranges::stable_sort(found, std::ranges::greater{}, &RecoveryDump::time);
+    return found;
+}
+
+// When the file was last written, local, to the minute; empty when it cannot be read.
+std::string written_time(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    SYSTEMTIME universal{}, local{};
+    if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data) ||
+        !FileTimeToSystemTime(&data.ftLastWriteTime, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+        return {};
+    return local_time_text(local).substr(0, minute_length);
+}
+
+// The restore's own checks, before the data folder moves: a dump it would refuse must not leave
+// the shop with an empty database.
+Result<void> check_dump(const std::string& path, const std::string& database) {
+    UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return fail(path + ": " + last_error_text());
+    if (!ends_like_a_complete_dump(file.get()))
+        return fail(fill_in(tr("%1 is not a complete backup; nothing was changed.",
+                               "%1 不是完整的备份；没有改动任何内容。"),
+                            {path}));
+    auto outside = dump_leaves_database(file.get(), database);
+    if (!outside) return fail(path + ": " + outside.error());
+    if (*outside)
+        return fail(
+            fill_in(tr("%1 changes more than the shop's database (%2); nothing was changed.",
+                       "%1 会改动店铺数据库以外的内容（%2）；没有改动任何内容。"),
+                    {path, **outside}));
+    return {};
+}
+
+// A step after the move failed: the failure, then where each folder is and how to go back, the
+// same in tray.log.
+std::string stranded(const std::string& failure, const std::string& damaged) {
+    const std::string back =
+        fill_in(tr("The damaged files are kept in %1 and %2 holds the new database; to go back, "
+                   "stop MySQL, rename %2 to keep it aside and rename %1 to %2.",
+                   "损坏的文件保存在 %1，%2 中是新的数据库；若要恢复原状，请停止 MySQL，把 %2 "
+                   "改名另存，再把 %1 改名为 %2。"),
+                {damaged, data_dir()});
+    append_tray_log("--recover: " + back, true);
+    return failure + "\n" + back;
+}
+
+} // namespace
+
+Result<RecoveryDump> recovery_dump(const std::optional<std::string>& file) {
+    if (file) return RecoveryDump{*file, written_time(*file)};
+    for (RecoveryDump& dump : candidates())
+        if (dump_is_complete(dump.path)) return std::move(dump);
+    return fail(std::string(tr("No complete backup was found to rebuild the database from; nothing "
+                               "was changed.",
+                               "没有找到可用于重建数据库的完整备份；没有改动任何内容。")));
+}
+
+bool recovery_possible() {
+    return std::ranges::any_of(candidates(),
+                               [](const RecoveryDump& d) { return dump_is_complete(d.path); });
+}
+
+std::string damaged_data_path(const std::string& stamp) {
+    return data_dir() + ".damaged-" + stamp;
+}
+
+Result<Recovered> recover(const RecoveryDump& dump, const std::string& damaged) {
+    const auto began = std::chrono::steady_clock::now();
+    if (auto secured = secure_data_root(); !secured) return fail(secured.error());
+    const std::optional<ConnectionSettings> settings = load_settings();
+    if (!settings) return fail(settings_path() + " not found (install the MySQL service first)");
+    if (auto checked = check_dump(dump.path, settings->database); !checked)
+        return fail(checked.error());
+    if (path_exists(damaged)) return fail(damaged + " exists already; nothing was changed.");
+    // The new folder is of no use without a service to start on it.
+    if (service_status() == ServiceStatus::NotInstalled)
+        return fail("service is not installed; nothing was changed.");
+    if (auto stopped = stop_service(); !stopped) return fail(stopped.error());
+
+    const std::string data = data_dir();
+    if (!MoveFileExW(widen(data).c_str(), widen(damaged).c_str(), 0))
+        return fail(data + " cannot be set aside: " + last_error_text());
+    append_tray_log(data + " set aside as " + damaged + ": rebuilt from " + dump.path, true);
+
+    if (auto made = initialize_data_dir(base_dir(), *settings); !made)
+        return fail(stranded(made.error(), damaged));
+    mark_data_upgraded();
+    if (auto started = start_service(); !started) return fail(stranded(started.error(), damaged));
+    if (auto restored = restore(dump.path); !restored)
+        return fail(stranded(restored.error().reason, damaged));
+    const auto took = std::chrono::steady_clock::now() - began;
+    return Recovered{damaged, std::chrono::duration_cast<std::chrono::seconds>(took).count()};
+}
