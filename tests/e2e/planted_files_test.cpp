@@ -159,7 +159,7 @@ TEST(PlantedFiles, OnlyWhatAdministratorsMadeAndAloneMayChangeIsUsed) {
     ASSERT_EQ(owners_build(server.folder(), {"--install"}).exit_code, 0u)
         << e2e::read_file(activity_log_path());
     const auto log = server.log();
-    ASSERT_EQ(log.size(), 3u);
+    ASSERT_EQ(log.size(), 3u) << testing::PrintToString(log);
     EXPECT_NE(copy_named("0123456789abcde " + log[0], operation_lock_path()), "") << log[0];
     for (const auto& [line, path, reason] :
          {std::tuple{log[1], my_ini_path(), "a file with more than one name"},
