@@ -159,7 +159,7 @@ TEST(PlantedFiles, OnlyWhatAdministratorsMadeAndAloneMayChangeIsUsed) {
     ASSERT_EQ(owners_build(server.folder(), {"--install"}).exit_code, 0u)
         << e2e::read_file(activity_log_path());
     const auto log = server.log();
-    ASSERT_EQ(log.size(), 3u) << testing::PrintToString(log);
+    ASSERT_EQ(log.size(), 4u) << testing::PrintToString(log);
     EXPECT_NE(copy_named("0123456789abcde " + log[0], operation_lock_path()), "") << log[0];
     for (const auto& [line, path, reason] :
          {std::tuple{log[1], my_ini_path(), "a file with more than one name"},
@@ -169,6 +169,14 @@ TEST(PlantedFiles, OnlyWhatAdministratorsMadeAndAloneMayChangeIsUsed) {
     }
     EXPECT_EQ(bench_security::recorded(parent),
               "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)");
+    // Without its settings the nightly backup leaves its task as it was and refuses to run, saying
+    // why, until an administrator saves them again.
+    EXPECT_TRUE(log[3].starts_with("--install: Backup task: " + backup_settings_path() +
+                                   " cannot be read: it was set aside as "))
+        << log[3];
+    EXPECT_EQ(owners_build(server.folder(), {"--backup-auto"}).exit_code, 1u);
+    e2e::write_file(backup_settings_path(), "[backup]\r\n");
+    bench_security::record(backup_settings_path(), std::string(private_file_descriptor));
     ASSERT_EQ(owners_build(server.folder(), {"--backup-auto"}).exit_code, 0u);
     replace_security_calls(bench_security::recording_security_calls());
     const auto listed = automatic_dumps(automatic_backups_dir(), "kelta_retail");
