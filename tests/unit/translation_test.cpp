@@ -22,7 +22,9 @@ constexpr std::string_view expected_keys[] = {
     "%1 can be changed by users who are not administrators; choose a folder that only "
     "administrators can change.",
     "%1 cannot be read: %2",
+    "%1 changes more than the shop's database (%2); nothing was changed.",
     "%1 is a link to another place; choose the folder itself.",
+    "%1 is not a complete backup; nothing was changed.",
     "%1 is on a network share or a FAT drive, where files have no access rights: whoever reaches "
     "that place can read the backups there.",
     "%1 registers are connected (%2). ",
@@ -85,6 +87,7 @@ constexpr std::string_view expected_keys[] = {
     "Data location",
     "Database",
     "Database: mysql, sys, information_schema and performance_schema belong to the server",
+    "End the old MySQL process and start",
     "Error log",
     "Error logs are split automatically at 10 MB; the last 5 are kept.",
     "Every day at",
@@ -92,6 +95,7 @@ constexpr std::string_view expected_keys[] = {
     "Export the whole database to a .sql file that you can keep on a USB drive or another "
     "computer.",
     "Folder",
+    "Folder rights repaired and MySQL started",
     "Folder: give a full path, such as D:\\Backups",
     "General",
     "Generate",
@@ -109,6 +113,7 @@ constexpr std::string_view expected_keys[] = {
     "MySQL cannot listen at %1: that address is not on this computer. Choose the server IP on the "
     "Connection page.",
     "MySQL cannot start on this computer: %1",
+    "MySQL could not be started, so nothing was restored.",
     "MySQL did not start: %1",
     "MySQL does not listen at %1 port %2 (my.ini: bind-address %3, port %4).",
     "MySQL is not running, so no register can log in.",
@@ -130,6 +135,7 @@ constexpr std::string_view expected_keys[] = {
     "No automatic backup since %1",
     "No automatic backup yet",
     "No backup yet",
+    "No complete backup was found to rebuild the database from; nothing was changed.",
     "No register connected",
     "Number kept: from 1 to 365",
     "Open data folder",
@@ -137,6 +143,7 @@ constexpr std::string_view expected_keys[] = {
     "Open folder",
     "Open port",
     "Open safety backups",
+    "Open the drive",
     "Open the port in Windows Firewall for other registers",
     "Overview",
     "Password",
@@ -148,7 +155,11 @@ constexpr std::string_view expected_keys[] = {
     "Put back the data",
     "Putting the data back failed too:",
     "Putting the previous settings back failed too:",
+    "Rebuild from backup...",
+    "Rebuild the database from the backup of %1?\n%2\n\nData entered after %1 will be lost. The "
+    "damaged files are kept in %3.",
     "Registers connect to it",
+    "Repair folder rights",
     "Replace the current database with a .sql backup. The current data is saved automatically "
     "first.",
     "Restart",
@@ -177,6 +188,7 @@ constexpr std::string_view expected_keys[] = {
     "Saving restarts MySQL and disconnects them. Save anyway?",
     "Server",
     "Server IP",
+    "Set this line aside and start",
     "Settings saved. Connect the registers with:",
     "Settings saved. The registers connect with the information on the Overview page.",
     "Setup",
@@ -186,6 +198,7 @@ constexpr std::string_view expected_keys[] = {
     "Start",
     "Start MySQL with Windows",
     "Start on %1 failed: %2",
+    "Starting MySQL, then restoring...",
     "Starts with Windows",
     "Startup",
     "Stop",
@@ -195,11 +208,16 @@ constexpr std::string_view expected_keys[] = {
     "Test connection",
     "The MySQL service is not installed",
     "The automatic backup task is missing",
+    "The damaged files are kept in %1 and %2 holds the new database; to go back, stop MySQL, "
+    "rename %2 to keep it aside and rename %1 to %2.",
     "The database %1 does not exist.",
     "The database files are damaged.",
     "The database was put back as it was before the restore, from:",
+    "The database was rebuilt from the backup of %1 in %2 s:\n%3\nThe damaged files are kept in "
+    "%4.",
     "The database's system tables are missing or damaged.",
     "The disk is full (%1 free on %2).",
+    "The line was set aside and MySQL started. my.ini as it was: %1",
     "The nightly automatic backup could not be set up; the database is backed up only when you "
     "start a backup.",
     "The nightly log rotation could not be set up; the error log is rotated only when MySQL "
@@ -221,6 +239,7 @@ constexpr std::string_view expected_keys[] = {
     "rule and the daily log-rotation task will be removed. The registers will no longer be able to "
     "connect.\n\nThe database files are NOT deleted. They stay in:\n",
     "Uninstalling the service disconnects them. Uninstall anyway?",
+    "Use another port...",
     "Use the full network path (\\\\server\\share) instead of drive %1",
     "User",
     "Version",
