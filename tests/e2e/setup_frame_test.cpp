@@ -190,7 +190,7 @@ TEST_F(SetupFrame, NavigationRepaintsOnlyWhatChanged) {
 // The page a control belongs to, by its identifier; labels without one are on the first two.
 std::uint8_t page_of(int id) {
     if (id == id::progress_bar || id == id::status_line) return page::every;
-    if (id >= id::status_text && id <= id::open_port_button) return page::overview;
+    if (id >= id::status_text && id <= id::diagnosis_action) return page::overview;
     if (id >= id::overview_note_first && id < id::overview_note_first + id::overview_note_slots)
         return page::overview;
     if ((id >= id::port_edit && id <= id::host_hint) ||
