@@ -103,6 +103,11 @@ void judge_statement(DumpReading& r) {
         return;
     }
     if (at(0, "SET") && at(1, "PASSWORD")) return found(r, "SET PASSWORD", r.statement_line);
+    // The server runs as the local system: a plugin it loads, or a file it reads, is the system's.
+    if (is_any(s[0], {"INSTALL", "UNINSTALL"}) && at(1, "PLUGIN"))
+        return found(r, upper(s[0].text) + " PLUGIN", r.statement_line);
+    if (at(0, "LOAD") && (at(1, "DATA") || at(1, "XML")))
+        return found(r, "LOAD " + upper(s[1].text), r.statement_line);
     // Statements made up at restore time, and routines run then, escape every rule here.
     if (is_any(s[0], {"PREPARE", "EXECUTE", "CALL"})) found(r, upper(s[0].text), r.statement_line);
 }
@@ -132,8 +137,16 @@ void append(DumpReading& r, const Seen& token) {
         }))
         r.schema = shown(token.text, token.word);
     r.top_level_started = true;
+    // Files the server writes and libraries it loads are written and loaded as the local system,
+    // wherever they stand in a statement.
+    if (token.word && is_any(token.text, {"OUTFILE", "DUMPFILE", "SONAME"}))
+        found(r, upper(token.text), r.line);
     // The bulk of a dump, the rows of its INSERT statements, goes no further.
     if (r.statement.size() >= kept_tokens && !r.in_set) return;
+    // A global variable outlives the restore: the server's log files among them, which it writes
+    // as the local system wherever they are pointed.
+    if (r.in_set && token.word && is_any(token.text, {"GLOBAL", "PERSIST", "PERSIST_ONLY"}))
+        found(r, "SET GLOBAL", r.line);
     if (r.in_set && mentions(token.text, "NO_BACKSLASH_ESCAPES"))
         r.turns_off_backslash_escapes = true;
     if (r.statement.empty()) {

@@ -3,6 +3,7 @@
 #include "base/files.h"
 #include "base/fill_in.h"
 #include "base/handles.h"
+#include "base/security.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "i18n/tr.h"
@@ -30,13 +31,22 @@ namespace {
 
 constexpr std::size_t minute_length = 16; // "YYYY-MM-DD HH:MM"
 
+// The database is rebuilt from the dump as root: only a file that the administrators alone may
+// change is offered, whatever the list, or the user's record of the last backup, names.
+bool administrators_own(const std::string& path) {
+    UniqueFile file = open_itself(path, READ_CONTROL | FILE_READ_ATTRIBUTES);
+    return file && check_trusted_file(file.get(), path).has_value();
+}
+
 // The automatic dumps still as made, and the operator's last backup, newest first.
 std::vector<RecoveryDump> candidates() {
     std::vector<RecoveryDump> found;
     if (const std::optional<DumpList> list = load_dump_list())
         for (const ListedDump& dump : dumps_as_made(*list))
-            found.push_back({dump.path, dump.time.substr(0, minute_length)});
-    if (const std::optional<LastBackup> manual = last_backup())
+            if (administrators_own(dump.path))
+                found.push_back({dump.path, dump.time.substr(0, minute_length)});
+    if (const std::optional<LastBackup> manual = last_backup();
+        manual && administrators_own(manual->file))
         found.push_back({manual->file, manual->time.substr(0, minute_length)});
     // One form to the minute: the later time is the larger text.
     std::ranges::stable_sort(found, std::ranges::greater{}, &RecoveryDump::time);

@@ -48,6 +48,12 @@ TEST_F(DumpScope, TheShopsDatabaseAloneIsAcceptedAndWhatLeavesItIsNamedWithItsLi
          "RENAME USER at line 4"},
         {"CALL p();", "CALL at line 2"},
         {"source other.sql", "source at line 2"},
+        // What the server, running as the local system, would write, read or load.
+        {"SET @a = 1, @@GLOBAL.general_log_file = 'C:/x.bat';", "SET GLOBAL at line 2"},
+        {"SELECT 1, 2, 3, 4, 5, 6, 7, 8, 9 INTO DUMPFILE 'C:/x.bat';", "DUMPFILE at line 2"},
+        {"/*!50003 CREATE FUNCTION f RETURNS STRING SONAME 'x.dll' */;", "SONAME at line 2"},
+        {"UNINSTALL PLUGIN validate_password;", "UNINSTALL PLUGIN at line 2"},
+        {"LOAD DATA INFILE 'C:/x' INTO TABLE t;", "LOAD DATA at line 2"},
         // After NO_BACKSLASH_ESCAPES the string ends at the second quote.
         {"SET sql_mode = 'NO_BACKSLASH_ESCAPES';\nINSERT INTO t VALUES ('x\\'); DROP USER x; -- "
          "');",
