@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 std::wstring widen(std::string_view utf8) {
     if (utf8.empty()) return {};
     int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -197,3 +199,20 @@ std::string system_error_text(unsigned long code) {
 }
 
 std::string last_error_text() { return system_error_text(GetLastError()); }
+
+std::string json_escaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}

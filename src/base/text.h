@@ -34,6 +34,9 @@ std::vector<KeyValue> key_value_lines(std::string_view text);
 std::optional<std::uint16_t> parse_u16(std::string_view text);
 std::optional<std::uint64_t> parse_u64(std::string_view text);
 
+// The text inside a JSON string: quotes and backslashes escaped, control characters as \u00XX.
+std::string json_escaped(std::string_view text);
+
 // The system's description of a Win32 error code, without the trailing line break.
 std::string system_error_text(unsigned long code);
 // The description of GetLastError() read right now.

@@ -52,23 +52,6 @@ std::string quotes_doubled(std::string_view text) {
     return out;
 }
 
-std::string json_escaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 bool is_password_key(std::string_view key) {
     std::string plain(trim(key));
     for (char& c : plain)

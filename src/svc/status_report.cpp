@@ -132,18 +132,7 @@ std::optional<std::string> last_error_line(const std::string& log) {
 
 void append_json_text(std::string& out, std::string_view text) {
     out += '"';
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
+    out += json_escaped(text);
     out += '"';
 }
 
