@@ -10,9 +10,11 @@
 #include "base/text.h"
 #include "config/settings.h"
 #include "i18n/language.h"
+#include "i18n/tr.h"
 #include "instance/dump_folder.h"
 #include "jobs/activity_log.h"
 #include "jobs/client_texts.h"
+#include "jobs/jobs.h"
 #include "jobs/mode_texts.h"
 #include "jobs/operation_lock.h"
 #include "svc/apply.h"
@@ -25,9 +27,14 @@
 #include "svc/control.h"
 #include "svc/give_back.h"
 #include "svc/install.h"
+#include "svc/diagnosis_action.h"
+#include "svc/port_holder.h"
 #include "svc/recover.h"
+#include "svc/recover_journal.h"
 #include "svc/restore.h"
 #include "svc/restore_journal.h"
+#include "svc/start_failure.h"
+#include "svc/status.h"
 #include "svc/rotate.h"
 #include "svc/status_report.h"
 #include "svc/support_file.h"
@@ -40,6 +47,7 @@
 #include <chrono>
 #include <expected>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -124,18 +132,46 @@ ModeResult run_restore(const Arguments& arguments) {
     return restore_done_text(*safety);
 }
 
-// Without --quiet the operator confirms, having read which dump and what is lost.
-ModeResult run_recover(const Arguments& arguments) {
-    auto dump = recovery_dump(file_argument(arguments, "--recover"));
-    if (!dump) return fail(dump.error());
-    const std::string damaged = damaged_data_path(local_timestamp());
-    if (!is_quiet(arguments) &&
-        MessageBoxW(nullptr, widen(recover_question(*dump, damaged)).c_str(), L"KELTA Retail MySQL",
+ModeResult job_outcome(const JobResult& result) {
+    if (result.is_error) return fail(result.text);
+    return result.text;
+}
+
+// Without --quiet the operator confirms, having read which dump and what is lost. The job takes
+// the operation lock, as the window's does.
+ModeResult run_recover(const std::optional<std::string>& file, bool quiet) {
+    auto recovery = plan_recovery(file);
+    if (!recovery) return fail(recovery.error());
+    if (!quiet &&
+        MessageBoxW(nullptr, widen(recover_question(*recovery)).c_str(), L"KELTA Retail MySQL",
                     MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING | MB_SETFOREGROUND) != IDYES)
         return fail("the rebuild was not confirmed; nothing was changed");
-    auto recovered = recover(*dump, damaged);
-    if (!recovered) return fail(recovered.error());
-    return recover_done_text(*dump, *recovered);
+    return job_outcome(perform_job(job::Recover{std::move(*recovery)}));
+}
+
+// The Overview's action for why MySQL does not start, for support staff: the same job. What
+// needs the operator (another port for every register, room on a drive) fails with what to do.
+ModeResult run_fix(const Arguments& arguments) {
+    const bool running = service_status() == ServiceStatus::Running;
+    const std::optional<Diagnosis> diagnosis = current_diagnosis(running);
+    const DiagnosisAction action = current_action(diagnosis);
+    if (action == DiagnosisAction::rebuild) return run_recover(std::nullopt, is_quiet(arguments));
+    if (action == DiagnosisAction::none && running)
+        return std::string(tr("MySQL is running; there is nothing to fix.",
+                              "MySQL 正在运行；没有需要修复的问题。"));
+    if (!diagnosis)
+        return fail(std::string(tr("No failed start is recorded; there is nothing to fix.",
+                                   "没有记录到失败的启动；没有需要修复的问题。")));
+    switch (action) {
+    case DiagnosisAction::set_aside_option:
+        return job_outcome(perform_job(job::SetAsideOption{diagnosis->subject}));
+    case DiagnosisAction::repair_rights:
+        return job_outcome(perform_job(job::RepairRights{}));
+    case DiagnosisAction::end_stray:
+        return job_outcome(perform_job(job::EndStrayServer{diagnosis->pid}));
+    default:
+        return fail(fix_by_hand_text(action, *diagnosis, next_free_port(default_port)));
+    }
 }
 
 ModeResult run_support_file(const Arguments& arguments) {
@@ -179,7 +215,9 @@ ModeResult dispatch(const std::string& mode, const Arguments& arguments) {
     if (mode == "--apply") return run_apply(arguments);
     if (mode == "--backup") return run_backup(arguments);
     if (mode == "--restore") return run_restore(arguments);
-    if (mode == "--recover") return run_recover(arguments);
+    if (mode == "--recover")
+        return run_recover(file_argument(arguments, "--recover"), is_quiet(arguments));
+    if (mode == "--fix") return run_fix(arguments);
     if (mode == "--backup-auto") return run_backup_auto();
     if (mode == "--check-connection") return check_connection();
     if (mode == "--support-file") return run_support_file(arguments);
@@ -199,11 +237,12 @@ bool runs_unelevated(const std::string& mode) {
 }
 
 // The modes that stop, start, write my.ini or connection.ini, initialize, back up, restore,
-// rotate or uninstall: one of them at a time on the machine.
+// rotate or uninstall: one of them at a time on the machine. (--recover and --fix run the
+// window's jobs, which take the lock themselves.)
 bool changes_the_instance(const std::string& mode, const Arguments& arguments) {
     for (std::string_view changing :
          {"--stop", "--start", "--restart", "--uninstall", "--install", "--apply", "--backup",
-          "--backup-auto", "--restore", "--recover", "--rotate-logs"})
+          "--backup-auto", "--restore", "--rotate-logs"})
         if (mode == changing) return true;
     // Giving the service back runs the other copy's --install, which takes the lock itself.
     return mode == "--undo-install" && !option_value(arguments, "--previous-service");
@@ -215,15 +254,22 @@ bool goes_on_without_lock(const std::string& mode) {
     return mode == "--uninstall" || mode == "--undo-install";
 }
 
-// A restore that was cut off left the database partly restored: every elevated mode says so
-// until the safety dump is back in. The Setup window shows it on its own pages.
-void tell_interrupted_restore(const std::string& mode, bool quiet) {
+// A restore that was cut off left the database partly restored, a rebuild that was cut off may
+// have left MySQL on an empty one: every elevated mode says so until the safety dump is back in
+// or the rebuild finished. The Setup window shows it on its own pages; the rebuild's own modes
+// finish it.
+void tell_interrupted_work(const std::string& mode, bool quiet) {
     if (mode == "--setup") return;
-    const std::optional<InterruptedRestore> interrupted = interrupted_restore();
-    if (!interrupted) return;
-    const std::string text = interrupted_restore_text(*interrupted);
-    log_mode_warning(mode, text);
-    if (!quiet) show_message(text, true);
+    std::vector<std::string> texts;
+    if (const std::optional<InterruptedRestore> restore = interrupted_restore())
+        texts.push_back(interrupted_restore_text(*restore));
+    if (mode != "--recover" && mode != "--fix")
+        if (const std::optional<InterruptedRecovery> rebuild = interrupted_recovery())
+            texts.push_back(interrupted_recovery_text(*rebuild));
+    for (const std::string& text : texts) {
+        log_mode_warning(mode, text);
+        if (!quiet) show_message(text, true);
+    }
 }
 
 // The elevated copy starts in another folder (the system folder, or wherever the shell lets it):
@@ -302,7 +348,7 @@ int run_command_line(const Arguments& arguments, const ElevationHooks& elevation
         if (!quiet) show_message(child.error(), true);
         return exit_failure;
     }
-    if (!runs_unelevated(*mode)) tell_interrupted_restore(*mode, quiet);
+    if (!runs_unelevated(*mode)) tell_interrupted_work(*mode, quiet);
     ModeResult result = run_mode(*mode, arguments);
     if (!result) {
         log_mode_failure(*mode, result.error().text, elevation.is_elevated());

@@ -23,7 +23,29 @@ std::string program_of(const PROCESSENTRY32W& entry) {
     return narrow(entry.szExeFile);
 }
 
+std::uint64_t ticks(const FILETIME& time) {
+    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
+std::uint64_t started_at(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return ticks(created);
+}
+
 } // namespace
+
+ProcessMark this_process() {
+    return {GetCurrentProcessId(), started_at(GetCurrentProcess())};
+}
+
+bool still_running(const ProcessMark& mark) {
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, mark.id));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE) return false;
+    return started_at(process.get()) == mark.started;
+}
 
 std::vector<ProcessSeen> processes_named(const std::vector<std::string_view>& file_names) {
     std::vector<ProcessSeen> seen;

@@ -120,6 +120,12 @@ constexpr TranslationRow rows[] = {
      "connecter avec les nouveaux paramètres.",
      "Cambiar el puerto o la IP del servidor reinicia MySQL; después las cajas deben conectarse "
      "con los nuevos ajustes."},
+    {"Choose another port, such as %1, on the Connection page of the Setup window or with --apply; "
+     "every register must then be set to the new port.",
+     "Choisissez un autre port, par exemple %1, sur la page Connexion de la fenêtre de "
+     "configuration ou avec --apply ; chaque caisse devra ensuite utiliser le nouveau port.",
+     "Elija otro puerto, por ejemplo %1, en la página Conexión de la ventana de configuración o "
+     "con --apply; después cada caja debe usar el nuevo puerto."},
     {"Close", "Fermer", "Cerrar"},
     {"Connected now: %1 \u2014 %2", "Connectées maintenant : %1 \u2014 %2",
      "Conectadas ahora: %1 \u2014 %2"},
@@ -161,6 +167,12 @@ constexpr TranslationRow rows[] = {
      "Exporter toute la base dans un fichier .sql à conserver sur une clé USB ou un autre "
      "ordinateur.",
      "Exportar toda la base de datos a un archivo .sql que puede guardar en un USB u otro equipo."},
+    {"Finish it with \"Rebuild from backup...\" on the Overview page of the Setup window, or with "
+     "--recover.",
+     "Terminez-la avec « Reconstruire depuis une sauvegarde... » sur la page Vue d'ensemble de la "
+     "fenêtre de configuration, ou avec --recover.",
+     "Termínela con «Reconstruir desde una copia...» en la página Resumen de la ventana de "
+     "configuración, o con --recover."},
     {"Folder", "Dossier", "Carpeta"},
     {"Folder rights repaired and MySQL started", "Droits du dossier réparés et MySQL démarré",
      "Permisos de la carpeta reparados y MySQL iniciado"},
@@ -177,14 +189,15 @@ constexpr TranslationRow rows[] = {
      "modifier : %1",
      "KELTA Retail MySQL debe ejecutarse desde una carpeta que solo los administradores puedan "
      "modificar: %1"},
-    {"Keep the backups in this folder",
-     "Garder les sauvegardes dans ce dossier",
+    {"Keep the backups in this folder", "Garder les sauvegardes dans ce dossier",
      "Guardar las copias en esta carpeta"},
     {"Language", "Langue", "Idioma"},
     {"Last automatic backup:", "Dernière sauvegarde automatique :", "Última copia automática:"},
     {"Last backup:", "Dernière sauvegarde :", "Última copia de seguridad:"},
     {"Log folder", "Dossier des journaux", "Carpeta de registros"},
     {"Logs", "Journaux", "Registros"},
+    {"Make room on %1, then start MySQL.", "Libérez de la place sur %1, puis démarrez MySQL.",
+     "Libere espacio en %1 y luego inicie MySQL."},
     {"Manual start", "Démarrage manuel", "Inicio manual"},
     {"MySQL cannot listen at %1: that address is not on this computer. Choose the server IP on "
      "the Connection page.",
@@ -209,6 +222,8 @@ constexpr TranslationRow rows[] = {
     {"MySQL is running but not accepting connections yet",
      "MySQL est lancé mais n'accepte pas encore de connexions",
      "MySQL está en ejecución pero aún no acepta conexiones"},
+    {"MySQL is running; there is nothing to fix.", "MySQL fonctionne ; il n'y a rien à corriger.",
+     "MySQL está en marcha; no hay nada que arreglar."},
     {"MySQL is starting...", "MySQL démarre...", "MySQL se está iniciando..."},
     {"MySQL is stopped", "MySQL est arrêté", "MySQL está detenido"},
     {"MySQL is stopping...", "MySQL s'arrête...", "MySQL se está deteniendo..."},
@@ -238,6 +253,9 @@ constexpr TranslationRow rows[] = {
     {"No complete backup was found to rebuild the database from; nothing was changed.",
      "Aucune sauvegarde complète pour reconstruire la base ; rien n'a été modifié.",
      "No hay ninguna copia completa para reconstruir la base de datos; no se ha cambiado nada."},
+    {"No failed start is recorded; there is nothing to fix.",
+     "Aucun démarrage manqué n'est enregistré ; il n'y a rien à corriger.",
+     "No hay ningún inicio fallido registrado; no hay nada que arreglar."},
     {"No register connected", "Aucune caisse connectée", "Ninguna caja conectada"},
     {"Number kept: from 1 to 365", "Copies conservées : de 1 à 365",
      "Copias conservadas: de 1 a 365"},
@@ -378,12 +396,12 @@ constexpr TranslationRow rows[] = {
     {"The database was put back as it was before the restore, from:",
      "La base de données a été remise dans son état d'avant la restauration, à partir de :",
      "La base de datos volvió a su estado anterior a la restauración, desde:"},
-    {"The database was rebuilt from the backup of %1 in %2 s:\n%3\nThe damaged files are kept in "
-     "%4.",
-     "La base a été reconstruite à partir de la sauvegarde du %1 en %2 s :\n%3\nLes fichiers "
-     "endommagés sont conservés dans %4.",
-     "La base de datos se reconstruyó desde la copia del %1 en %2 s:\n%3\nLos archivos dañados se "
-     "guardan en %4."},
+    {"The database was rebuilt from the backup of %1 in %2 s:\n%3\nTables restored: %4. The "
+     "damaged files are kept in %5.",
+     "La base a été reconstruite à partir de la sauvegarde du %1 en %2 s :\n%3\nTables restaurées "
+     ": %4. Les fichiers endommagés sont conservés dans %5.",
+     "La base de datos se reconstruyó desde la copia del %1 en %2 s:\n%3\nTablas restauradas: %4. "
+     "Los archivos dañados se guardan en %5."},
     {"The database's system tables are missing or damaged.",
      "Les tables système de la base de données sont manquantes ou endommagées.",
      "Las tablas del sistema de la base de datos faltan o están dañadas."},
@@ -406,6 +424,14 @@ constexpr TranslationRow rows[] = {
      "renueva al iniciar MySQL."},
     {"The previous settings are back in place.", "Les paramètres précédents sont rétablis.",
      "Se restableció la configuración anterior."},
+    {"The rebuild of the database from the backup of %1 did not finish (started %2): MySQL may be "
+     "running on a new, empty database. The damaged files are kept in %3.",
+     "La reconstruction de la base à partir de la sauvegarde du %1 ne s'est pas terminée "
+     "(commencée le %2) : MySQL fonctionne peut-être sur une base neuve et vide. Les fichiers "
+     "endommagés sont conservés dans %3.",
+     "La reconstrucción de la base de datos desde la copia del %1 no terminó (iniciada el %2): "
+     "puede que MySQL esté funcionando con una base de datos nueva y vacía. Los archivos dañados "
+     "se guardan en %3."},
     {"The test login failed: %1", "La connexion de test a échoué : %1",
      "El inicio de sesión de prueba falló: %1"},
     {"These could not be removed; remove them by hand:",
@@ -417,6 +443,9 @@ constexpr TranslationRow rows[] = {
      "propres à MySQL ou ses comptes) ; rien n'a été restauré :",
      "Esta copia cambia más que la base de datos de la tienda (otras bases de datos, las tablas "
      "propias de MySQL o sus cuentas); no se restauró nada:"},
+    {"This cannot be fixed from here; nothing was changed.",
+     "Cela ne peut pas être corrigé d'ici ; rien n'a été modifié.",
+     "Esto no se puede arreglar desde aquí; no se ha cambiado nada."},
     {"This computer can log in, but Windows Firewall keeps other computers out of port %1.",
      "Cet ordinateur peut se connecter, mais le Pare-feu Windows bloque le port %1 pour les autres "
      "ordinateurs.",

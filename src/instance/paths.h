@@ -37,5 +37,8 @@ std::string operation_lock_path();
 std::string start_failure_path();
 // A restore under way: written before it changes data, deleted when it has finished.
 std::string restore_journal_path();
+// A rebuild from a backup under way: written before the data directory is set aside, deleted once
+// the backup is restored into the new one.
+std::string recovery_journal_path();
 // Written into the data directory once an initialization has finished.
 std::string initialized_marker_path();

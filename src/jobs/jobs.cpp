@@ -121,9 +121,9 @@ struct Performer {
                            " " + *safety};
     }
     JobResult operator()(const job::Recover& r) const {
-        auto recovered = recover(r.dump, r.damaged);
+        auto recovered = recover(r.recovery);
         if (!recovered) return {true, recovered.error()};
-        return {false, recover_done_text(r.dump, *recovered)};
+        return {false, recover_done_text(r.recovery.dump, *recovered)};
     }
     JobResult operator()(const job::SetAsideOption& o) const {
         auto before = set_aside_unknown_option(o.line);
@@ -214,7 +214,6 @@ void return_tray_notifications(std::vector<TrayNotification> notifications) {
                    std::make_move_iterator(notifications.end()));
 }
 
-
 // The mode that does what the job does, for the jobs that must wait their turn behind any other
 // operation on the machine; nothing for the firewall port, the start type, the connection test
 // and the support file: the support file is wanted most when another operation hangs.
@@ -257,7 +256,9 @@ JobResult perform_job(const Job& job) {
 
 void run_job(HWND window, Job job) {
     try {
-        std::thread([window, job = std::move(job)] { finish(window, perform_guarded(job)); }).detach();
+        std::thread([window, job = std::move(job)] {
+            finish(window, perform_guarded(job));
+        }).detach();
     } catch (const std::exception& e) {
         finish(window, {true, std::string("cannot start a background job: ") + e.what()});
     }

@@ -55,10 +55,18 @@ struct Stop {};
 struct Restart {};
 struct Install {};
 struct Uninstall {};
-struct OpenPort { std::uint16_t port; };
-struct StartType { bool automatic; };
-struct Backup { std::string path; };
-struct Restore { std::string path; };
+struct OpenPort {
+    std::uint16_t port;
+};
+struct StartType {
+    bool automatic;
+};
+struct Backup {
+    std::string path;
+};
+struct Restore {
+    std::string path;
+};
 struct SetAsideOption {
     std::string line;
 };
@@ -67,14 +75,19 @@ struct EndStrayServer {
     unsigned long pid;
 };
 struct Recover {
-    RecoveryDump dump;
-    std::string damaged;
+    Recovery recovery;
 };
-struct Apply { ConnectionSettings settings; };
+struct Apply {
+    ConnectionSettings settings;
+};
 struct CheckConnection {};
 struct AutoBackup {};
-struct SaveBackupSettings { BackupSettings settings; };
-struct SupportFile { std::string path; };
+struct SaveBackupSettings {
+    BackupSettings settings;
+};
+struct SupportFile {
+    std::string path;
+};
 } // namespace job
 
 using Job =

@@ -1,6 +1,7 @@
 #include "jobs/mode_texts.h"
 
 #include "base/fill_in.h"
+#include "i18n/language.h"
 #include "i18n/tr.h"
 
 std::string backup_done_text(std::string_view file) {
@@ -14,19 +15,58 @@ std::string restore_done_text(std::string_view safety_copy) {
     return text.append("\n").append(safety_copy);
 }
 
-std::string recover_question(const RecoveryDump& dump, std::string_view damaged) {
+std::string recover_question(const Recovery& recovery) {
     return fill_in(tr("Rebuild the database from the backup of %1?\n%2\n\nData entered after %1 "
                       "will be lost. The damaged files are kept in %3.",
                       "用 %1 的备份重建数据库吗？\n%2\n\n%1 之后录入的数据将丢失。损坏的文件保存在 "
                       "%3。"),
-                   {dump.time, dump.path, damaged});
+                   {recovery.dump.time, recovery.dump.path, recovery.damaged});
 }
 
 std::string recover_done_text(const RecoveryDump& dump, const Recovered& recovered) {
-    return fill_in(tr("The database was rebuilt from the backup of %1 in %2 s:\n%3\nThe damaged "
-                      "files are kept in %4.",
-                      "数据库已用 %1 的备份重建，用时 %2 秒：\n%3\n损坏的文件保存在 %4。"),
-                   {dump.time, std::to_string(recovered.seconds), dump.path, recovered.damaged});
+    return fill_in(
+        tr("The database was rebuilt from the backup of %1 in %2 s:\n%3\nTables "
+           "restored: %4. The damaged files are kept in %5.",
+           "数据库已用 %1 的备份重建，用时 %2 秒：\n%3\n恢复的表：%4。损坏的文件保存在 %5。"),
+        {dump.time, std::to_string(recovered.seconds), dump.path, std::to_string(recovered.tables),
+         recovered.damaged});
+}
+
+std::string interrupted_recovery_note(const InterruptedRecovery& interrupted) {
+    return fill_in(
+        tr("The rebuild of the database from the backup of %1 did not finish (started "
+           "%2): MySQL may be running on a new, empty database. The damaged files are "
+           "kept in %3.",
+           "用 %1 的备份重建数据库的操作没有完成（开始于 %2）：MySQL 可能正在使用一个新的"
+           "空数据库。损坏的文件保存在 %3。"),
+        {interrupted.dump_time, interrupted.started, interrupted.damaged});
+}
+
+std::string interrupted_recovery_text(const InterruptedRecovery& interrupted) {
+    return interrupted_recovery_note(interrupted) + " " +
+           std::string(
+               tr("Finish it with \"Rebuild from backup...\" on the Overview page of the "
+                  "Setup window, or with --recover.",
+                  "请在设置窗口\"概览\"页上用\"从备份重建…\"完成它，或用 --recover 完成。"));
+}
+
+std::string fix_by_hand_text(DiagnosisAction action, const Diagnosis& diagnosis,
+                             std::optional<std::uint16_t> free_port) {
+    std::string text = diagnosis_text(diagnosis, current_language()) + "\n";
+    if (action == DiagnosisAction::other_port && free_port)
+        return text +
+               fill_in(tr("Choose another port, such as %1, on the Connection page of the "
+                          "Setup window or with --apply; every register must then be set "
+                          "to the new port.",
+                          "请在设置窗口的\"连接方式\"页或用 --apply 选择其他端口，例如 %1；之后每台"
+                          "收银机都必须改用新端口。"),
+                       {std::to_string(*free_port)});
+    if (action == DiagnosisAction::open_drive)
+        return text + fill_in(tr("Make room on %1, then start MySQL.",
+                                 "请在 %1 上腾出空间，然后启动 MySQL。"),
+                              {diagnosis.drive});
+    return text + std::string(tr("This cannot be fixed from here; nothing was changed.",
+                                 "无法在这里修复；没有改动任何内容。"));
 }
 
 std::string support_file_done_text(std::string_view file) {

@@ -1,11 +1,15 @@
 #pragma once
 // The texts that --backup, --restore and --install (and the Setup window's jobs) show, in the
 // current language.
+#include "svc/diagnosis_action.h"
 #include "svc/install.h"
 #include "svc/recover.h"
+#include "svc/recover_journal.h"
 #include "svc/restore.h"
 #include "svc/restore_journal.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,9 +25,21 @@ std::string restore_failed_text(const RestoreFailure& failure);
 
 // The question before a rebuild: the dump, its time, that what was entered after it is lost, and
 // the folder the damaged files are kept in.
-std::string recover_question(const RecoveryDump& dump, std::string_view damaged);
-// The rebuild done: the dump, its time, how long it took and where the damaged files are.
+std::string recover_question(const Recovery& recovery);
+// The rebuild done: the dump, its time, how long it took, the tables restored and where the
+// damaged files are.
 std::string recover_done_text(const RecoveryDump& dump, const Recovered& recovered);
+
+// That a rebuild did not finish, so that MySQL may run on a new, empty database, and where the
+// damaged files are (the Overview's note, with the rebuild's button below it).
+std::string interrupted_recovery_note(const InterruptedRecovery& interrupted);
+// The same with how to finish it, for the modes.
+std::string interrupted_recovery_text(const InterruptedRecovery& interrupted);
+
+// --fix for a cause it cannot act on alone: what the operator does instead. `free_port` is the
+// next free port, for a port that another program holds.
+std::string fix_by_hand_text(DiagnosisAction action, const Diagnosis& diagnosis,
+                             std::optional<std::uint16_t> free_port);
 
 // "Support file saved:", a line break and the file.
 std::string support_file_done_text(std::string_view file);

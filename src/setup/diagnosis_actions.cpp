@@ -2,28 +2,6 @@
 
 #include "i18n/tr.h"
 
-DiagnosisAction diagnosis_action(const Diagnosis& diagnosis, bool (*backup_exists)(),
-                                 bool (*stray)(unsigned long pid)) {
-    switch (diagnosis.cause) {
-    case StartFailure::innodb_corruption:
-    case StartFailure::system_tables:
-        return DiagnosisAction::rebuild;
-    case StartFailure::unknown_option:
-        return DiagnosisAction::set_aside_option;
-    case StartFailure::port_in_use:
-        return stray(diagnosis.pid) ? DiagnosisAction::end_stray : DiagnosisAction::other_port;
-    case StartFailure::file_access:
-        return DiagnosisAction::repair_rights;
-    case StartFailure::disk_full:
-        return diagnosis.drive.empty() ? DiagnosisAction::none : DiagnosisAction::open_drive;
-    case StartFailure::other:
-        // Asked only here: it reads the backups' last lines.
-        return backup_exists() ? DiagnosisAction::rebuild : DiagnosisAction::none;
-    default:
-        return DiagnosisAction::none;
-    }
-}
-
 std::string_view diagnosis_action_text(DiagnosisAction action) {
     switch (action) {
     case DiagnosisAction::rebuild:

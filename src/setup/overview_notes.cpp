@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "i18n/language.h"
 #include "i18n/tr.h"
+#include "jobs/mode_texts.h"
 #include "setup/control_ids.h"
 #include "setup/backup_texts.h"
 #include "setup/controls.h"
@@ -13,6 +14,7 @@
 #include "svc/backup_settings.h"
 #include "svc/backup_state.h"
 #include "svc/myini.h"
+#include "svc/recover_journal.h"
 #include "svc/restore_journal.h"
 #include "svc/start_failure.h"
 
@@ -100,19 +102,24 @@ std::vector<OverviewNote> overview_notes(const std::optional<Diagnosis>& diagnos
                                          std::optional<bool> rotation_task_present,
                                          std::optional<bool> backup_task_present) {
     std::vector<OverviewNote> notes;
-    // First: until the safety dump is back in, the shop works on half-restored data.
+    // First: until the rebuild is finished, the shop may work on an empty database; its action
+    // (the rebuild's, finished) stands below it and not below the diagnosis.
+    const std::optional<InterruptedRecovery> rebuild = interrupted_recovery();
+    if (rebuild) notes.push_back({interrupted_recovery_note(*rebuild), error_colour, true});
+    // Until the safety dump is back in, the shop works on half-restored data.
     if (auto interrupted = interrupted_restore())
         notes.push_back({interrupted_restore_note(interrupted->safety_dump), error_colour});
     if (diagnosis)
-        notes.push_back({dated_diagnosis_text(*diagnosis, current_language()), error_colour, true});
+        notes.push_back(
+            {dated_diagnosis_text(*diagnosis, current_language()), error_colour, !rebuild});
     // The port and address shown are what the server uses; where my.ini has them from a group an
     // administrator added, the operator learns why they differ from the Connection page.
     for (const MyIniOverride& found : read_my_ini_overrides())
         notes.push_back({my_ini_override_text(found, current_language()), transition_colour});
     if (rotation_task_warned(status, rotation_task_present))
-        notes.push_back({std::string(tr("Nightly log rotation task missing",
-                                        "缺少每晚的日志分隔计划任务")),
-                         transition_colour});
+        notes.push_back(
+            {std::string(tr("Nightly log rotation task missing", "缺少每晚的日志分隔计划任务")),
+             transition_colour});
     // Without a server there is nothing to back up.
     if (status == ServiceStatus::NotInstalled) return notes;
     if (auto line = automatic_backup_note(backup_task_present)) notes.push_back(std::move(*line));

@@ -17,9 +17,7 @@
 #include "setup/rebuild.h"
 #include "setup/overview_texts.h"
 #include "svc/myini.h"
-#include "svc/recover.h"
 #include "svc/start_failure.h"
-#include "svc/stray_server.h"
 #include "svc/start_type.h"
 #include "svc/status.h"
 #include "ui/clipboard.h"
@@ -197,9 +195,7 @@ void refresh_overview(HWND window, const ServiceView& service) {
         clear_diagnosis();
     else
         diagnosis = current_diagnosis(false);
-    state.diagnosis_action = diagnosis
-                                 ? diagnosis_action(*diagnosis, recovery_possible, is_stray_server)
-                                 : DiagnosisAction::none;
+    state.diagnosis_action = current_action(diagnosis);
     state.shown_diagnosis = diagnosis;
     show_overview_notes(
         window,

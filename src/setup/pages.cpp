@@ -220,7 +220,10 @@ void finish_job(HWND window) {
     if (!result) {
         set_status_line(window, StatusKind::neutral, "");
     } else if (!result->is_error) {
-        set_status_line(window, StatusKind::success, result->text);
+        // The status line holds one line: a longer report (a rebuild's) is shown whole in a box.
+        set_status_line(window, StatusKind::success, first_line(result->text));
+        if (first_line(result->text).size() < result->text.size())
+            window_message(window, result->text, MB_ICONINFORMATION);
         if (!result->warning.empty()) window_message(window, result->warning, MB_ICONWARNING);
     } else {
         set_status_line(window, StatusKind::error, first_line(result->text));

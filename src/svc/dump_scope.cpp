@@ -119,6 +119,8 @@ void close_statement(DumpReading& r) {
 }
 
 void end_top_statement(DumpReading& r) {
+    if (r.statement.size() > 1 && is(r.statement[0], "CREATE") && is(r.statement[1], "TABLE"))
+        ++r.tables;
     close_statement(r);
     r.top_level_started = false;
     r.schema.clear();
@@ -422,12 +424,15 @@ void finish_dump_reading(DumpReading& r) {
     if (r.within == Within::code) end_top_statement(r);
 }
 
-Result<std::optional<std::string>> dump_leaves_database(HANDLE file, const std::string& database) {
+Result<DumpScope> read_dump_scope(HANDLE file, const std::string& database) {
     DumpReading escaped{.database = database};
     auto first = read_dump(file, escaped);
-    if (!first || *first || !escaped.turns_off_backslash_escapes) return first;
+    if (!first) return fail(first.error());
+    if (*first || !escaped.turns_off_backslash_escapes) return DumpScope{*first, escaped.tables};
     // After SET sql_mode='NO_BACKSLASH_ESCAPES' a backslash no longer escapes a quote: the
     // statements after it may be split elsewhere. Both readings must stay inside.
     DumpReading plain{.database = database, .backslash_escapes = false};
-    return read_dump(file, plain);
+    auto second = read_dump(file, plain);
+    if (!second) return fail(second.error());
+    return DumpScope{*second, plain.tables};
 }

@@ -24,6 +24,7 @@ struct DumpReading {
 
     // What the reading found that leaves the shop's database, with its line; the first only.
     std::optional<std::string> finding;
+    std::size_t tables = 0; // CREATE TABLE statements at the top level
     // A SET statement of the dump asks for NO_BACKSLASH_ESCAPES: it must be read that way too.
     bool turns_off_backslash_escapes = false;
 
@@ -57,6 +58,12 @@ void read_dump_line(DumpReading& reading, std::string_view line);
 // The end of the dump: its last statement may lack a delimiter.
 void finish_dump_reading(DumpReading& reading);
 
-// The first statement of the open dump (read from its start) that leaves `database`, as
-// "<what> at line <n>", or nothing when the dump stays inside it.
-Result<std::optional<std::string>> dump_leaves_database(HANDLE file, const std::string& database);
+struct DumpScope {
+    // The first statement that leaves the database, as "<what> at line <n>"; nothing when the
+    // dump stays inside it.
+    std::optional<std::string> outside;
+    std::size_t tables = 0; // the tables the dump creates, when it stays inside
+};
+
+// The open dump read from its start.
+Result<DumpScope> read_dump_scope(HANDLE file, const std::string& database);

@@ -3,6 +3,7 @@
 #include "base/files.h"
 #include "base/fill_in.h"
 #include "base/handles.h"
+#include "base/local_time.h"
 #include "base/security.h"
 #include "base/text.h"
 #include "config/settings.h"
@@ -17,6 +18,7 @@
 #include "svc/dump_scope.h"
 #include "svc/init.h"
 #include "svc/last_backup.h"
+#include "svc/recover_journal.h"
 #include "svc/restore.h"
 #include "svc/server_upgrade.h"
 #include "svc/status.h"
@@ -65,8 +67,8 @@ std::string written_time(const std::string& path) {
 }
 
 // The restore's own checks, before the data folder moves: a dump it would refuse must not leave
-// the shop with an empty database.
-Result<void> check_dump(const std::string& path, const std::string& database) {
+// the shop with an empty database. Gives the number of tables the dump makes.
+Result<std::size_t> check_dump(const std::string& path, const std::string& database) {
     UniqueFile file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return fail(path + ": " + last_error_text());
@@ -74,14 +76,14 @@ Result<void> check_dump(const std::string& path, const std::string& database) {
         return fail(fill_in(tr("%1 is not a complete backup; nothing was changed.",
                                "%1 不是完整的备份；没有改动任何内容。"),
                             {path}));
-    auto outside = dump_leaves_database(file.get(), database);
-    if (!outside) return fail(path + ": " + outside.error());
-    if (*outside)
+    auto scope = read_dump_scope(file.get(), database);
+    if (!scope) return fail(path + ": " + scope.error());
+    if (scope->outside)
         return fail(
             fill_in(tr("%1 changes more than the shop's database (%2); nothing was changed.",
                        "%1 会改动店铺数据库以外的内容（%2）；没有改动任何内容。"),
-                    {path, **outside}));
-    return {};
+                    {path, *scope->outside}));
+    return scope->tables;
 }
 
 // A step after the move failed: the failure, then where each folder is and how to go back, the
@@ -99,10 +101,26 @@ std::string stranded(const std::string& failure, const std::string& damaged) {
 
 } // namespace
 
-Result<RecoveryDump> recovery_dump(const std::optional<std::string>& file) {
-    if (file) return RecoveryDump{*file, written_time(*file)};
+Result<Recovery> plan_recovery(const std::optional<std::string>& file) {
+    // A rebuild that was cut off is finished into its own damaged folder: the data folder now
+    // holds the new database, never the damaged one.
+    const std::optional<InterruptedRecovery> cut_off = interrupted_recovery();
+    Recovery recovery{.damaged =
+                          cut_off ? cut_off->damaged : data_dir() + ".damaged-" + local_timestamp(),
+                      .resumes = cut_off.has_value()};
+    if (file) {
+        recovery.dump = {*file, written_time(*file)};
+        return recovery;
+    }
+    if (cut_off && administrators_own(cut_off->dump)) {
+        recovery.dump = {cut_off->dump, cut_off->dump_time};
+        return recovery;
+    }
     for (RecoveryDump& dump : candidates())
-        if (dump_is_complete(dump.path)) return std::move(dump);
+        if (dump_is_complete(dump.path)) {
+            recovery.dump = std::move(dump);
+            return recovery;
+        }
     return fail(std::string(tr("No complete backup was found to rebuild the database from; nothing "
                                "was changed.",
                                "没有找到可用于重建数据库的完整备份；没有改动任何内容。")));
@@ -113,34 +131,48 @@ bool recovery_possible() {
                                [](const RecoveryDump& d) { return dump_is_complete(d.path); });
 }
 
-std::string damaged_data_path(const std::string& stamp) {
-    return data_dir() + ".damaged-" + stamp;
-}
-
-Result<Recovered> recover(const RecoveryDump& dump, const std::string& damaged) {
+Result<Recovered> recover(const Recovery& recovery) {
     const auto began = std::chrono::steady_clock::now();
+    const RecoveryDump& dump = recovery.dump;
+    const std::string& damaged = recovery.damaged;
     if (auto secured = secure_data_root(); !secured) return fail(secured.error());
     const std::optional<ConnectionSettings> settings = load_settings();
     if (!settings) return fail(settings_path() + " not found (install the MySQL service first)");
-    if (auto checked = check_dump(dump.path, settings->database); !checked)
-        return fail(checked.error());
-    if (path_exists(damaged)) return fail(damaged + " exists already; nothing was changed.");
+    auto tables = check_dump(dump.path, settings->database);
+    if (!tables) return fail(tables.error());
+    if (!recovery.resumes && path_exists(damaged))
+        return fail(damaged + " exists already; nothing was changed.");
     // The new folder is of no use without a service to start on it.
     if (service_status() == ServiceStatus::NotInstalled)
         return fail("service is not installed; nothing was changed.");
     if (auto stopped = stop_service(); !stopped) return fail(stopped.error());
 
+    // Written before the move: after a power cut anywhere from here on, the server may come up on
+    // a new, empty database, and only the journal says so and how to finish.
+    const InterruptedRecovery journal{dump.path, dump.time, damaged, {}};
+    if (auto written = begin_recovery_journal(journal); !written)
+        return fail(written.error() + "; nothing was changed.");
     const std::string data = data_dir();
-    if (!MoveFileExW(widen(data).c_str(), widen(damaged).c_str(), 0))
-        return fail(data + " cannot be set aside: " + last_error_text());
-    append_tray_log(data + " set aside as " + damaged + ": rebuilt from " + dump.path, true);
+    if (!recovery.resumes) {
+        if (!MoveFileExW(widen(data).c_str(), widen(damaged).c_str(), 0)) {
+            const std::string why = last_error_text();
+            end_recovery_journal();
+            return fail(data + " cannot be set aside: " + why);
+        }
+        append_tray_log(data + " set aside as " + damaged + ": rebuilt from " + dump.path, true);
+    }
 
+    // A resumed rebuild finds the new folder complete, cut off in its initialization (set aside
+    // as incomplete and made again), or not there at all.
     if (auto made = initialize_data_dir(base_dir(), *settings); !made)
         return fail(stranded(made.error(), damaged));
     mark_data_upgraded();
     if (auto started = start_service(); !started) return fail(stranded(started.error(), damaged));
     if (auto restored = restore(dump.path); !restored)
         return fail(stranded(restored.error().reason, damaged));
+    end_recovery_journal();
+    append_tray_log("the database was rebuilt from " + dump.path, true);
     const auto took = std::chrono::steady_clock::now() - began;
-    return Recovered{damaged, std::chrono::duration_cast<std::chrono::seconds>(took).count()};
+    return Recovered{damaged, std::chrono::duration_cast<std::chrono::seconds>(took).count(),
+                     *tables};
 }

@@ -93,10 +93,11 @@ std::expected<std::string, RestoreFailure> restore(const std::string& source) {
     // A dump of other databases, or of all of them, would write where the safety dump does not
     // reach, and one with the `mysql` schema would replace the accounts whose passwords the shop
     // keeps in connection.ini.
-    auto outside = dump_leaves_database(input.get(), settings->database);
-    if (!outside) return unchanged(source + ": " + outside.error());
-    if (*outside)
-        return Failure({.kind = Kind::outside_database, .reason = **outside + " in " + source});
+    auto scope = read_dump_scope(input.get(), settings->database);
+    if (!scope) return unchanged(source + ": " + scope.error());
+    if (scope->outside)
+        return Failure(
+            {.kind = Kind::outside_database, .reason = *scope->outside + " in " + source});
 
     // Safety dumps hold the shop's data: a folder made here is readable by SYSTEM and
     // Administrators only.
@@ -110,8 +111,8 @@ std::expected<std::string, RestoreFailure> restore(const std::string& source) {
     // After a restore that was cut off, the data is only partly restored and so is this safety
     // dump: the journal keeps naming the dump from before that restore.
     const std::optional<InterruptedRestore> earlier = interrupted_restore();
-    if (auto journal =
-            begin_restore_journal(earlier ? *earlier : InterruptedRestore{.safety_dump = safety->path});
+    if (auto journal = begin_restore_journal(
+            earlier ? *earlier : InterruptedRestore{.safety_dump = safety->path});
         !journal)
         return unchanged(journal.error());
     auto outcome = feed(*client, input.get());

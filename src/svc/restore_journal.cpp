@@ -1,7 +1,7 @@
 #include "svc/restore_journal.h"
 
 #include "base/files.h"
-#include "base/handles.h"
+#include "base/processes.h"
 #include "base/text.h"
 #include "instance/paths.h"
 #include "svc/backup_state.h"
@@ -11,27 +11,6 @@
 namespace {
 
 constexpr std::string_view safety_prefix = "before-restore_";
-
-std::uint64_t ticks(const FILETIME& time) {
-    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-}
-
-// A process is known by its id and its start: an id alone may since belong to another process.
-std::optional<std::uint64_t> started_at(HANDLE process) {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
-    return ticks(created);
-}
-
-bool still_running(DWORD id, std::uint64_t started) {
-    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
-    // Another account's process (an installer's as SYSTEM, asked by an ordinary user) cannot be
-    // looked at; it may be the restore.
-    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
-    DWORD code = 0;
-    if (GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE) return false;
-    return started_at(process.get()) == started;
-}
 
 bool in_safety_folder(std::string_view path) {
     const std::string folder = backups_dir() + "\\";
@@ -55,9 +34,8 @@ Result<void> begin_restore_journal(const InterruptedRestore& restore) {
         "finished\r\n"
         "[restore]\r\nsafety_dump=" +
         restore.safety_dump + "\r\nstarted=" + started +
-        "\r\nprocess=" + std::to_string(GetCurrentProcessId()) +
-        "\r\nprocess_started=" + std::to_string(started_at(GetCurrentProcess()).value_or(0)) +
-        "\r\n";
+        "\r\nprocess=" + std::to_string(this_process().id) +
+        "\r\nprocess_started=" + std::to_string(this_process().started) + "\r\n";
     return replace_file_contents(restore_journal_path(), text);
 }
 
@@ -77,6 +55,8 @@ std::optional<InterruptedRestore> interrupted_restore() {
         if (pair.key == "process_started") started = parse_u64(pair.value).value_or(0);
     }
     if (!in_safety_folder(found.safety_dump)) return std::nullopt;
-    if (process != 0 && still_running(static_cast<DWORD>(process), started)) return std::nullopt;
+    if (process != 0 &&
+        still_running({static_cast<unsigned long>(process), static_cast<std::uint64_t>(started)}))
+        return std::nullopt;
     return found;
 }

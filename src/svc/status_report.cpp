@@ -13,10 +13,12 @@
 #include "svc/backup_settings.h"
 #include "svc/backup_state.h"
 #include "svc/client_names.h"
+#include "svc/diagnosis_action.h"
 #include "svc/firewall.h"
 #include "svc/firewall_state.h"
 #include "svc/last_backup.h"
 #include "svc/myini.h"
+#include "svc/recover_journal.h"
 #include "svc/restore_journal.h"
 #include "svc/service.h"
 #include "svc/start_failure.h"
@@ -221,6 +223,17 @@ Gathered gather(bool elevated) {
         if (!interrupted) return std::monostate{};
         return (*interrupted).*field;
     };
+    // A rebuild cut off: MySQL may run on a new, empty database until it is finished.
+    const std::optional<InterruptedRecovery> rebuild = interrupted_recovery();
+    auto of_rebuild = [&](std::string InterruptedRecovery::*field) -> Value {
+        if (!rebuild) return std::monostate{};
+        return (*rebuild).*field;
+    };
+    auto fix = [&]() -> Value {
+        const std::string_view code = diagnosis_action_code(current_action(diagnosis));
+        if (code.empty()) return std::monostate{};
+        return std::string(code);
+    };
     auto my_ini_override = [&]() -> Value {
         std::string joined;
         for (const MyIniOverride& found : read_my_ini_overrides())
@@ -292,8 +305,12 @@ Gathered gather(bool elevated) {
         {"diagnosis_code", of_diagnosis(false)},
         {"diagnosis_text", of_diagnosis(true)},
         {"diagnosis_time", diagnosis_time()},
+        {"fix", fix()},
         {"restore_interrupted", of_interrupted(&InterruptedRestore::started)},
         {"restore_safety_dump", of_interrupted(&InterruptedRestore::safety_dump)},
+        {"rebuild_interrupted", of_rebuild(&InterruptedRecovery::started)},
+        {"rebuild_dump", of_rebuild(&InterruptedRecovery::dump)},
+        {"rebuild_damaged_data", of_rebuild(&InterruptedRecovery::damaged)},
         {"connected_clients", client_count()},
         {"clients", known(clients)},
     };

@@ -131,6 +131,10 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
         EXPECT_NE(*offered, server.port());
         EXPECT_TRUE(w.enabled(save_button));
         EXPECT_EQ(configured_port(), server.port());
+        // For support staff the action changes nothing and names a free port.
+        EXPECT_NE(status_json().find("\"fix\":\"other_port\""), std::string::npos);
+        EXPECT_EQ(server.mode({"--fix", "--quiet"}).exit_code, 1u);
+        EXPECT_TRUE(server.log().back().starts_with("Choose another port, such as 33"));
         w.click(undo_button);
         w.click_at(100, 40); // back to the Overview
 
@@ -188,6 +192,14 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
                          std::regex("# set aside \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d, unknown "
                                     "to this MySQL: innodb_buffer_pool_sise=64M\r\n")));
     EXPECT_TRUE(e2e::read_file(my_ini_path()).starts_with(my_ini));
+    // The same for support staff.
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    const std::string set_aside = e2e::read_file(my_ini_path());
+    e2e::write_file(my_ini_path(), set_aside + "innodb_buffer_pool_sise=64M\r\n");
+    EXPECT_EQ(server.mode({"--start"}).exit_code, 1u);
+    EXPECT_NE(status_json().find("\"fix\":\"set_aside_option\""), std::string::npos);
+    EXPECT_EQ(server.mode({"--fix", "--quiet"}).exit_code, 0u) << server.log().back();
+    EXPECT_TRUE(e2e::read_file(my_ini_path()).starts_with(set_aside + "# set aside "));
     ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
     e2e::write_file(my_ini_path(), my_ini);
 
@@ -205,6 +217,19 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     bench_control("mysqld.fail-start");
     expect_told("other", "MySQL did not start: Aborting (bench control mysqld.fail-start)");
     clear_bench_control();
+    EXPECT_EQ(server.mode({"--fix", "--quiet"}).exit_code, 1u);
+    EXPECT_EQ(server.log().back(), "This cannot be fixed from here; nothing was changed.");
+
+    // A full disk, as a failed start leaves it: the drive opened in Explorer to make room.
+    e2e::write_file(start_failure_path(), "cause=disk_full\r\nfree=12 MB\r\ndrive=C:\r\n");
+    ASSERT_TRUE(eventually([&] { return w.text(diagnosis_action) == "Open the drive"; }));
+    w.click(diagnosis_action);
+    auto explorer =
+        wait_for_program_window([](const std::string& title) { return title.ends_with("(C:)"); });
+    ASSERT_TRUE(explorer.has_value());
+    close_program(*explorer);
+    EXPECT_EQ(server.mode({"--fix", "--quiet"}).exit_code, 1u);
+    EXPECT_EQ(server.log().back(), "Make room on C:, then start MySQL.");
 
     {
         // A mysqld.exe that Windows cannot start at all, at a start and at an install.
@@ -256,8 +281,9 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     const std::size_t time_at = listed.find('|', entry) + 1;
     const std::size_t path_at = listed.find('|', listed.find('|', time_at) + 1) + 1;
     const std::string nightly_time = listed.substr(time_at, 16);
-    const std::string nightly = " Restore the last backup (" + nightly_time + ", " +
-                                listed.substr(path_at, listed.find('\r', path_at) - path_at) + ").";
+    const std::string nightly_path = listed.substr(path_at, listed.find('\r', path_at) - path_at);
+    const std::string nightly =
+        " Restore the last backup (" + nightly_time + ", " + nightly_path + ").";
     ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
 
     std::string ibdata = e2e::read_file(join_path(data_dir(), "ibdata1"));
@@ -299,10 +325,40 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     GetWindowRect(question->box, &box);
     save_screenshot("setup-rebuild-question", box);
     question->answer(IDYES);
-    EXPECT_TRUE(eventually(
-        [&] { return w.text(status_line).starts_with("The database was rebuilt from the backup"); },
-        120s))
-        << w.text(status_line);
+    ASSERT_TRUE(eventually([&] { return !IsWindow(question->box); }));
+    // The whole report in a box: the dump, the tables and where the damaged files are.
+    auto report = wait_for_message_box(w.process_id(), 120s);
+    ASSERT_TRUE(report.has_value());
+    EXPECT_TRUE(report->text.contains("\nTables restored: 1. The damaged files are kept in "))
+        << report->text;
+    report->answer(IDOK);
+    EXPECT_TRUE(w.text(status_line).starts_with("The database was rebuilt from the backup"));
+    expect_rebuilt();
+    EXPECT_EQ(damaged_folders().size(), 2u);
+    EXPECT_EQ(server.mode({"--fix", "--quiet"}).exit_code, 0u); // running: nothing to fix
+
+    // A rebuild cut off after the move, its journal as a power cut leaves it: told first, with the
+    // rebuild below, which finishes it into the same kept folder.
+    const std::string journal = server.folder().path("rebuild-in-progress.ini");
+    e2e::write_file(journal, "[rebuild]\r\ndump=" + nightly_path + "\r\ndump_time=" + nightly_time +
+                                 "\r\ndamaged=" + damaged_folders().back() +
+                                 "\r\nstarted=2026-12-09 10:15:00\r\n");
+    ASSERT_TRUE(eventually([&] {
+        return w.text(first_note)
+            .starts_with("The rebuild of the database from the backup of " + nightly_time +
+                         " did not finish");
+    }));
+    Sleep(500);
+    w.screenshot("setup-rebuild-interrupted");
+    w.click(diagnosis_action);
+    question = wait_for_message_box(w.process_id());
+    ASSERT_TRUE(question.has_value());
+    question->answer(IDYES);
+    ASSERT_TRUE(eventually([&] { return !IsWindow(question->box); }));
+    report = wait_for_message_box(w.process_id(), 120s);
+    ASSERT_TRUE(report.has_value());
+    report->answer(IDOK);
+    EXPECT_FALSE(exists(journal));
     expect_rebuilt();
     EXPECT_EQ(damaged_folders().size(), 2u);
 }

@@ -9,6 +9,7 @@
 #include "config/validation.h"
 #include "i18n/language.h"
 #include "i18n/tr.h"
+#include "jobs/mode_texts.h"
 #include "setup/control_ids.h"
 #include "setup/backup_texts.h"
 #include "setup/controls.h"
@@ -186,6 +187,11 @@ class TextFit : public InProcessSetup {
             texts.push_back(backup_warning_text({.kind = kind, .since = "2026-03-01 02:30"},
                                                 current_language()));
         texts.push_back(interrupted_restore_note(safety_dump));
+        texts.push_back(interrupted_recovery_note(
+            {.dump = "D:\\Backups\\kelta_retail_20260301_184502.sql",
+             .dump_time = "2026-03-01 18:45",
+             .damaged = "C:\\ProgramData\\KELTA Retail\\MySQL\\data.damaged-20261209_101500",
+             .started = "2026-12-09 10:15:00"}));
         // An option of the program's that another group of my.ini sets, with long values.
         texts.push_back(my_ini_override_text({.group = "mysqld-5.7",
                                               .setting = "bind-address=192.168.100.200",

@@ -198,7 +198,7 @@ TEST(Faults, BackupAndRestore) {
     const std::string source = data + "\\week1.sql", target = data + "\\shop.sql";
     seed(root, "(1, 'bread')");
     ASSERT_EQ(server.mode({"--backup", source}).exit_code, 0u);
-    const std::string dump = e2e::read_file(source);
+    const std::string dump = e2e::read_file(source), week1 = rows(root);
     const size_t rows_start = dump.find("INSERT INTO"); // DROP and CREATE TABLE come before
     seed(root, "(1, 'bread'), (2, 'milk')");
     const std::string today = rows(root);
@@ -284,6 +284,30 @@ TEST(Faults, BackupAndRestore) {
                   std::string::npos);
         fault.kept("the shop's rows, from the safety dump", rows(root) == today);
         EXPECT_EQ(status_value(data, "restore_safety_dump"), "null");
+    }
+    {
+        // Cut off once MySQL runs on the new, empty database: told until finished, and finished
+        // into the same kept folder.
+        Fault fault("rebuild: the program is killed while the dump goes in", server.folder());
+        bench_control("mysql.hold-after", before_rows);
+        fault.kept("no client left writing without the lock",
+                   killed_at(fault, {{"--recover", source, "--quiet"}, {{"ProgramData", data}}},
+                             "mysql.hold-after"));
+        const std::string kept = status_value(data, "rebuild_damaged_data");
+        EXPECT_EQ(status_value(data, "fix"), "rebuild");
+        EXPECT_EQ(server.mode({"--start", "--quiet"}).exit_code, 0u);
+        EXPECT_NE(e2e::read_file(fault.log).find("--start: The rebuild of the database from the "),
+                  std::string::npos);
+        fault.ended(server.mode({"--recover", "--quiet"}).exit_code, 0);
+        fault.kept("the backup's rows", rows(root) == week1);
+        WIN32_FIND_DATAW found{};
+        UniqueFind kept_folders(FindFirstFileW(
+            widen(status_value(data, "data_folder") + ".damaged-*").c_str(), &found));
+        fault.kept("the data from before, in the one folder --status named",
+                   exists(kept + "\\kelta_retail\\item.frm") && kept_folders &&
+                       !FindNextFileW(kept_folders.get(), &found));
+        EXPECT_EQ(status_value(data, "rebuild_interrupted"), "null");
+        seed(root, "(1, 'bread'), (2, 'milk')"); // today's rows, for the cases below
     }
     {
         Fault fault("restore: a dump cut short at a statement boundary", server.folder());

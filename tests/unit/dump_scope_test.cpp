@@ -13,9 +13,9 @@ class DumpScope : public ScratchProgramData {
         put("dump.sql", sql);
         UniqueFile file(CreateFileW(widen(join_path(data_root(), "dump.sql")).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        auto read = dump_leaves_database(file.get(), "kelta_retail");
+        auto read = read_dump_scope(file.get(), "kelta_retail");
         EXPECT_TRUE(read.has_value()) << read.error();
-        return read.value_or(std::nullopt);
+        return read ? read->outside : std::nullopt;
     }
 };
 

@@ -69,6 +69,8 @@ constexpr std::string_view expected_keys[] = {
     "Browse...",
     "Changing the port or server IP restarts MySQL; the registers then have to connect with the "
     "new settings.",
+    "Choose another port, such as %1, on the Connection page of the Setup window or with --apply; "
+    "every register must then be set to the new port.",
     "Close",
     "Connected now: %1 \u2014 %2",
     "Connection",
@@ -94,6 +96,8 @@ constexpr std::string_view expected_keys[] = {
     "Exit tray (MySQL keeps running)",
     "Export the whole database to a .sql file that you can keep on a USB drive or another "
     "computer.",
+    "Finish it with \"Rebuild from backup...\" on the Overview page of the Setup window, or with "
+    "--recover.",
     "Folder",
     "Folder rights repaired and MySQL started",
     "Folder: give a full path, such as D:\\Backups",
@@ -109,6 +113,7 @@ constexpr std::string_view expected_keys[] = {
     "Last backup:",
     "Log folder",
     "Logs",
+    "Make room on %1, then start MySQL.",
     "Manual start",
     "MySQL cannot listen at %1: that address is not on this computer. Choose the server IP on the "
     "Connection page.",
@@ -119,6 +124,7 @@ constexpr std::string_view expected_keys[] = {
     "MySQL is not running, so no register can log in.",
     "MySQL is running",
     "MySQL is running but not accepting connections yet",
+    "MySQL is running; there is nothing to fix.",
     "MySQL is starting...",
     "MySQL is stopped",
     "MySQL is stopping...",
@@ -136,6 +142,7 @@ constexpr std::string_view expected_keys[] = {
     "No automatic backup yet",
     "No backup yet",
     "No complete backup was found to rebuild the database from; nothing was changed.",
+    "No failed start is recorded; there is nothing to fix.",
     "No register connected",
     "Number kept: from 1 to 365",
     "Open data folder",
@@ -213,8 +220,8 @@ constexpr std::string_view expected_keys[] = {
     "The database %1 does not exist.",
     "The database files are damaged.",
     "The database was put back as it was before the restore, from:",
-    "The database was rebuilt from the backup of %1 in %2 s:\n%3\nThe damaged files are kept in "
-    "%4.",
+    "The database was rebuilt from the backup of %1 in %2 s:\n%3\nTables restored: %4. The damaged "
+    "files are kept in %5.",
     "The database's system tables are missing or damaged.",
     "The disk is full (%1 free on %2).",
     "The line was set aside and MySQL started. my.ini as it was: %1",
@@ -223,10 +230,13 @@ constexpr std::string_view expected_keys[] = {
     "The nightly log rotation could not be set up; the error log is rotated only when MySQL "
     "starts.",
     "The previous settings are back in place.",
+    "The rebuild of the database from the backup of %1 did not finish (started %2): MySQL may be "
+    "running on a new, empty database. The damaged files are kept in %3.",
     "The test login failed: %1",
     "These could not be removed; remove them by hand:",
     "This backup changes more than the shop's database (other databases, MySQL's own tables or "
     "its accounts); nothing was restored:",
+    "This cannot be fixed from here; nothing was changed.",
     "This computer can log in, but Windows Firewall keeps other computers out of port %1.",
     "This computer's address %1 may not log in as %2 (allowed host: %3).",
     "This dump was cut short (its \"-- Dump completed\" line is missing); nothing was restored:",
