@@ -223,6 +223,8 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     // A full disk, as a failed start leaves it: the drive opened in Explorer to make room.
     e2e::write_file(start_failure_path(), "cause=disk_full\r\nfree=12 MB\r\ndrive=C:\r\n");
     ASSERT_TRUE(eventually([&] { return w.text(diagnosis_action) == "Open the drive"; }));
+    Sleep(500);
+    w.screenshot("setup-diagnosis-disk_full");
     w.click(diagnosis_action);
     auto explorer =
         wait_for_program_window([](const std::string& title) { return title.ends_with("(C:)"); });
