@@ -134,7 +134,8 @@ ModeResult run_restore(const Arguments& arguments) {
 
 ModeResult job_outcome(const JobResult& result) {
     if (result.is_error) return fail(result.text);
-    return result.text;
+    if (result.warning.empty()) return result.text;
+    return result.text + "\n\n" + result.warning;
 }
 
 // Without --quiet the operator confirms, having read which dump and what is lost. The job takes
@@ -260,12 +261,15 @@ bool goes_on_without_lock(const std::string& mode) {
 // finish it.
 void tell_interrupted_work(const std::string& mode, bool quiet) {
     if (mode == "--setup") return;
+    // A restore cut off inside a rebuild put back nothing worth having: the rebuild is the one
+    // to finish.
     std::vector<std::string> texts;
-    if (const std::optional<InterruptedRestore> restore = interrupted_restore())
+    const std::optional<InterruptedRecovery> rebuild = interrupted_recovery();
+    if (rebuild && mode != "--recover" && mode != "--fix")
+        texts.push_back(interrupted_recovery_text(*rebuild));
+    if (const std::optional<InterruptedRestore> restore = interrupted_restore();
+        restore && !rebuild)
         texts.push_back(interrupted_restore_text(*restore));
-    if (mode != "--recover" && mode != "--fix")
-        if (const std::optional<InterruptedRecovery> rebuild = interrupted_recovery())
-            texts.push_back(interrupted_recovery_text(*rebuild));
     for (const std::string& text : texts) {
         log_mode_warning(mode, text);
         if (!quiet) show_message(text, true);

@@ -383,6 +383,12 @@ constexpr TranslationRow rows[] = {
      "El servicio MySQL no está instalado"},
     {"The automatic backup task is missing", "La tâche de sauvegarde automatique est absente",
      "Falta la tarea de copia automática"},
+    {"The backup the unfinished rebuild restores, %1, is gone or cannot be used; rebuild from "
+     "another backup with --recover <file>.",
+     "La sauvegarde que restaure la reconstruction inachevée, %1, a disparu ou est inutilisable ; "
+     "reconstruisez à partir d'une autre sauvegarde avec --recover <fichier>.",
+     "La copia que restaura la reconstrucción sin terminar, %1, ya no está o no se puede usar; "
+     "reconstruya desde otra copia con --recover <archivo>."},
     {"The damaged files are kept in %1 and %2 holds the new database; to go back, stop MySQL, "
      "rename %2 to keep it aside and rename %1 to %2.",
      "Les fichiers endommagés sont conservés dans %1 et %2 contient la nouvelle base ; pour "
@@ -396,12 +402,12 @@ constexpr TranslationRow rows[] = {
     {"The database was put back as it was before the restore, from:",
      "La base de données a été remise dans son état d'avant la restauration, à partir de :",
      "La base de datos volvió a su estado anterior a la restauración, desde:"},
-    {"The database was rebuilt from the backup of %1 in %2 s:\n%3\nTables restored: %4. The "
-     "damaged files are kept in %5.",
-     "La base a été reconstruite à partir de la sauvegarde du %1 en %2 s :\n%3\nTables restaurées "
-     ": %4. Les fichiers endommagés sont conservés dans %5.",
-     "La base de datos se reconstruyó desde la copia del %1 en %2 s:\n%3\nTablas restauradas: %4. "
-     "Los archivos dañados se guardan en %5."},
+    {"The database was rebuilt from the backup of %1 (tables: %4) in %2 s:\n%3\nThe damaged files "
+     "are kept in %5.",
+     "La base a été reconstruite à partir de la sauvegarde du %1 (tables : %4) en %2 s :\n%3\nLes "
+     "fichiers endommagés sont conservés dans %5.",
+     "La base de datos se reconstruyó desde la copia del %1 (tablas: %4) en %2 s:\n%3\nLos "
+     "archivos dañados se guardan en %5."},
     {"The database's system tables are missing or damaged.",
      "Les tables système de la base de données sont manquantes ou endommagées.",
      "Las tablas del sistema de la base de datos faltan o están dañadas."},

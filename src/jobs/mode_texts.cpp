@@ -25,9 +25,9 @@ std::string recover_question(const Recovery& recovery) {
 
 std::string recover_done_text(const RecoveryDump& dump, const Recovered& recovered) {
     return fill_in(
-        tr("The database was rebuilt from the backup of %1 in %2 s:\n%3\nTables "
-           "restored: %4. The damaged files are kept in %5.",
-           "数据库已用 %1 的备份重建，用时 %2 秒：\n%3\n恢复的表：%4。损坏的文件保存在 %5。"),
+        tr("The database was rebuilt from the backup of %1 (tables: %4) in %2 s:\n%3\nThe "
+           "damaged files are kept in %5.",
+           "数据库已用 %1 的备份（表：%4）重建，用时 %2 秒：\n%3\n损坏的文件保存在 %5。"),
         {dump.time, std::to_string(recovered.seconds), dump.path, std::to_string(recovered.tables),
          recovered.damaged});
 }

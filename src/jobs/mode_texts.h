@@ -26,8 +26,8 @@ std::string restore_failed_text(const RestoreFailure& failure);
 // The question before a rebuild: the dump, its time, that what was entered after it is lost, and
 // the folder the damaged files are kept in.
 std::string recover_question(const Recovery& recovery);
-// The rebuild done: the dump, its time, how long it took, the tables restored and where the
-// damaged files are.
+// The rebuild done: the dump, its time and tables, how long it took and where the damaged files
+// are.
 std::string recover_done_text(const RecoveryDump& dump, const Recovered& recovered);
 
 // That a rebuild did not finish, so that MySQL may run on a new, empty database, and where the

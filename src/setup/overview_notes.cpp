@@ -106,8 +106,9 @@ std::vector<OverviewNote> overview_notes(const std::optional<Diagnosis>& diagnos
     // (the rebuild's, finished) stands below it and not below the diagnosis.
     const std::optional<InterruptedRecovery> rebuild = interrupted_recovery();
     if (rebuild) notes.push_back({interrupted_recovery_note(*rebuild), error_colour, true});
-    // Until the safety dump is back in, the shop works on half-restored data.
-    if (auto interrupted = interrupted_restore())
+    // Until the safety dump is back in, the shop works on half-restored data (unless the restore
+    // was the cut-off rebuild's, whose safety dump holds the new, empty database).
+    if (auto interrupted = interrupted_restore(); interrupted && !rebuild)
         notes.push_back({interrupted_restore_note(interrupted->safety_dump), error_colour});
     if (diagnosis)
         notes.push_back(

@@ -88,15 +88,17 @@ Result<std::size_t> check_dump(const std::string& path, const std::string& datab
 
 // A step after the move failed: the failure, then where each folder is and how to go back, the
 // same in tray.log.
-std::string stranded(const std::string& failure, const std::string& damaged) {
+std::string stranded(const std::string& failure, const InterruptedRecovery& journal) {
+    // Told as unfinished from now on, also while this process (a Setup window) stays open.
+    const auto left = leave_recovery_journal(journal);
     const std::string back =
         fill_in(tr("The damaged files are kept in %1 and %2 holds the new database; to go back, "
                    "stop MySQL, rename %2 to keep it aside and rename %1 to %2.",
                    "损坏的文件保存在 %1，%2 中是新的数据库；若要恢复原状，请停止 MySQL，把 %2 "
                    "改名另存，再把 %1 改名为 %2。"),
-                {damaged, data_dir()});
+                {journal.damaged, data_dir()});
     append_tray_log("--recover: " + back, true);
-    return failure + "\n" + back;
+    return failure + "\n" + back + (left ? "" : "\n" + left.error());
 }
 
 } // namespace
@@ -107,12 +109,20 @@ Result<Recovery> plan_recovery(const std::optional<std::string>& file) {
     const std::optional<InterruptedRecovery> cut_off = interrupted_recovery();
     Recovery recovery{.damaged =
                           cut_off ? cut_off->damaged : data_dir() + ".damaged-" + local_timestamp(),
-                      .resumes = cut_off.has_value()};
+                      .resumes = cut_off.has_value(),
+                      .started = cut_off ? cut_off->started : std::string()};
     if (file) {
         recovery.dump = {*file, written_time(*file)};
         return recovery;
     }
-    if (cut_off && administrators_own(cut_off->dump)) {
+    if (cut_off) {
+        if (!administrators_own(cut_off->dump) || !dump_is_complete(cut_off->dump))
+            return fail(fill_in(tr("The backup the unfinished rebuild restores, %1, is gone or "
+                                   "cannot be used; rebuild from another backup with --recover "
+                                   "<file>.",
+                                   "未完成的重建所用的备份 %1 已不存在或无法使用；请用 --recover "
+                                   "<文件> 从其他备份重建。"),
+                                {cut_off->dump}));
         recovery.dump = {cut_off->dump, cut_off->dump_time};
         return recovery;
     }
@@ -136,6 +146,10 @@ Result<Recovered> recover(const Recovery& recovery) {
     const RecoveryDump& dump = recovery.dump;
     const std::string& damaged = recovery.damaged;
     if (auto secured = secure_data_root(); !secured) return fail(secured.error());
+    // Planned before the operation lock was taken: another rebuild may have run meanwhile.
+    const std::optional<InterruptedRecovery> cut_off = interrupted_recovery();
+    if (cut_off.has_value() != recovery.resumes || (cut_off && cut_off->damaged != damaged))
+        return fail("another rebuild changed the data folder meanwhile; nothing was changed.");
     const std::optional<ConnectionSettings> settings = load_settings();
     if (!settings) return fail(settings_path() + " not found (install the MySQL service first)");
     auto tables = check_dump(dump.path, settings->database);
@@ -145,32 +159,40 @@ Result<Recovered> recover(const Recovery& recovery) {
     // The new folder is of no use without a service to start on it.
     if (service_status() == ServiceStatus::NotInstalled)
         return fail("service is not installed; nothing was changed.");
-    if (auto stopped = stop_service(); !stopped) return fail(stopped.error());
 
-    // Written before the move: after a power cut anywhere from here on, the server may come up on
-    // a new, empty database, and only the journal says so and how to finish.
-    const InterruptedRecovery journal{dump.path, dump.time, damaged, {}};
+    // Written before the move: after a power cut anywhere from there on, the server may come up
+    // on a new, empty database, and only the journal says so and how to finish.
+    const InterruptedRecovery journal{dump.path, dump.time, damaged, recovery.started};
     if (auto written = begin_recovery_journal(journal); !written)
         return fail(written.error() + "; nothing was changed.");
     const std::string data = data_dir();
     if (!recovery.resumes) {
+        if (auto stopped = stop_service(); !stopped) {
+            (void)end_recovery_journal();
+            return fail(stopped.error());
+        }
         if (!MoveFileExW(widen(data).c_str(), widen(damaged).c_str(), 0)) {
             const std::string why = last_error_text();
-            end_recovery_journal();
-            return fail(data + " cannot be set aside: " + why);
+            (void)end_recovery_journal();
+            return fail(data + " cannot be set aside (MySQL was stopped): " + why);
         }
         append_tray_log(data + " set aside as " + damaged + ": rebuilt from " + dump.path, true);
+    } else if (auto stopped = stop_service(); !stopped) {
+        return fail(stranded(stopped.error(), journal));
     }
 
     // A resumed rebuild finds the new folder complete, cut off in its initialization (set aside
     // as incomplete and made again), or not there at all.
     if (auto made = initialize_data_dir(base_dir(), *settings); !made)
-        return fail(stranded(made.error(), damaged));
+        return fail(stranded(made.error(), journal));
     mark_data_upgraded();
-    if (auto started = start_service(); !started) return fail(stranded(started.error(), damaged));
+    if (auto started = start_service(); !started) return fail(stranded(started.error(), journal));
     if (auto restored = restore(dump.path); !restored)
-        return fail(stranded(restored.error().reason, damaged));
-    end_recovery_journal();
+        return fail(stranded(restored.error().reason, journal));
+    // A journal left behind would offer this rebuild again, over the shop's new entries.
+    if (auto ended = end_recovery_journal(); !ended)
+        return fail("the database was rebuilt from " + dump.path +
+                    ", but its journal stays: " + ended.error());
     append_tray_log("the database was rebuilt from " + dump.path, true);
     const auto took = std::chrono::steady_clock::now() - began;
     return Recovered{damaged, std::chrono::duration_cast<std::chrono::seconds>(took).count(),

@@ -18,18 +18,20 @@ struct Recovery {
     // A rebuild that was cut off is finished: its damaged folder stays as it is, and the new
     // data folder is completed and gets the dump.
     bool resumes = false;
+    std::string started; // of the rebuild that was cut off
 };
 
 // The rebuild to ask about. The dump: the one given, or else the dump of a rebuild that was cut
-// off, or else the newest complete one among the automatic backups and the operator's last
-// backup; fails, changing nothing, when there is none. The damaged folder: the cut-off rebuild's,
-// or else data.damaged-<now> beside the data folder.
+// off (never another: a newer one may hold the empty database), or else the newest complete one
+// among the automatic backups and the operator's last backup; fails, changing nothing, when there
+// is none. The damaged folder: the cut-off rebuild's, or else data.damaged-<now> beside the data
+// folder.
 Result<Recovery> plan_recovery(const std::optional<std::string>& file);
 
 struct Recovered {
     std::string damaged; // the folder that holds the damaged files
     long long seconds = 0;
-    std::size_t tables = 0; // restored from the dump
+    std::size_t tables = 0; // that the dump makes
 };
 
 // Keeps the data folder as `damaged` (never deleted), initializes a new one with connection.ini's

@@ -3,6 +3,7 @@
 #include "base/files.h"
 #include "base/processes.h"
 #include "base/text.h"
+#include "instance/data_folder.h"
 #include "instance/paths.h"
 #include "svc/backup_state.h"
 
@@ -13,6 +14,7 @@
 namespace {
 
 constexpr std::string_view damaged_suffix = ".damaged-";
+constexpr std::uint64_t journal_limit = 64 * 1024;
 
 // data.damaged-YYYYMMDD_HHMMSS beside the data directory, and there: nothing else is ever
 // taken for the damaged files.
@@ -27,27 +29,45 @@ bool kept_damaged_folder(std::string_view path) {
 
 } // namespace
 
-Result<void> begin_recovery_journal(const InterruptedRecovery& recovery) {
+namespace {
+
+Result<void> write_journal(const InterruptedRecovery& recovery,
+                           std::optional<ProcessMark> process) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const std::string started = recovery.started.empty() ? local_time_text(now) : recovery.started;
-    const ProcessMark process = this_process();
-    const std::string text =
+    std::string text =
         "; KELTA Retail MySQL - the database is being rebuilt from a backup; deleted when it has "
         "finished\r\n"
         "[rebuild]\r\ndump=" +
         recovery.dump + "\r\ndump_time=" + recovery.dump_time + "\r\ndamaged=" + recovery.damaged +
-        "\r\nstarted=" + started + "\r\nprocess=" + std::to_string(process.id) +
-        "\r\nprocess_started=" + std::to_string(process.started) + "\r\n";
-    return replace_file_contents(recovery_journal_path(), text);
+        "\r\nstarted=" + started + "\r\n";
+    if (process)
+        text += "process=" + std::to_string(process->id) +
+                "\r\nprocess_started=" + std::to_string(process->started) + "\r\n";
+    return replace_private_file_contents(recovery_journal_path(), text);
 }
 
-void end_recovery_journal() {
-    delete_file(recovery_journal_path());
+} // namespace
+
+Result<void> begin_recovery_journal(const InterruptedRecovery& recovery) {
+    return write_journal(recovery, this_process());
+}
+
+Result<void> leave_recovery_journal(const InterruptedRecovery& recovery) {
+    return write_journal(recovery, std::nullopt);
+}
+
+Result<void> end_recovery_journal() {
+    if (!DeleteFileW(widen(recovery_journal_path()).c_str()) &&
+        GetLastError() != ERROR_FILE_NOT_FOUND)
+        return fail(recovery_journal_path() + ": " + last_error_text());
+    return {};
 }
 
 std::optional<InterruptedRecovery> interrupted_recovery() {
-    auto text = read_text_file(recovery_journal_path());
+    // Only the administrators' own: a journal makes the Overview offer, and --fix take, a rebuild.
+    auto text = read_trusted_text(recovery_journal_path(), journal_limit);
     if (!text) return std::nullopt;
     InterruptedRecovery found;
     ProcessMark process;

@@ -29,13 +29,14 @@ Result<void> begin_restore_journal(const InterruptedRestore& restore) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const std::string started = restore.started.empty() ? local_time_text(now) : restore.started;
+    const ProcessMark process = this_process();
     const std::string text =
         "; KELTA Retail MySQL - a restore is changing the database; deleted when it has "
         "finished\r\n"
         "[restore]\r\nsafety_dump=" +
         restore.safety_dump + "\r\nstarted=" + started +
-        "\r\nprocess=" + std::to_string(this_process().id) +
-        "\r\nprocess_started=" + std::to_string(this_process().started) + "\r\n";
+        "\r\nprocess=" + std::to_string(process.id) +
+        "\r\nprocess_started=" + std::to_string(process.started) + "\r\n";
     return replace_file_contents(restore_journal_path(), text);
 }
 

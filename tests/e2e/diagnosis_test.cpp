@@ -331,20 +331,31 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     // The whole report in a box: the dump, the tables and where the damaged files are.
     auto report = wait_for_message_box(w.process_id(), 120s);
     ASSERT_TRUE(report.has_value());
-    EXPECT_TRUE(report->text.contains("\nTables restored: 1. The damaged files are kept in "))
-        << report->text;
+    EXPECT_TRUE(report->text.contains(" (tables: 1) in ")) << report->text;
     report->answer(IDOK);
     EXPECT_TRUE(w.text(status_line).starts_with("The database was rebuilt from the backup"));
     expect_rebuilt();
     EXPECT_EQ(damaged_folders().size(), 2u);
     EXPECT_EQ(server.mode({"--fix", "--quiet"}).exit_code, 0u); // running: nothing to fix
 
-    // A rebuild cut off after the move, its journal as a power cut leaves it: told first, with the
-    // rebuild below, which finishes it into the same kept folder.
+    // A rebuild whose new database does not start: told at once, while the window that ran it
+    // stays open, with the rebuild below, which finishes it into the same kept folder.
+    ASSERT_EQ(server.mode({"--stop"}).exit_code, 0u);
+    fresh = e2e::read_file(join_path(data_dir(), "ibdata1"));
+    fresh.replace(corrupt_page_offset, 64, std::string(64, 'X'));
+    e2e::write_file(join_path(data_dir(), "ibdata1"), fresh);
+    EXPECT_EQ(server.mode({"--start"}).exit_code, 1u);
+    ASSERT_TRUE(eventually([&] { return w.visible(diagnosis_action); }));
+    bench_control("mysqld.fail-start", "once");
+    w.click(diagnosis_action);
+    for (int box = 0; box < 2; ++box) { // the question, then the failure
+        question = wait_for_message_box(w.process_id(), 120s);
+        ASSERT_TRUE(question.has_value());
+        question->answer(box == 0 ? IDYES : IDOK);
+        ASSERT_TRUE(eventually([&] { return !IsWindow(question->box); }));
+    }
+    EXPECT_EQ(damaged_folders().size(), 3u);
     const std::string journal = server.folder().path("rebuild-in-progress.ini");
-    e2e::write_file(journal, "[rebuild]\r\ndump=" + nightly_path + "\r\ndump_time=" + nightly_time +
-                                 "\r\ndamaged=" + damaged_folders().back() +
-                                 "\r\nstarted=2026-12-09 10:15:00\r\n");
     ASSERT_TRUE(eventually([&] {
         return w.text(first_note)
             .starts_with("The rebuild of the database from the backup of " + nightly_time +
@@ -362,7 +373,7 @@ TEST(StartDiagnosis, EveryCauseTheBenchProducesIsToldAndShown) {
     report->answer(IDOK);
     EXPECT_FALSE(exists(journal));
     expect_rebuilt();
-    EXPECT_EQ(damaged_folders().size(), 2u);
+    EXPECT_EQ(damaged_folders().size(), 3u);
 }
 
 // After a failed start: every member a standard zip reader finds with its CRC, the diagnosis, and

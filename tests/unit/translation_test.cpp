@@ -215,13 +215,15 @@ constexpr std::string_view expected_keys[] = {
     "Test connection",
     "The MySQL service is not installed",
     "The automatic backup task is missing",
+    "The backup the unfinished rebuild restores, %1, is gone or cannot be used; rebuild from "
+    "another backup with --recover <file>.",
     "The damaged files are kept in %1 and %2 holds the new database; to go back, stop MySQL, "
     "rename %2 to keep it aside and rename %1 to %2.",
     "The database %1 does not exist.",
     "The database files are damaged.",
     "The database was put back as it was before the restore, from:",
-    "The database was rebuilt from the backup of %1 in %2 s:\n%3\nTables restored: %4. The damaged "
-    "files are kept in %5.",
+    "The database was rebuilt from the backup of %1 (tables: %4) in %2 s:\n%3\nThe damaged files "
+    "are kept in %5.",
     "The database's system tables are missing or damaged.",
     "The disk is full (%1 free on %2).",
     "The line was set aside and MySQL started. my.ini as it was: %1",
