@@ -3,6 +3,7 @@
 #include "base/files.h"
 #include "base/processes.h"
 #include "base/text.h"
+#include "instance/data_folder.h"
 #include "instance/paths.h"
 #include "svc/backup_state.h"
 
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr std::string_view safety_prefix = "before-restore_";
+constexpr std::uint64_t journal_limit = 64 * 1024;
 
 bool in_safety_folder(std::string_view path) {
     const std::string folder = backups_dir() + "\\";
@@ -37,7 +39,7 @@ Result<void> begin_restore_journal(const InterruptedRestore& restore) {
         restore.safety_dump + "\r\nstarted=" + started +
         "\r\nprocess=" + std::to_string(process.id) +
         "\r\nprocess_started=" + std::to_string(process.started) + "\r\n";
-    return replace_file_contents(restore_journal_path(), text);
+    return replace_private_file_contents(restore_journal_path(), text);
 }
 
 void end_restore_journal() {
@@ -45,7 +47,8 @@ void end_restore_journal() {
 }
 
 std::optional<InterruptedRestore> interrupted_restore() {
-    auto text = read_text_file(restore_journal_path());
+    // Only the administrators' own: the journal makes every mode and the window urge a restore.
+    auto text = read_trusted_text(restore_journal_path(), journal_limit);
     if (!text) return std::nullopt;
     InterruptedRestore found;
     std::uint64_t process = 0, started = 0;

@@ -2,7 +2,8 @@
 // restore-in-progress.ini in the data root: written before a restore changes the database,
 // deleted once the restore or its putting back has finished. Left behind, it tells that a restore
 // was cut off (the program killed, a power cut) and names the safety dump that puts the data
-// back. Readable by every user, like --status.
+// back. Private to the administrators: a journal that others could read, they could also hold
+// open, and one kept past its restore would urge putting old data back.
 #include "base/result.h"
 
 #include <optional>
