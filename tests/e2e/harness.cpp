@@ -52,24 +52,40 @@ std::wstring environment_block(const std::map<std::string, std::string>& extra) 
     return block;
 }
 
+// Wine answers ERROR_INTERNAL_ERROR when the new process went away before it had set itself up:
+// its Unix process died between connecting to the wineserver and reporting its start done, before
+// the loader mapped a DLL and long before the program's first instruction. That is Wine failing
+// to make the process, not the program failing; the start is tried again, and the output says so.
+constexpr int start_attempts = 3;
+
 HANDLE start(const Launch& launch, DWORD& id) {
     std::vector<std::string> line{launch.program};
     line.insert(line.end(), launch.arguments.begin(), launch.arguments.end());
     std::wstring command = widen(quote_arguments(line));
     std::wstring environment = environment_block(launch.environment);
     std::wstring folder = widen(launch.current_folder);
-    STARTUPINFOW startup{.cb = sizeof startup};
-    PROCESS_INFORMATION info{};
-    BOOL ok = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
-                             CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                             folder.empty() ? nullptr : folder.c_str(), &startup, &info);
-    if (!ok) {
-        ADD_FAILURE() << "cannot start " << launch.program << ": " << last_error_text();
-        return nullptr;
+    for (int attempt = 1;; ++attempt) {
+        STARTUPINFOW startup{.cb = sizeof startup};
+        PROCESS_INFORMATION info{};
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
+                           CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                           folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+            CloseHandle(info.hThread);
+            id = info.dwProcessId;
+            return info.hProcess;
+        }
+        const DWORD error = GetLastError();
+        const std::string reason = last_error_text();
+        if (error != ERROR_INTERNAL_ERROR || attempt == start_attempts) {
+            ADD_FAILURE() << "cannot start " << launch.program << " (attempt " << attempt
+                          << ", error " << error << "): " << reason;
+            return nullptr;
+        }
+        std::printf("harness: Wine did not make the process of %s (error %lu, %s); starting it "
+                    "again\n",
+                    launch.program.c_str(), error, reason.c_str());
+        std::fflush(stdout);
     }
-    CloseHandle(info.hThread);
-    id = info.dwProcessId;
-    return info.hProcess;
 }
 
 std::string bench_root() { return "C:\\kelta-bench"; }
@@ -247,7 +263,14 @@ bool exists(const std::string& path) { return path_exists(path); }
 
 void write_file(const std::string& path, const std::string& content) {
     (void)create_directories(parent_path(path));
+    // The program may be reading the file at that moment (the tray rereads my.ini): a test that
+    // plays someone editing it waits for the read to end, as an editor saving again would.
+    const std::string in_use = path + ": " + system_error_text(ERROR_SHARING_VIOLATION);
     auto written = ::write_file(path, content);
+    for (int tries = 0; !written && written.error() == in_use && tries < 50; ++tries) {
+        Sleep(20);
+        written = ::write_file(path, content);
+    }
     if (!written) ADD_FAILURE() << written.error();
 }
 

@@ -332,7 +332,8 @@ TEST_F(SetupService, OpenPortWhenTheFirewallRuleIsMissing) {
     ASSERT_TRUE(eventually([&] { return w.visible(247); }));
     EXPECT_EQ(w.text(246),
               "Windows Firewall: port " + port + " is CLOSED - other registers cannot connect");
-    EXPECT_GT(w.count_pixels(w.control_rect(246), reddish), 20);
+    // The text is set before the line is painted again in its colour.
+    EXPECT_TRUE(eventually([&] { return w.count_pixels(w.control_rect(246), reddish) > 20; }));
     w.screenshot("setup-overview-port-closed");
 
     clear_tool_state();
