@@ -7,14 +7,17 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace {
 
 std::wstring command_line_of(const ChildProcess& child) {
     std::string line = quote_argument(child.program);
-    for (const auto& argument : child.arguments) line += ' ' + quote_argument(argument);
+    for (const auto& argument : child.arguments)
+        line += ' ' + quote_argument(argument);
     return widen(line);
 }
 
@@ -28,15 +31,17 @@ std::wstring environment_block(const std::vector<std::pair<std::string, std::str
             for (const auto& [name, value] : extra) {
                 std::wstring prefix = widen(name) + L"=";
                 if (text.size() >= prefix.size() &&
-                    CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
-                                         static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL)
+                    CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()),
+                                         prefix.data(), static_cast<int>(prefix.size()),
+                                         TRUE) == CSTR_EQUAL)
                     replaced = true;
             }
             if (!replaced) block.append(text).push_back(L'\0');
         }
         FreeEnvironmentStringsW(current);
     }
-    for (const auto& [name, value] : extra) block.append(widen(name + "=" + value)).push_back(L'\0');
+    for (const auto& [name, value] : extra)
+        block.append(widen(name + "=" + value)).push_back(L'\0');
     block.push_back(L'\0');
     return block;
 }
@@ -48,8 +53,8 @@ struct Pipe {
 
 // A pipe whose end for the child is inheritable and whose end for us is not.
 Result<Pipe> make_pipe(bool child_reads) {
-    SECURITY_ATTRIBUTES inherit{.nLength = sizeof inherit, .lpSecurityDescriptor = nullptr,
-                                .bInheritHandle = TRUE};
+    SECURITY_ATTRIBUTES inherit{
+        .nLength = sizeof inherit, .lpSecurityDescriptor = nullptr, .bInheritHandle = TRUE};
     Pipe pipe;
     if (!CreatePipe(pipe.read.put(), pipe.write.put(), &inherit, 0)) return fail(last_error_text());
     HANDLE ours = child_reads ? pipe.write.get() : pipe.read.get();
@@ -60,7 +65,8 @@ Result<Pipe> make_pipe(bool child_reads) {
 void drain(HANDLE pipe, std::string& sink) {
     char buffer[16384];
     DWORD got = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) sink.append(buffer, got);
+    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        sink.append(buffer, got);
 }
 
 using Limit = std::optional<std::chrono::seconds>;
@@ -148,28 +154,53 @@ const ChildrenJob& children_job() {
     return job;
 }
 
-// Starts the child suspended and lets it run only once it is in the job, so that not even its
-// first instruction can outlive this process.
+// The attribute list of a CreateProcessW call, deleted when it goes.
+struct ChildAttributes {
+    std::vector<std::byte> storage;
+    LPPROC_THREAD_ATTRIBUTE_LIST list = nullptr;
+    explicit ChildAttributes(DWORD count) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, count, 0, &size);
+        storage.resize(size);
+        auto* made = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+        if (InitializeProcThreadAttributeList(made, count, 0, &size)) list = made;
+    }
+    ~ChildAttributes() {
+        if (list) DeleteProcThreadAttributeList(list);
+    }
+    ChildAttributes(const ChildAttributes&) = delete;
+    ChildAttributes& operator=(const ChildAttributes&) = delete;
+};
+
+// The child is in the job from its first instant: one made first and put in the job after would
+// outlive this process, suspended for good, were this one ended in between. It inherits only its
+// own standard handles, never the pipes of a child another thread is starting at the same time
+// (which would then never see the end of its output).
 Result<void> start_child(std::wstring& line, bool inherit_handles, DWORD flags, void* environment,
-                         STARTUPINFOW& startup, PROCESS_INFORMATION& info) {
+                         const STARTUPINFOW& startup, PROCESS_INFORMATION& info) {
     const ChildrenJob& job = children_job();
     if (!job.error.empty()) return fail(job.error);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit_handles ? TRUE : FALSE,
-                        flags | CREATE_SUSPENDED, environment, nullptr, &startup, &info))
+    std::vector<HANDLE> inherited;
+    if (inherit_handles)
+        for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+            if (handle && std::ranges::find(inherited, handle) == inherited.end())
+                inherited.push_back(handle);
+    ChildAttributes attributes(inherited.empty() ? 1 : 2);
+    HANDLE job_handle = job.job.get();
+    if (!attributes.list ||
+        !UpdateProcThreadAttribute(attributes.list, 0, PROC_THREAD_ATTRIBUTE_JOB_LIST, &job_handle,
+                                   sizeof job_handle, nullptr, nullptr) ||
+        (!inherited.empty() &&
+         !UpdateProcThreadAttribute(attributes.list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                    inherited.data(), inherited.size() * sizeof(HANDLE), nullptr,
+                                    nullptr)))
+        return fail("cannot tie a child program to this one: " + last_error_text());
+    STARTUPINFOEXW extended{.StartupInfo = startup, .lpAttributeList = attributes.list};
+    extended.StartupInfo.cb = sizeof extended;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherited.empty() ? FALSE : TRUE,
+                        flags | EXTENDED_STARTUPINFO_PRESENT, environment, nullptr,
+                        &extended.StartupInfo, &info))
         return fail(last_error_text());
-    UniqueHandle process(info.hProcess), thread(info.hThread);
-    if (!AssignProcessToJobObject(job.job.get(), process.get())) {
-        const std::string error = last_error_text();
-        TerminateProcess(process.get(), ERROR_CANCELLED);
-        return fail("cannot tie a child program to this one: " + error);
-    }
-    if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
-        const std::string error = last_error_text();
-        TerminateProcess(process.get(), ERROR_CANCELLED);
-        return fail(error);
-    }
-    info.hProcess = process.release();
-    info.hThread = thread.release();
     return {};
 }
 
@@ -210,8 +241,8 @@ Result<void> run_hidden(const std::string& program, const std::vector<std::strin
 
 Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& input,
                                   bool capture_output, Limit limit, const ChildWatch* watch) {
-    SECURITY_ATTRIBUTES inherit{.nLength = sizeof inherit, .lpSecurityDescriptor = nullptr,
-                                .bInheritHandle = TRUE};
+    SECURITY_ATTRIBUTES inherit{
+        .nLength = sizeof inherit, .lpSecurityDescriptor = nullptr, .bInheritHandle = TRUE};
     UniqueHandle null_in, null_out, file_in;
     std::optional<Pipe> in_pipe, out_pipe, err_pipe;
 
@@ -227,8 +258,8 @@ Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& i
             return fail(last_error_text());
         child_in = file_in.get();
     } else {
-        null_in.reset(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                  OPEN_EXISTING, 0, nullptr));
+        null_in.reset(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherit, OPEN_EXISTING, 0, nullptr));
         child_in = null_in.get();
     }
 
@@ -271,7 +302,8 @@ Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& i
     std::string write_failure;
     std::jthread error_reader([&] { drain(err_pipe->read.get(), outcome.error); });
     std::jthread output_reader;
-    if (out_pipe) output_reader = std::jthread([&] { drain(out_pipe->read.get(), outcome.output); });
+    if (out_pipe)
+        output_reader = std::jthread([&] { drain(out_pipe->read.get(), outcome.output); });
     // The child must see the end of its input once it is written, or it and the readers wait
     // for ever.
     std::jthread input_writer;
