@@ -16,8 +16,7 @@ namespace {
 
 std::wstring command_line_of(const ChildProcess& child) {
     std::string line = quote_argument(child.program);
-    for (const auto& argument : child.arguments)
-        line += ' ' + quote_argument(argument);
+    for (const auto& argument : child.arguments) line += ' ' + quote_argument(argument);
     return widen(line);
 }
 
@@ -31,17 +30,15 @@ std::wstring environment_block(const std::vector<std::pair<std::string, std::str
             for (const auto& [name, value] : extra) {
                 std::wstring prefix = widen(name) + L"=";
                 if (text.size() >= prefix.size() &&
-                    CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()),
-                                         prefix.data(), static_cast<int>(prefix.size()),
-                                         TRUE) == CSTR_EQUAL)
+                    CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                         static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL)
                     replaced = true;
             }
             if (!replaced) block.append(text).push_back(L'\0');
         }
         FreeEnvironmentStringsW(current);
     }
-    for (const auto& [name, value] : extra)
-        block.append(widen(name + "=" + value)).push_back(L'\0');
+    for (const auto& [name, value] : extra) block.append(widen(name + "=" + value)).push_back(L'\0');
     block.push_back(L'\0');
     return block;
 }
@@ -53,8 +50,8 @@ struct Pipe {
 
 // A pipe whose end for the child is inheritable and whose end for us is not.
 Result<Pipe> make_pipe(bool child_reads) {
-    SECURITY_ATTRIBUTES inherit{
-        .nLength = sizeof inherit, .lpSecurityDescriptor = nullptr, .bInheritHandle = TRUE};
+    SECURITY_ATTRIBUTES inherit{.nLength = sizeof inherit, .lpSecurityDescriptor = nullptr,
+                                .bInheritHandle = TRUE};
     Pipe pipe;
     if (!CreatePipe(pipe.read.put(), pipe.write.put(), &inherit, 0)) return fail(last_error_text());
     HANDLE ours = child_reads ? pipe.write.get() : pipe.read.get();
@@ -65,8 +62,7 @@ Result<Pipe> make_pipe(bool child_reads) {
 void drain(HANDLE pipe, std::string& sink) {
     char buffer[16384];
     DWORD got = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        sink.append(buffer, got);
+    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) sink.append(buffer, got);
 }
 
 using Limit = std::optional<std::chrono::seconds>;
@@ -241,8 +237,8 @@ Result<void> run_hidden(const std::string& program, const std::vector<std::strin
 
 Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& input,
                                   bool capture_output, Limit limit, const ChildWatch* watch) {
-    SECURITY_ATTRIBUTES inherit{
-        .nLength = sizeof inherit, .lpSecurityDescriptor = nullptr, .bInheritHandle = TRUE};
+    SECURITY_ATTRIBUTES inherit{.nLength = sizeof inherit, .lpSecurityDescriptor = nullptr,
+                                .bInheritHandle = TRUE};
     UniqueHandle null_in, null_out, file_in;
     std::optional<Pipe> in_pipe, out_pipe, err_pipe;
 
@@ -258,8 +254,8 @@ Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& i
             return fail(last_error_text());
         child_in = file_in.get();
     } else {
-        null_in.reset(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  &inherit, OPEN_EXISTING, 0, nullptr));
+        null_in.reset(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                  OPEN_EXISTING, 0, nullptr));
         child_in = null_in.get();
     }
 
@@ -302,8 +298,7 @@ Result<ChildOutcome> run_captured(const ChildProcess& child, const ChildInput& i
     std::string write_failure;
     std::jthread error_reader([&] { drain(err_pipe->read.get(), outcome.error); });
     std::jthread output_reader;
-    if (out_pipe)
-        output_reader = std::jthread([&] { drain(out_pipe->read.get(), outcome.output); });
+    if (out_pipe) output_reader = std::jthread([&] { drain(out_pipe->read.get(), outcome.output); });
     // The child must see the end of its input once it is written, or it and the readers wait
     // for ever.
     std::jthread input_writer;

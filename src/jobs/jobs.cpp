@@ -214,6 +214,7 @@ void return_tray_notifications(std::vector<TrayNotification> notifications) {
                    std::make_move_iterator(notifications.end()));
 }
 
+
 // The mode that does what the job does, for the jobs that must wait their turn behind any other
 // operation on the machine; nothing for the firewall port, the start type, the connection test
 // and the support file: the support file is wanted most when another operation hangs.
@@ -256,9 +257,7 @@ JobResult perform_job(const Job& job) {
 
 void run_job(HWND window, Job job) {
     try {
-        std::thread([window, job = std::move(job)] {
-            finish(window, perform_guarded(job));
-        }).detach();
+        std::thread([window, job = std::move(job)] { finish(window, perform_guarded(job)); }).detach();
     } catch (const std::exception& e) {
         finish(window, {true, std::string("cannot start a background job: ") + e.what()});
     }

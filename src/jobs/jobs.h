@@ -55,18 +55,10 @@ struct Stop {};
 struct Restart {};
 struct Install {};
 struct Uninstall {};
-struct OpenPort {
-    std::uint16_t port;
-};
-struct StartType {
-    bool automatic;
-};
-struct Backup {
-    std::string path;
-};
-struct Restore {
-    std::string path;
-};
+struct OpenPort { std::uint16_t port; };
+struct StartType { bool automatic; };
+struct Backup { std::string path; };
+struct Restore { std::string path; };
 struct SetAsideOption {
     std::string line;
 };
@@ -77,17 +69,11 @@ struct EndStrayServer {
 struct Recover {
     Recovery recovery;
 };
-struct Apply {
-    ConnectionSettings settings;
-};
+struct Apply { ConnectionSettings settings; };
 struct CheckConnection {};
 struct AutoBackup {};
-struct SaveBackupSettings {
-    BackupSettings settings;
-};
-struct SupportFile {
-    std::string path;
-};
+struct SaveBackupSettings { BackupSettings settings; };
+struct SupportFile { std::string path; };
 } // namespace job
 
 using Job =
