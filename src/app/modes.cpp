@@ -156,6 +156,13 @@ ModeResult run_fix(const Arguments& arguments) {
     const bool running = service_status() == ServiceStatus::Running;
     const std::optional<Diagnosis> diagnosis = current_diagnosis(running);
     const DiagnosisAction action = current_action(diagnosis);
+    // A start that failed for a cause MySQL did not name may well have left the data whole: a
+    // rebuild then puts the day's entries aside, so it is never taken unasked.
+    const bool unknown_cause = diagnosis && diagnosis->cause == StartFailure::other;
+    if (action == DiagnosisAction::rebuild && unknown_cause && is_quiet(arguments) &&
+        !interrupted_recovery())
+        return fail("MySQL did not say why it failed to start, so the data may be whole: --fix "
+                    "--quiet does not rebuild it; run --fix without --quiet, or --recover.");
     if (action == DiagnosisAction::rebuild) return run_recover(std::nullopt, is_quiet(arguments));
     if (action == DiagnosisAction::none && running)
         return std::string(tr("MySQL is running; there is nothing to fix.",

@@ -7,6 +7,7 @@
 #include "base/registry.h"
 #include "base/text.h"
 #include "i18n/tr.h"
+#include "instance/data_folder.h"
 #include "instance/data_rights.h"
 #include "instance/dump_folder.h"
 #include "jobs/activity_log.h"
@@ -125,7 +126,10 @@ struct Performer {
         if (!recovered) return {true, recovered.error()};
         return {false, recover_done_text(r.recovery.dump, *recovered)};
     }
+    // my.ini is rewritten, and the folder's rights set, only once the data root is the
+    // administrators' own: run from the command line, nothing has made sure of it yet.
     JobResult operator()(const job::SetAsideOption& o) const {
+        if (auto secured = secure_data_root(); !secured) return {true, secured.error()};
         auto before = set_aside_unknown_option(o.line);
         if (!before) return {true, before.error()};
         if (auto started = start_service(); !started) return {true, started.error()};
@@ -134,6 +138,7 @@ struct Performer {
                                {*before})};
     }
     JobResult operator()(const job::RepairRights&) const {
+        if (auto secured = secure_data_root(); !secured) return {true, secured.error()};
         if (auto repaired = repair_data_rights(); !repaired) return {true, repaired.error()};
         return outcome(start_service(), tr("Folder rights repaired and MySQL started",
                                            "文件夹权限已修复，MySQL 已启动"));

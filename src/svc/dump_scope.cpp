@@ -139,9 +139,10 @@ void append(DumpReading& r, const Seen& token) {
         }))
         r.schema = shown(token.text, token.word);
     r.top_level_started = true;
-    // Files the server writes and libraries it loads are written and loaded as the local system,
-    // wherever they stand in a statement.
-    if (token.word && is_any(token.text, {"OUTFILE", "DUMPFILE", "SONAME"}))
+    // Files the server reads or writes, tables it places and libraries it loads are read, written
+    // and loaded as the local system, wherever they stand in a statement.
+    if (token.word &&
+        is_any(token.text, {"OUTFILE", "DUMPFILE", "SONAME", "LOAD_FILE", "DIRECTORY", "DATAFILE"}))
         found(r, upper(token.text), r.line);
     // The bulk of a dump, the rows of its INSERT statements, goes no further.
     if (r.statement.size() >= kept_tokens && !r.in_set) return;

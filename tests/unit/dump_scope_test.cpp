@@ -54,6 +54,8 @@ TEST_F(DumpScope, TheShopsDatabaseAloneIsAcceptedAndWhatLeavesItIsNamedWithItsLi
         {"/*!50003 CREATE FUNCTION f RETURNS STRING SONAME 'x.dll' */;", "SONAME at line 2"},
         {"UNINSTALL PLUGIN validate_password;", "UNINSTALL PLUGIN at line 2"},
         {"LOAD DATA INFILE 'C:/x' INTO TABLE t;", "LOAD DATA at line 2"},
+        {"INSERT INTO t VALUES (LOAD_FILE('C:/ProgramData/x.ini'));", "LOAD_FILE at line 2"},
+        {"CREATE TABLE t (a INT) DATA DIRECTORY = 'C:/Windows';", "DIRECTORY at line 2"},
         // After NO_BACKSLASH_ESCAPES the string ends at the second quote.
         {"SET sql_mode = 'NO_BACKSLASH_ESCAPES';\nINSERT INTO t VALUES ('x\\'); DROP USER x; -- "
          "');",
